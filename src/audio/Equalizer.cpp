@@ -1,0 +1,122 @@
+#include "audio/Equalizer.h"
+
+#include <cmath>
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kInvSqrt2 = 0.7071067811865476;  // sin(w) * this = alpha for Q = 1/sqrt 2
+}  // namespace
+
+CEqualizer::CEqualizer() {
+    std::lock_guard<std::mutex> lock(m_control);
+    PublishLocked();
+    m_active = m_pending;
+    m_hasPending.store(false, std::memory_order_relaxed);
+}
+
+CEqualizer::Band CEqualizer::ComputeBand(double gainDb, double centreHz, double rate) {
+    const double A = std::pow(10.0, gainDb * 0.025);  // 10^(g/40)
+    const double w = kTwoPi * centreHz / rate;
+    const double alpha = std::sin(w) * kInvSqrt2;
+    const double n = 1.0 + alpha / A;
+    Band b;
+    b.b0 = (1.0 + alpha * A) / n;
+    b.b1 = -2.0 * std::cos(w) / n;
+    b.b2 = (1.0 - alpha * A) / n;
+    b.a1 = -2.0 * std::cos(w) / n;
+    b.a2 = (1.0 - alpha / A) / n;
+    return b;
+}
+
+void CEqualizer::PublishLocked(bool wholeDb) {
+    for (int i = 0; i < kBands; ++i) {
+        const double gain = wholeDb ? std::trunc(m_gain[i]) : m_gain[i];
+        m_pending.band[i] = ComputeBand(gain, kCentre[i], m_sampleRate);
+    }
+    m_hasPending.store(true, std::memory_order_release);
+}
+
+void CEqualizer::SetGains(int count, const int32_t* gains) {
+    if (count > kBands) count = kBands;
+    std::lock_guard<std::mutex> lock(m_control);
+    for (int i = 0; i < count; ++i) m_gain[i] = gains[i];
+    PublishLocked();
+}
+
+void CEqualizer::SetBand(int band, double gainDb) {
+    if (band < 0 || band >= kBands) return;
+    std::lock_guard<std::mutex> lock(m_control);
+    m_gain[band] = gainDb;
+    PublishLocked();
+}
+
+double CEqualizer::Gain(int band) const {
+    if (band < 0 || band >= kBands) return 0.0;
+    std::lock_guard<std::mutex> lock(m_control);
+    return m_gain[band];
+}
+
+double CEqualizer::Rate() const {
+    std::lock_guard<std::mutex> lock(m_control);
+    return m_sampleRate;
+}
+
+void CEqualizer::SetRate(double rate) {
+    {
+        std::lock_guard<std::mutex> lock(m_control);
+        if (rate > 0) m_sampleRate = rate;
+        PublishLocked(true);
+        m_active = m_pending;
+        m_hasPending.store(false, std::memory_order_relaxed);
+    }
+    ClearHistory();
+}
+
+void CEqualizer::ClearHistory() {
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kBands; ++i) {
+            m_x0[c][i] = m_x1[c][i] = m_x2[c][i] = 0.0;
+            m_y1[c][i] = m_y2[c][i] = 0.0;
+        }
+    }
+}
+
+void CEqualizer::TakePending() {
+    if (!m_hasPending.load(std::memory_order_acquire)) return;
+    if (!m_control.try_lock()) return;  // the control side is busy; next block
+    m_active = m_pending;
+    m_hasPending.store(false, std::memory_order_relaxed);
+    m_control.unlock();
+}
+
+void CEqualizer::Process(int16_t* samples, int frames) {
+    TakePending();
+    for (int f = 0; f < frames; ++f) {
+        for (int c = 0; c < 2; ++c) {
+            int16_t& sample = samples[2 * f + c];
+            double x = static_cast<double>(sample / 2);  // integer halving, toward zero
+            for (int i = 0; i < kBands; ++i) {
+                const Band& k = m_active.band[i];
+                m_x2[c][i] = m_x1[c][i];
+                m_x1[c][i] = m_x0[c][i];
+                m_x0[c][i] = x;
+                const double y = k.b0 * m_x0[c][i] + k.b1 * m_x1[c][i] + k.b2 * m_x2[c][i] -
+                                 k.a1 * m_y1[c][i] - k.a2 * m_y2[c][i];
+                m_y2[c][i] = m_y1[c][i];
+                m_y1[c][i] = y;
+                x = y;
+            }
+            float out = static_cast<float>(x);
+            if (std::isnan(out)) {
+                // Only absurd gains get here; restart this channel's filters
+                // rather than stay silent for good.
+                for (int i = 0; i < kBands; ++i)
+                    m_x0[c][i] = m_x1[c][i] = m_x2[c][i] = m_y1[c][i] = m_y2[c][i] = 0.0;
+                out = 0.0f;
+            }
+            if (out > 32767.0f) out = 32767.0f;
+            if (out < -32768.0f) out = -32768.0f;
+            sample = static_cast<int16_t>(out);
+        }
+    }
+}
