@@ -181,22 +181,23 @@ int16_t PSG::Render(PSG* psg)
         // Tone: at most one edge per sample; periods 0 and 1 hold the
         // output high.
         uint32_t count = psg->Count[ch] + incr;
+        uint32_t edge = psg->Edge[ch];
+        const uint32_t freq = psg->Freq[ch];
         if (count & 0x1000) {
-            if (psg->Freq[ch] > 1) {
-                psg->Edge[ch] ^= 1;
-                count -= psg->Freq[ch];
+            if (freq > 1) {
+                edge ^= 1;
+                count -= freq;
             } else {
-                psg->Edge[ch] = 1;
+                edge = 1;
             }
+            psg->Edge[ch] = edge;
         }
         psg->Count[ch] = count;
 
-        const bool toneOpen = psg->ToneOff[ch] || psg->Edge[ch];
-        const bool noiseOpen = psg->NoiseOff[ch] || noise;
-        if (toneOpen && noiseOpen) {
-            const uint32_t vol = psg->Volume[ch];
-            sum += (vol & 0x20) ? envLevel : table[vol & 31];
-        }
+        const uint32_t vol = psg->Volume[ch];
+        const uint32_t level = (vol & 0x20) ? envLevel : table[vol & 31];
+        const bool open = (psg->ToneOff[ch] | edge) && (psg->NoiseOff[ch] | noise);
+        sum += open ? level : 0;
     }
     return static_cast<int16_t>(sum * 16);
 }

@@ -124,59 +124,69 @@ int32_t SN76496::Render()
     for (int i = 0; i < 3; ++i) {
         int32_t count = Count[i];
         int32_t output = Output[i];
-        const int32_t period = Period[i];
-        int32_t high = 0;  // time spent high during this sample
+        int32_t high;  // time spent high during this sample
 
-        if (output)
-            high += count;
-        count -= kSampleUnit;
-        while (count <= 0) {
-            count += period;
-            if (count > 0) {
-                output ^= 1;
-                if (output)
-                    high += period;
-                break;
+        if (count > kSampleUnit) {
+            // No edge in this sample (the common case for audible tones).
+            count -= kSampleUnit;
+            high = output ? kSampleUnit : 0;
+        } else {
+            const int32_t period = Period[i];
+            high = output ? count : 0;
+            count -= kSampleUnit;
+            while (count <= 0) {
+                count += period;
+                if (count > 0) {
+                    output ^= 1;
+                    if (output)
+                        high += period;
+                    break;
+                }
+                // Two edges inside the sample: one full half-period high.
+                count += period;
+                high += period;
             }
-            // Two edges inside the sample: one full half-period high.
-            count += period;
-            high += period;
+            if (output)
+                high -= count;
+            Output[i] = output;
         }
-        if (output)
-            high -= count;
-
         Count[i] = count;
-        Output[i] = output;
         out += static_cast<uint32_t>(high) * static_cast<uint32_t>(Volume[i]);
     }
 
     {
         int32_t count = Count[3];
         int32_t output = Output[3];
-        const int32_t period = Period[3];
-        int32_t high = 0;
-        int32_t left = kSampleUnit;
-        do {
-            const int32_t next = count < left ? count : left;
-            if (output)
-                high += count;
-            count -= next;
-            if (count <= 0) {
-                if (RNG & 1)
-                    RNG ^= static_cast<uint32_t>(NoiseFB);
-                RNG >>= 1;
-                output = static_cast<int32_t>(RNG & 1);
-                count += period;
+        int32_t high;
+        if (count > kSampleUnit) {
+            // No shift in this sample.
+            count -= kSampleUnit;
+            high = output ? kSampleUnit : 0;
+        } else {
+            const int32_t period = Period[3];
+            high = 0;
+            int32_t left = kSampleUnit;
+            do {
+                const int32_t next = count < left ? count : left;
                 if (output)
-                    high += period;
-            }
-            if (output)
-                high -= count;
-            left -= next;
-        } while (left > 0);
-
+                    high += count;
+                count -= next;
+                if (count <= 0) {
+                    if (RNG & 1)
+                        RNG ^= static_cast<uint32_t>(NoiseFB);
+                    RNG >>= 1;
+                    output = static_cast<int32_t>(RNG & 1);
+                    count += period;
+                    if (output)
+                        high += period;
+                }
+                if (output)
+                    high -= count;
+                left -= next;
+            } while (left > 0);
+            Output[3] = output;
+        }
         Count[3] = count;
-        Output[3] = output;
         out += static_cast<uint32_t>(high) * static_cast<uint32_t>(Volume[3]);
     }
 
