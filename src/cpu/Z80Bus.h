@@ -4,6 +4,30 @@
 // Z80WritePort; they forward to the board held in g_CurrentBoard. The
 // pointer is thread_local, so each render thread drives exactly one board
 // and independent boards can render on separate threads.
+//
+// Fast windows (optional, for speed). Every opcode and operand byte the CPU
+// fetches is a memory read, so a virtual call per byte would dominate the
+// cost of emulation. A board may therefore publish two plain-memory windows
+// that the inline bus functions consult before the virtual operations:
+//
+//   * read window:  addresses 0 .. fastReadSize-1 are read as
+//                   fastRead[address], without calling ReadMem.
+//   * write window: addresses fastWriteStart .. fastWriteStart+fastWriteSize-1
+//                   are written as fastWrite[address - fastWriteStart] = value,
+//                   without calling WriteMem.
+//
+// Contract for a board that fills them:
+//   - A window must behave exactly like the virtual operation would for every
+//     address it covers: plain memory, no side effects on access. Anything
+//     with side effects (latches, chip registers, mirrors, unmapped space)
+//     must stay outside the windows so that the virtual operations see it.
+//   - The pointed-to memory must stay valid while the board is current; the
+//     board may change or clear a window at any time (also from inside one of
+//     its own bus operations), the next access sees the new values.
+//   - The sizes are 0 by default (no window): every access then goes to the
+//     virtual operations, which stay authoritative for everything else.
+//     Sizes are at most 0x10000; the write window must not wrap past 0xFFFF.
+// Port accesses always go to the virtual operations.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +39,44 @@ public:
     virtual void WriteMem(uint16_t address, uint8_t value) = 0;
     virtual uint8_t ReadPort(uint8_t port) = 0;
     virtual void WritePort(uint8_t port, uint8_t value) = 0;
+
+    // Fast windows, see the contract above. Not virtual on purpose.
+    const uint8_t* fastRead = nullptr;
+    uint32_t fastReadSize = 0;
+    uint8_t* fastWrite = nullptr;
+    uint32_t fastWriteStart = 0;
+    uint32_t fastWriteSize = 0;
 };
 
-extern thread_local CZ80Bus* g_CurrentBoard;
+// constinit: no dynamic initialisation, so access needs no TLS wrapper call.
+extern thread_local constinit CZ80Bus* g_CurrentBoard;
 
-uint8_t Z80ReadMem(uint16_t address);
-void Z80WriteMem(uint16_t address, uint8_t value);
-uint8_t Z80ReadPort(uint16_t port);   // the board sees the low 8 bits only
-void Z80WritePort(uint16_t port, uint8_t value);
+inline uint8_t Z80ReadMem(uint16_t address)
+{
+    CZ80Bus* bus = g_CurrentBoard;
+    if (address < bus->fastReadSize)
+        return bus->fastRead[address];
+    return bus->ReadMem(address);
+}
+
+inline void Z80WriteMem(uint16_t address, uint8_t value)
+{
+    CZ80Bus* bus = g_CurrentBoard;
+    uint32_t offset = static_cast<uint32_t>(address) - bus->fastWriteStart;
+    if (offset < bus->fastWriteSize) {
+        bus->fastWrite[offset] = value;
+        return;
+    }
+    bus->WriteMem(address, value);
+}
+
+// The board decodes 8-bit ports only: the high byte of the port is dropped.
+inline uint8_t Z80ReadPort(uint16_t port)
+{
+    return g_CurrentBoard->ReadPort(static_cast<uint8_t>(port));
+}
+
+inline void Z80WritePort(uint16_t port, uint8_t value)
+{
+    g_CurrentBoard->WritePort(static_cast<uint8_t>(port), value);
+}

@@ -1,0 +1,455 @@
+// CZ80 core: reset, the budgeted execution loop and the unprefixed opcodes.
+#include "cpu/Z80.h"
+
+#include "cpu/Z80Alu.h"
+
+#include <utility>
+
+using z80tables::kCyclesMain;
+using z80tables::kDaaTable;
+
+CZ80::~CZ80() = default;
+
+void CZ80::Reset()
+{
+    AF.W = BC.W = DE.W = HL.W = IX.W = IY.W = 0;
+    AF2.W = BC2.W = DE2.W = HL2.W = 0;
+    PC = 0;
+    SP = 0xF000;
+    StatusFlags = 0;
+    I = 0;
+    R = 0;
+    CyclesLeft = ResetBudget;
+    SavedBudget = 0;
+    PendingIrq = kNoIrq;
+    TraceOn = 0;
+    TraceLow = 0;
+    TraceHigh = 0xFFFF;
+    m_freeRunMark = 0;
+    m_freeRunCount = 0;
+}
+
+int CZ80::Execute(int budget)
+{
+    CyclesLeft = budget;
+    m_freeRunCount = 0;
+    for (;;) {
+        while (CyclesLeft > 0) {
+            if (TraceOn) [[unlikely]]
+                TraceInstruction();
+            uint8_t op = Fetch();
+            CyclesLeft -= kCyclesMain[op];
+            ExecuteMain(op);
+        }
+        if (!(StatusFlags & kEiPending))
+            break;
+        // The instruction after EI has run: interrupts are on from here, and
+        // the budget parked by EI comes back less the one cycle lent to it.
+        StatusFlags = static_cast<uint8_t>((StatusFlags & ~kEiPending) | kIff1);
+        CyclesLeft += SavedBudget - 1;
+        if (PendingIrq != kNoIrq)
+            Interrupt(PendingIrq);
+    }
+    return CyclesLeft;
+}
+
+void CZ80::ChargeFreeInstruction()
+{
+    if (CyclesLeft != m_freeRunMark)
+        m_freeRunCount = 0;
+    if (++m_freeRunCount > kFreeRunLimit)
+        --CyclesLeft;
+    m_freeRunMark = CyclesLeft;
+}
+
+void CZ80::ExecutePlain(uint8_t op) { ExecuteMain(op); }
+
+// Conditions of JR/JP/CALL/RET in encoding order: NZ, Z, NC, C, PO, PE, P, M.
+#define COND_NZ (!(rF & kFlagZ))
+#define COND_Z (rF & kFlagZ)
+#define COND_NC (!(rF & kFlagC))
+#define COND_C (rF & kFlagC)
+#define COND_PO (!(rF & kFlagPV))
+#define COND_PE (rF & kFlagPV)
+#define COND_P (!(rF & kFlagS))
+#define COND_M (rF & kFlagS)
+
+#define JR_IF(cond)                                                   \
+    {                                                                 \
+        int8_t e = static_cast<int8_t>(Fetch());                      \
+        if (cond) {                                                   \
+            PC = static_cast<uint16_t>(PC + e);                       \
+            CyclesLeft -= 5;                                          \
+        }                                                             \
+    }                                                                 \
+    break
+#define JP_IF(cond)                                                   \
+    {                                                                 \
+        uint16_t nn = Fetch16();                                      \
+        if (cond)                                                     \
+            PC = nn;                                                  \
+    }                                                                 \
+    break
+#define CALL_IF(cond)                                                 \
+    {                                                                 \
+        uint16_t nn = Fetch16();                                      \
+        if (cond) {                                                   \
+            Push(PC);                                                 \
+            PC = nn;                                                  \
+            CyclesLeft -= 7;                                          \
+        }                                                             \
+    }                                                                 \
+    break
+#define RET_IF(cond)                                                  \
+    if (cond) {                                                       \
+        PC = Pop();                                                   \
+        CyclesLeft -= 6;                                              \
+    }                                                                 \
+    break
+#define RST(address)                                                  \
+    Push(PC);                                                         \
+    PC = (address);                                                   \
+    break
+
+// Flags kept by the accumulator rotates, ADD rr, SCF and CCF.
+static constexpr uint8_t kKeepSZP35 =
+    CZ80::kFlagS | CZ80::kFlagZ | CZ80::kFlagPV | CZ80::kFlag3 | CZ80::kFlag5;
+
+inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
+{
+    switch (op) {
+    case 0x00: break;                                                   // NOP
+    case 0x01: BC.W = Fetch16(); break;                                 // LD BC,nn
+    case 0x02: Z80WriteMem(BC.W, rA); break;                            // LD (BC),A
+    case 0x03: ++BC.W; break;                                           // INC BC
+    case 0x04: rB = Inc8(rB); break;
+    case 0x05: rB = Dec8(rB); break;
+    case 0x06: rB = Fetch(); break;
+    case 0x07: {                                                        // RLCA
+        rA = static_cast<uint8_t>(rA << 1 | rA >> 7);
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | (rA & kFlagC));
+        break;
+    }
+    case 0x08: std::swap(AF.W, AF2.W); break;                           // EX AF,AF'
+    case 0x09: HL.W = Add16(HL.W, BC.W); break;
+    case 0x0A: rA = ReadByte(BC.W); break;                              // LD A,(BC)
+    case 0x0B: --BC.W; break;
+    case 0x0C: rC = Inc8(rC); break;
+    case 0x0D: rC = Dec8(rC); break;
+    case 0x0E: rC = Fetch(); break;
+    case 0x0F: {                                                        // RRCA
+        uint8_t c = rA & 1;
+        rA = static_cast<uint8_t>(rA >> 1 | c << 7);
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | c);
+        break;
+    }
+    case 0x10: JR_IF(--rB != 0);                                        // DJNZ e
+    case 0x11: DE.W = Fetch16(); break;
+    case 0x12: Z80WriteMem(DE.W, rA); break;
+    case 0x13: ++DE.W; break;
+    case 0x14: rD = Inc8(rD); break;
+    case 0x15: rD = Dec8(rD); break;
+    case 0x16: rD = Fetch(); break;
+    case 0x17: {                                                        // RLA
+        uint8_t c = rA >> 7;
+        rA = static_cast<uint8_t>(rA << 1 | (rF & kFlagC));
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | c);
+        break;
+    }
+    case 0x18: {                                                        // JR e
+        int8_t e = static_cast<int8_t>(Fetch());
+        PC = static_cast<uint16_t>(PC + e);
+        break;
+    }
+    case 0x19: HL.W = Add16(HL.W, DE.W); break;
+    case 0x1A: rA = ReadByte(DE.W); break;
+    case 0x1B: --DE.W; break;
+    case 0x1C: rE = Inc8(rE); break;
+    case 0x1D: rE = Dec8(rE); break;
+    case 0x1E: rE = Fetch(); break;
+    case 0x1F: {                                                        // RRA
+        uint8_t c = rA & 1;
+        rA = static_cast<uint8_t>(rA >> 1 | (rF & kFlagC) << 7);
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | c);
+        break;
+    }
+    case 0x20: JR_IF(COND_NZ);
+    case 0x21: HL.W = Fetch16(); break;
+    case 0x22: Write16(Fetch16(), HL.W); break;                         // LD (nn),HL
+    case 0x23: ++HL.W; break;
+    case 0x24: rH = Inc8(rH); break;
+    case 0x25: rH = Dec8(rH); break;
+    case 0x26: rH = Fetch(); break;
+    case 0x27:                                                          // DAA
+        AF.W = kDaaTable[rA | (rF & kFlagC) << 8 | (rF & kFlagH) << 5 | (rF & kFlagN) << 9];
+        break;
+    case 0x28: JR_IF(COND_Z);
+    case 0x29: HL.W = Add16(HL.W, HL.W); break;
+    case 0x2A: HL.W = Read16(Fetch16()); break;                         // LD HL,(nn)
+    case 0x2B: --HL.W; break;
+    case 0x2C: rL = Inc8(rL); break;
+    case 0x2D: rL = Dec8(rL); break;
+    case 0x2E: rL = Fetch(); break;
+    case 0x2F:                                                          // CPL
+        rA = static_cast<uint8_t>(~rA);
+        rF |= kFlagH | kFlagN;
+        break;
+    case 0x30: JR_IF(COND_NC);
+    case 0x31: SP = Fetch16(); break;
+    case 0x32: Z80WriteMem(Fetch16(), rA); break;                       // LD (nn),A
+    case 0x33: ++SP; break;
+    case 0x34: Z80WriteMem(HL.W, Inc8(ReadByte(HL.W))); break;          // INC (HL)
+    case 0x35: Z80WriteMem(HL.W, Dec8(ReadByte(HL.W))); break;          // DEC (HL)
+    case 0x36: Z80WriteMem(HL.W, Fetch()); break;                       // LD (HL),n
+    case 0x37: rF = static_cast<uint8_t>((rF & kKeepSZP35) | kFlagC); break;  // SCF
+    case 0x38: JR_IF(COND_C);
+    case 0x39: HL.W = Add16(HL.W, SP); break;
+    case 0x3A: rA = ReadByte(Fetch16()); break;                         // LD A,(nn)
+    case 0x3B: --SP; break;
+    case 0x3C: rA = Inc8(rA); break;
+    case 0x3D: rA = Dec8(rA); break;
+    case 0x3E: rA = Fetch(); break;
+    case 0x3F:                                                          // CCF: old C into H
+        rF = static_cast<uint8_t>(((rF & (kKeepSZP35 | kFlagC)) | (rF & kFlagC) << 4) ^ kFlagC);
+        break;
+
+    // LD r,r' / LD r,(HL) / LD (HL),r
+    case 0x40: break;
+    case 0x41: rB = rC; break;
+    case 0x42: rB = rD; break;
+    case 0x43: rB = rE; break;
+    case 0x44: rB = rH; break;
+    case 0x45: rB = rL; break;
+    case 0x46: rB = ReadByte(HL.W); break;
+    case 0x47: rB = rA; break;
+    case 0x48: rC = rB; break;
+    case 0x49: break;
+    case 0x4A: rC = rD; break;
+    case 0x4B: rC = rE; break;
+    case 0x4C: rC = rH; break;
+    case 0x4D: rC = rL; break;
+    case 0x4E: rC = ReadByte(HL.W); break;
+    case 0x4F: rC = rA; break;
+    case 0x50: rD = rB; break;
+    case 0x51: rD = rC; break;
+    case 0x52: break;
+    case 0x53: rD = rE; break;
+    case 0x54: rD = rH; break;
+    case 0x55: rD = rL; break;
+    case 0x56: rD = ReadByte(HL.W); break;
+    case 0x57: rD = rA; break;
+    case 0x58: rE = rB; break;
+    case 0x59: rE = rC; break;
+    case 0x5A: rE = rD; break;
+    case 0x5B: break;
+    case 0x5C: rE = rH; break;
+    case 0x5D: rE = rL; break;
+    case 0x5E: rE = ReadByte(HL.W); break;
+    case 0x5F: rE = rA; break;
+    case 0x60: rH = rB; break;
+    case 0x61: rH = rC; break;
+    case 0x62: rH = rD; break;
+    case 0x63: rH = rE; break;
+    case 0x64: break;
+    case 0x65: rH = rL; break;
+    case 0x66: rH = ReadByte(HL.W); break;
+    case 0x67: rH = rA; break;
+    case 0x68: rL = rB; break;
+    case 0x69: rL = rC; break;
+    case 0x6A: rL = rD; break;
+    case 0x6B: rL = rE; break;
+    case 0x6C: rL = rH; break;
+    case 0x6D: break;
+    case 0x6E: rL = ReadByte(HL.W); break;
+    case 0x6F: rL = rA; break;
+    case 0x70: Z80WriteMem(HL.W, rB); break;
+    case 0x71: Z80WriteMem(HL.W, rC); break;
+    case 0x72: Z80WriteMem(HL.W, rD); break;
+    case 0x73: Z80WriteMem(HL.W, rE); break;
+    case 0x74: Z80WriteMem(HL.W, rH); break;
+    case 0x75: Z80WriteMem(HL.W, rL); break;
+    case 0x77: Z80WriteMem(HL.W, rA); break;
+    case 0x78: rA = rB; break;
+    case 0x79: rA = rC; break;
+    case 0x7A: rA = rD; break;
+    case 0x7B: rA = rE; break;
+    case 0x7C: rA = rH; break;
+    case 0x7D: rA = rL; break;
+    case 0x7E: rA = ReadByte(HL.W); break;
+    case 0x7F: break;
+
+    // ADD/ADC/SUB/SBC/AND/XOR/OR/CP with r or (HL)
+    case 0x80: Add8(rB); break;
+    case 0x81: Add8(rC); break;
+    case 0x82: Add8(rD); break;
+    case 0x83: Add8(rE); break;
+    case 0x84: Add8(rH); break;
+    case 0x85: Add8(rL); break;
+    case 0x86: Add8(ReadByte(HL.W)); break;
+    case 0x87: Add8(rA); break;
+    case 0x88: Adc8(rB); break;
+    case 0x89: Adc8(rC); break;
+    case 0x8A: Adc8(rD); break;
+    case 0x8B: Adc8(rE); break;
+    case 0x8C: Adc8(rH); break;
+    case 0x8D: Adc8(rL); break;
+    case 0x8E: Adc8(ReadByte(HL.W)); break;
+    case 0x8F: Adc8(rA); break;
+    case 0x90: Sub8(rB); break;
+    case 0x91: Sub8(rC); break;
+    case 0x92: Sub8(rD); break;
+    case 0x93: Sub8(rE); break;
+    case 0x94: Sub8(rH); break;
+    case 0x95: Sub8(rL); break;
+    case 0x96: Sub8(ReadByte(HL.W)); break;
+    case 0x97: Sub8(rA); break;
+    case 0x98: Sbc8(rB); break;
+    case 0x99: Sbc8(rC); break;
+    case 0x9A: Sbc8(rD); break;
+    case 0x9B: Sbc8(rE); break;
+    case 0x9C: Sbc8(rH); break;
+    case 0x9D: Sbc8(rL); break;
+    case 0x9E: Sbc8(ReadByte(HL.W)); break;
+    case 0x9F: Sbc8(rA); break;
+    case 0xA0: And8(rB); break;
+    case 0xA1: And8(rC); break;
+    case 0xA2: And8(rD); break;
+    case 0xA3: And8(rE); break;
+    case 0xA4: And8(rH); break;
+    case 0xA5: And8(rL); break;
+    case 0xA6: And8(ReadByte(HL.W)); break;
+    case 0xA7: And8(rA); break;
+    case 0xA8: Xor8(rB); break;
+    case 0xA9: Xor8(rC); break;
+    case 0xAA: Xor8(rD); break;
+    case 0xAB: Xor8(rE); break;
+    case 0xAC: Xor8(rH); break;
+    case 0xAD: Xor8(rL); break;
+    case 0xAE: Xor8(ReadByte(HL.W)); break;
+    case 0xAF: Xor8(rA); break;
+    case 0xB0: Or8(rB); break;
+    case 0xB1: Or8(rC); break;
+    case 0xB2: Or8(rD); break;
+    case 0xB3: Or8(rE); break;
+    case 0xB4: Or8(rH); break;
+    case 0xB5: Or8(rL); break;
+    case 0xB6: Or8(ReadByte(HL.W)); break;
+    case 0xB7: Or8(rA); break;
+    case 0xB8: Cp8(rB); break;
+    case 0xB9: Cp8(rC); break;
+    case 0xBA: Cp8(rD); break;
+    case 0xBB: Cp8(rE); break;
+    case 0xBC: Cp8(rH); break;
+    case 0xBD: Cp8(rL); break;
+    case 0xBE: Cp8(ReadByte(HL.W)); break;
+    case 0xBF: Cp8(rA); break;
+
+    case 0x76:                                                          // HALT
+        // Stay on the opcode and drop the rest of the budget; every later
+        // Execute runs HALT again until an interrupt moves PC past it.
+        --PC;
+        StatusFlags |= kHalt;
+        CyclesLeft = 0;
+        SavedBudget = 0;
+        break;
+
+    case 0xC0: RET_IF(COND_NZ);
+    case 0xC1: BC.W = Pop(); break;
+    case 0xC2: JP_IF(COND_NZ);
+    case 0xC3: PC = Fetch16(); break;
+    case 0xC4: CALL_IF(COND_NZ);
+    case 0xC5: Push(BC.W); break;
+    case 0xC6: Add8(Fetch()); break;
+    case 0xC7: RST(0x00);
+    case 0xC8: RET_IF(COND_Z);
+    case 0xC9: PC = Pop(); break;
+    case 0xCA: JP_IF(COND_Z);
+    case 0xCB: ExecuteCB(); break;
+    case 0xCC: CALL_IF(COND_Z);
+    case 0xCD: {                                                        // CALL nn
+        uint16_t nn = Fetch16();
+        Push(PC);
+        PC = nn;
+        break;
+    }
+    case 0xCE: Adc8(Fetch()); break;
+    case 0xCF: RST(0x08);
+    case 0xD0: RET_IF(COND_NC);
+    case 0xD1: DE.W = Pop(); break;
+    case 0xD2: JP_IF(COND_NC);
+    case 0xD3: {                                                        // OUT (n),A
+        uint8_t n = Fetch();
+        Z80WritePort(static_cast<uint16_t>(rA << 8 | n), rA);
+        break;
+    }
+    case 0xD4: CALL_IF(COND_NC);
+    case 0xD5: Push(DE.W); break;
+    case 0xD6: Sub8(Fetch()); break;
+    case 0xD7: RST(0x10);
+    case 0xD8: RET_IF(COND_C);
+    case 0xD9:                                                          // EXX
+        std::swap(BC.W, BC2.W);
+        std::swap(DE.W, DE2.W);
+        std::swap(HL.W, HL2.W);
+        break;
+    case 0xDA: JP_IF(COND_C);
+    case 0xDB: {                                                        // IN A,(n)
+        uint8_t n = Fetch();
+        rA = Z80ReadPort(static_cast<uint16_t>(rA << 8 | n));
+        break;
+    }
+    case 0xDC: CALL_IF(COND_C);
+    case 0xDD: ExecuteXY(IX); break;
+    case 0xDE: Sbc8(Fetch()); break;
+    case 0xDF: RST(0x18);
+    case 0xE0: RET_IF(COND_PO);
+    case 0xE1: HL.W = Pop(); break;
+    case 0xE2: JP_IF(COND_PO);
+    case 0xE3: {                                                        // EX (SP),HL
+        uint16_t t = Read16(SP);
+        Write16(SP, HL.W);
+        HL.W = t;
+        break;
+    }
+    case 0xE4: CALL_IF(COND_PO);
+    case 0xE5: Push(HL.W); break;
+    case 0xE6: And8(Fetch()); break;
+    case 0xE7: RST(0x20);
+    case 0xE8: RET_IF(COND_PE);
+    case 0xE9: PC = HL.W; break;                                        // JP (HL)
+    case 0xEA: JP_IF(COND_PE);
+    case 0xEB: std::swap(DE.W, HL.W); break;
+    case 0xEC: CALL_IF(COND_PE);
+    case 0xED: ExecuteED(); break;
+    case 0xEE: Xor8(Fetch()); break;
+    case 0xEF: RST(0x28);
+    case 0xF0: RET_IF(COND_P);
+    case 0xF1: AF.W = Pop(); break;
+    case 0xF2: JP_IF(COND_P);
+    case 0xF3:                                                          // DI
+        if (StatusFlags & kEiPending)
+            CyclesLeft += SavedBudget - 1;  // EI's parked budget comes back
+        StatusFlags &= static_cast<uint8_t>(~(kIff1 | kIff2 | kEiPending));
+        break;
+    case 0xF4: CALL_IF(COND_P);
+    case 0xF5: Push(AF.W); break;
+    case 0xF6: Or8(Fetch()); break;
+    case 0xF7: RST(0x30);
+    case 0xF8: RET_IF(COND_M);
+    case 0xF9: SP = HL.W; break;
+    case 0xFA: JP_IF(COND_M);
+    case 0xFB:                                                          // EI
+        // Interrupts come on only after the next instruction: park the
+        // budget and lend one cycle, so the loop ends right after it.
+        if (!(StatusFlags & (kIff1 | kEiPending))) {
+            StatusFlags |= kIff2 | kEiPending;
+            SavedBudget = CyclesLeft;
+            CyclesLeft = 1;
+        }
+        break;
+    case 0xFC: CALL_IF(COND_M);
+    case 0xFD: ExecuteXY(IY); break;
+    case 0xFE: Cp8(Fetch()); break;
+    case 0xFF: RST(0x38);
+    }
+}
