@@ -1,0 +1,181 @@
+// The built-in ROM database: row order, lookups, hidden rows, texts and the
+// checksum used to identify images.
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "machine/Crc32.h"
+#include "machine/MachineDef.h"
+#include "machine/RomDatabase.h"
+
+namespace {
+
+std::string Cp932ToUtf8(const char* cp932)
+{
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return "<no iconv>";
+    std::string in = cp932;
+    std::string out(in.size() * 3 + 4, '\0');
+    char* ip = in.data();
+    char* op = out.data();
+    std::size_t il = in.size(), ol = out.size();
+    std::size_t rc = iconv(cd, &ip, &il, &op, &ol);
+    iconv_close(cd);
+    if (rc == static_cast<std::size_t>(-1))
+        return "<invalid CP932>";
+    out.resize(out.size() - ol);
+    return out;
+}
+
+std::string Bytes(const char* s)
+{
+    std::string hex;
+    char buf[4];
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
+        std::snprintf(buf, sizeof buf, "%02X", *p);
+        hex += buf;
+    }
+    return hex;
+}
+
+}  // namespace
+
+TEST(Crc32, MatchesTheZipChecksum)
+{
+    const char* abc = "abc";
+    EXPECT_EQ(Crc32(3, reinterpret_cast<const uint8_t*>(abc)), 0x352441C2u);
+    const char* digits = "123456789";
+    EXPECT_EQ(Crc32(9, reinterpret_cast<const uint8_t*>(digits)), 0xCBF43926u);
+    uint8_t zeros[32] = {};
+    EXPECT_EQ(Crc32(32, zeros), 0x190A55ADu);
+    EXPECT_EQ(Crc32(0, nullptr), 0u);
+}
+
+TEST(RomDatabase, HasAllRowsInTableOrderWithTerminator)
+{
+    ASSERT_EQ(GetRomEntryCount(), 507u);
+
+    const RomEntry& first = GetRomEntry(0);
+    EXPECT_EQ(first.crc, 0x407C6D0Eu);
+    EXPECT_EQ(first.machineType, 59u);
+    EXPECT_STREQ(first.title, "ジョーカーズワイルド");
+
+    const RomEntry& last = GetRomEntry(506);
+    EXPECT_EQ(last.crc, 0x8EEC6EE4u);
+    EXPECT_EQ(last.machineType, 57u);
+    EXPECT_STREQ(last.title, "ストリートキャッツＳ");
+
+    EXPECT_EQ(GetRomEntry(100).crc, 0x5061BB49u);  // a row from the middle of the table
+    EXPECT_STREQ(GetRomEntry(100).title, "ナイスデイワールド");
+
+    // Past the end: the all-zero terminator, never memory outside the table.
+    for (std::size_t index : {std::size_t{507}, std::size_t{100000}}) {
+        const RomEntry& end = GetRomEntry(index);
+        EXPECT_EQ(end.crc, 0u);
+        ASSERT_NE(end.title, nullptr);
+        EXPECT_STREQ(end.title, "");
+    }
+}
+
+TEST(RomDatabase, FindReturnsTheFirstRowForEveryChecksum)
+{
+    // 7D4C4539 is listed twice (both type 17); the earlier row wins.
+    const RomEntry* dup = FindRomEntry(0x7D4C4539);
+    ASSERT_NE(dup, nullptr);
+    EXPECT_EQ(GetRomEntryIndex(dup), 254);
+    EXPECT_STREQ(dup->title, "琉王３０");
+    EXPECT_EQ(GetRomEntry(343).crc, 0x7D4C4539u);
+    EXPECT_STREQ(GetRomEntry(343).title, "ブルーラグーン３０");
+
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
+        const RomEntry& row = GetRomEntry(i);
+        int expected = i == 343 ? 254 : static_cast<int>(i);
+        EXPECT_EQ(GetRomEntryIndex(FindRomEntry(row.crc)), expected) << "row " << i;
+    }
+
+    EXPECT_EQ(FindRomEntry(0), nullptr);
+    EXPECT_EQ(FindRomEntry(0x12345678), nullptr);
+    EXPECT_EQ(GetRomEntryIndex(nullptr), -1);
+}
+
+TEST(RomDatabase, HiddenBitIsSetOnExactlyTheEighteenRows)
+{
+    const std::set<uint32_t> hidden = {
+        0x88785CD1, 0xBD94ED24, 0x702D4538, 0x4D5AE2BA, 0x7D69F9E2, 0xEBD09DAB,
+        0x579F6B7D, 0x651FF79A, 0xE3E6A8FD, 0x6D933EB0, 0x82FE4345, 0xB5350BA1,
+        0xD669D38B, 0x2743D962, 0x94DB0524, 0xA3DCF2F2, 0x819357C2, 0x19A9CCA8};
+    int count = 0;
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
+        const RomEntry& row = GetRomEntry(i);
+        bool isHidden = (row.flags & kRomFlagHidden) != 0;
+        EXPECT_EQ(isHidden, hidden.count(row.crc) == 1) << "row " << i;
+        count += isHidden;
+    }
+    EXPECT_EQ(count, 18);
+}
+
+TEST(RomDatabase, EveryRowNamesAMachineAndTypes26_49_68AreUnused)
+{
+    std::set<uint32_t> used;
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
+        const RomEntry& row = GetRomEntry(i);
+        used.insert(row.machineType);
+        EXPECT_NE(FindMachineDef(row.machineType), nullptr) << "row " << i;
+    }
+    for (uint32_t type = 0; type <= 70; ++type) {
+        bool unused = type == 26 || type == 49 || type == 68;
+        EXPECT_EQ(used.count(type) == 0, unused) << "type " << type;
+    }
+    EXPECT_EQ(*used.rbegin(), 70u);
+}
+
+TEST(RomDatabase, NamesAreTheTitlesInCp932)
+{
+    // Characters that differ between Shift-JIS variants or are easy to get
+    // wrong: roman numerals (NEC row 13), full-width minus, full-width
+    // letters and digits, the ideographic space, an ASCII hyphen.
+    const RomEntry* nsd = FindRomEntry(0x4BF44441);  // ニュースターダストⅡ
+    ASSERT_NE(nsd, nullptr);
+    EXPECT_EQ(Bytes(nsd->name).substr(Bytes(nsd->name).size() - 4), "8755");
+    EXPECT_EQ(Bytes(FindRomEntry(0x8E93FA3E)->name),  // ピンクドルフィン－３０
+              "83738393834E8368838B837483428393817C8252824F");
+    EXPECT_EQ(Bytes(FindRomEntry(0xC545B4CA)->name),  // Ｂｉｎ貧神さま
+              "82618289828E956E905F82B382DC");
+    EXPECT_EQ(Bytes(FindRomEntry(0xD59E8B43)->name).find("8140"), 28u);  // グレンヒューズ　ラムダ
+    EXPECT_NE(Bytes(FindRomEntry(0x0F39FC54)->name).find("87542D8252"), std::string::npos);  // Ⅰ-３
+
+    // Every name converts back to its UTF-8 title: nothing lost or substituted.
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
+        const RomEntry& row = GetRomEntry(i);
+        ASSERT_NE(row.name, nullptr);
+        ASSERT_GT(std::strlen(row.name), 0u) << "row " << i;
+        EXPECT_EQ(Cp932ToUtf8(row.name), row.title) << "row " << i;
+    }
+}
+
+TEST(RomDatabase, HardwareFollowsTheMachineChipAndOtherTextsAreEmpty)
+{
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
+        const RomEntry& row = GetRomEntry(i);
+        const MachineDef* def = FindMachineDef(row.machineType);
+        ASSERT_NE(def, nullptr);
+        const char* expected = def->chipKind == ChipYM2413    ? "Z80,YM2413"
+                               : def->chipKind == ChipYMF281B ? "Z80,YMF281B"
+                               : def->chipKind == ChipPSG     ? "Z80,AY-3-8910"
+                                                              : "Z80,SN76489";
+        EXPECT_STREQ(row.hardware, expected) << "row " << i;
+        ASSERT_NE(row.typeText, nullptr);
+        ASSERT_NE(row.manufacturer, nullptr);
+        ASSERT_NE(row.typeTextUtf8, nullptr);
+        ASSERT_NE(row.manufacturerUtf8, nullptr);
+    }
+    EXPECT_STREQ(FindRomEntry(0x960B7BAB)->hardware, "Z80,YM2413");     // type 2
+    EXPECT_STREQ(FindRomEntry(0x7D5EF455)->hardware, "Z80,AY-3-8910");  // type 5
+    EXPECT_STREQ(FindRomEntry(0x6B3FE722)->hardware, "Z80,YMF281B");    // type 9
+    EXPECT_STREQ(FindRomEntry(0xDC8F00B5)->hardware, "Z80,SN76489");    // type 34
+}
