@@ -1,0 +1,187 @@
+// The built-in fix-up table: every record present, keyed by type AND
+// checksum, with the exact bytes, placements and timings a board needs.
+#include "machine/DriverStubs.h"
+#include "machine/Fixups.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using PatchList = std::vector<std::pair<uint16_t, std::vector<uint8_t>>>;
+
+PatchList Patches(const RomPatch* p, uint32_t count) {
+    PatchList out;
+    for (uint32_t i = 0; i < count; ++i) out.emplace_back(p[i].address, std::vector<uint8_t>(p[i].bytes, p[i].bytes + p[i].length));
+    return out;
+}
+PatchList Before(const ResetFixup& f) { return Patches(f.patchesBefore, f.patchesBeforeCount); }
+PatchList After(const ResetFixup& f) { return Patches(f.patchesAfter, f.patchesAfterCount); }
+
+std::size_t ByteCount(const PatchList& list) {
+    std::size_t n = 0;
+    for (const auto& p : list) n += p.second.size();
+    return n;
+}
+
+const ResetFixup& Must(uint32_t type, uint32_t crc) {
+    const ResetFixup* f = BuiltinFixups().Find(type, crc);
+    if (!f) throw std::runtime_error("no fix-up for type " + std::to_string(type));
+    return *f;
+}
+
+}  // namespace
+
+TEST(FixupTable, HasEveryRecordOfEveryMachineTypeOnce) {
+    // Records per machine type: 44 types, 230 records.
+    const std::map<uint32_t, int> expected = {
+        {5, 7},   {6, 3},   {9, 1},   {11, 2},  {12, 11}, {13, 3},  {14, 1},  {15, 24}, {18, 7},
+        {21, 4},  {22, 2},  {23, 10}, {24, 11}, {25, 2},  {33, 2},  {34, 2},  {35, 1},  {37, 2},
+        {38, 2},  {39, 4},  {40, 10}, {41, 1},  {42, 9},  {45, 3},  {46, 2},  {47, 3},  {48, 3},
+        {50, 2},  {51, 4},  {52, 6},  {53, 16}, {54, 13}, {55, 1},  {56, 4},  {59, 4},  {61, 5},
+        {62, 2},  {63, 7},  {64, 1},  {65, 15}, {66, 4},  {67, 10}, {69, 1},  {70, 3}};
+    ASSERT_EQ(GetFixupCount(), 230u);
+    std::map<uint32_t, int> perType;
+    std::set<std::pair<uint32_t, uint32_t>> keys;
+    for (std::size_t i = 0; i < GetFixupCount(); ++i) {
+        const ResetFixup& f = GetFixup(i);
+        ++perType[f.machineType];
+        EXPECT_TRUE(keys.insert({f.machineType, f.crc}).second) << "duplicate key, record " << i;
+        // Every record is reachable through the lookup the board uses.
+        EXPECT_EQ(BuiltinFixups().Find(f.machineType, f.crc), &f) << "record " << i;
+    }
+    EXPECT_EQ(perType, expected);
+    EXPECT_THROW(GetFixup(GetFixupCount()), std::out_of_range);
+}
+
+TEST(FixupTable, LookupNeedsBothTypeAndChecksum) {
+    EXPECT_NE(BuiltinFixups().Find(51, 0x62F9409C), nullptr);
+    EXPECT_EQ(BuiltinFixups().Find(48, 0x62F9409C), nullptr);  // right crc, wrong type
+    EXPECT_EQ(BuiltinFixups().Find(0, 0x62F9409C), nullptr);
+    EXPECT_EQ(BuiltinFixups().Find(51, 0x62F9409D), nullptr);  // right type, wrong crc
+    EXPECT_EQ(BuiltinFixups().Find(15, 0x00000000), nullptr);
+}
+
+TEST(FixupTable, StubPlacementFollowsMachineType) {
+    int withStub = 0;
+    for (std::size_t i = 0; i < GetFixupCount(); ++i) {
+        const ResetFixup& f = GetFixup(i);
+        if (f.stubSize == 0) {
+            EXPECT_EQ(f.stubImage, nullptr);
+            continue;
+        }
+        ++withStub;
+        SCOPED_TRACE("type " + std::to_string(f.machineType));
+        EXPECT_EQ(f.stubSize % 16, 0u);
+        EXPECT_GE(f.stubSize, 48u);
+        EXPECT_LE(f.stubSize, 288u);
+        const uint16_t offset = f.machineType == 53 ? 0x0000 : f.machineType == 67 ? 0x0800 : 0x1000;
+        EXPECT_EQ(f.stubRamOffset, offset);
+        EXPECT_EQ(f.stubBeforeBoot, f.machineType == 56);
+    }
+    EXPECT_EQ(withStub, 186);
+    // Types 48 and 51 enter commands through a jump in ROM, never a stub.
+    for (uint32_t crc : {0x9A3FC14Bu, 0x140E3E95u, 0xB23C12FEu})
+        EXPECT_EQ(Must(48, crc).stubSize, 0u);
+    // Stub sizes that differ from the common 64 bytes.
+    EXPECT_EQ(Must(54, 0x82FE4345).stubSize, 48u);
+    EXPECT_EQ(Must(24, 0xED5243FC).stubSize, 80u);
+    EXPECT_EQ(Must(42, 0xC665A06D).stubSize, 240u);
+    EXPECT_EQ(Must(70, 0xEC8E5508).stubSize, 272u);
+}
+
+TEST(FixupTable, OnlyTheTwoWrittenStubsCarryImages) {
+    int withImage = 0;
+    for (std::size_t i = 0; i < GetFixupCount(); ++i)
+        if (GetFixup(i).stubImage) ++withImage;
+    EXPECT_EQ(withImage, 2);
+    const ResetFixup& t40 = Must(40, 0x4300BFD3);
+    EXPECT_EQ(t40.stubImage, kStub40_4300BFD3);
+    EXPECT_EQ(t40.stubSize, 64u);
+    EXPECT_EQ(t40.stubRamOffset, 0x1000);
+    const ResetFixup& t24 = Must(24, 0x015D3C88);
+    EXPECT_EQ(t24.stubImage, kStub24_015D3C88);
+    EXPECT_EQ(t24.stubSize, 64u);
+    // Another ROM of the same type needs a stub this build does not have.
+    EXPECT_EQ(Must(40, 0xC23C5393).stubImage, nullptr);
+    EXPECT_EQ(Must(40, 0xC23C5393).stubSize, 64u);
+}
+
+TEST(FixupTable, RomPatchesAreExact) {
+    // Type 51: the jump at the command entry 0x0FFD, before boot only.
+    const ResetFixup& t51 = Must(51, 0x62F9409C);
+    EXPECT_EQ(Before(t51), (PatchList{{0x0074, {0xAF}}, {0x010F, {0xC9}}, {0x0FFD, {0xC3, 0xAC, 0x00}}}));
+    EXPECT_TRUE(After(t51).empty());
+    EXPECT_EQ(t51.stubSize, 0u);
+
+    // Type 15: two NOPs after boot.
+    const ResetFixup& t15 = Must(15, 0x7944401C);
+    EXPECT_TRUE(Before(t15).empty());
+    EXPECT_EQ(After(t15), (PatchList{{0x012B, {0x00}}, {0x02A7, {0x00}}}));
+    EXPECT_EQ(ByteCount(After(Must(15, 0xBBCEE692))), 41u);
+    EXPECT_EQ(ByteCount(After(Must(15, 0xF2FB5CDF))), 27u);
+
+    // Type 56: ten bytes that make the program call into its stub, and the
+    // 288-byte stub itself, all before boot.
+    const ResetFixup& t56 = Must(56, 0x8960DF98);
+    EXPECT_EQ(Before(t56), (PatchList{{0x004E, {0xCD, 0x00, 0x90}},
+                                      {0x0075, {0xAF}},
+                                      {0x0160, {0xCD, 0x30, 0x90}},
+                                      {0x0171, {0xCD, 0x30, 0x90}}}));
+    EXPECT_TRUE(After(t56).empty());
+    EXPECT_EQ(t56.stubSize, 288u);
+    EXPECT_TRUE(t56.stubBeforeBoot);
+    EXPECT_EQ(ByteCount(Before(Must(56, 0x02A070F5))), 7u);
+
+    // Type 23: the long before-boot patches.
+    const PatchList t23 = Before(Must(23, 0xDF05D8CA));
+    ASSERT_EQ(t23.size(), 3u);
+    EXPECT_EQ(ByteCount(t23), 67u);
+    EXPECT_EQ(t23[0], (std::pair<uint16_t, std::vector<uint8_t>>{0x015D, {0xC3, 0x60, 0x05}}));
+    EXPECT_EQ(t23[2].first, 0x0560);
+    ASSERT_EQ(t23[2].second.size(), 61u);
+    EXPECT_EQ(t23[2].second.front(), 0xC5);
+    EXPECT_EQ(t23[2].second.back(), 0x14);
+    const PatchList short23 = Before(Must(23, 0x3EEA9A37));
+    EXPECT_EQ(ByteCount(short23), 28u);
+    EXPECT_EQ(short23.back(), (std::pair<uint16_t, std::vector<uint8_t>>{0x0116, {0xAF}}));
+
+    // Patches beyond the first 4 KB and multi-byte runs.
+    EXPECT_EQ(After(Must(5, 0xB8815BAB)), (PatchList{{0x0F9C, {0x2A, 0x00, 0x91}}, {0x1261, {0xFF, 0xFF, 0xFF}}}));
+    EXPECT_EQ(After(Must(70, 0xEC8E5508)), (PatchList{{0x0138, {0x18, 0x13}}, {0x0480, {0x00, 0x00, 0x00}}}));
+    EXPECT_EQ(Before(Must(64, 0xBF2F4E38)), (PatchList{{0x037C, {0, 0, 0, 0, 0}}}));
+    EXPECT_EQ(After(Must(67, 0x28DD9BE2)), (PatchList{{0x03FC, {0xC9}}}));
+}
+
+TEST(FixupTable, SameBytesTwiceRecordsWriteBeforeAndAfter) {
+    const std::set<std::pair<uint32_t, uint32_t>> twice = {{45, 0xAEB82077}, {51, 0x1B08633D}, {51, 0xBAB321E7}};
+    for (std::size_t i = 0; i < GetFixupCount(); ++i) {
+        const ResetFixup& f = GetFixup(i);
+        const bool both = f.patchesBeforeCount > 0 && f.patchesAfterCount > 0;
+        EXPECT_EQ(both, twice.count({f.machineType, f.crc}) == 1) << std::hex << f.crc;
+        if (both) {
+            EXPECT_EQ(Before(f), After(f)) << std::hex << f.crc;
+        }
+    }
+    EXPECT_EQ(Before(Must(45, 0xAEB82077)), (PatchList{{0x0618, {0, 0, 0}}, {0x08C4, {0xAF}}}));
+    EXPECT_EQ(Before(Must(51, 0xBAB321E7)), (PatchList{{0x0074, {0xAF}}, {0x0117, {0xC9}}, {0x0FFD, {0xC3, 0xB4, 0x00}}}));
+    // Its siblings of the same type write only one of the two.
+    EXPECT_TRUE(Before(Must(45, 0x197F709E)).empty());
+    EXPECT_EQ(ByteCount(After(Must(45, 0x197F709E))), 3u);
+}
+
+TEST(FixupTable, BankCopyOnlyForItsTwoRoms) {
+    std::set<std::pair<uint32_t, uint32_t>> banked;
+    for (std::size_t i = 0; i < GetFixupCount(); ++i)
+        if (GetFixup(i).bankCopy) banked.insert({GetFixup(i).machineType, GetFixup(i).crc});
+    EXPECT_EQ(banked, (std::set<std::pair<uint32_t, uint32_t>>{{22, 0x7D3AFBD0}, {35, 0x4BF44441}}));
+    EXPECT_EQ(Must(22, 0x7D3AFBD0).stubSize, 112u);
+    EXPECT_EQ(Must(35, 0x4BF44441).stubSize, 112u);
+    EXPECT_FALSE(Must(22, 0x653AACE1).bankCopy);
+}
