@@ -1,0 +1,80 @@
+// Synthetic sound ROMs for the board tests: temporary ROM files forged to a
+// database checksum, a fix-up table the test fills itself, and a generator
+// of a small sound program for any machine type that receives a code by the
+// type's delivery method and plays a tone whose pitch encodes the code.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "machine/Fixups.h"
+#include "machine/MachineDef.h"
+#include "machine/SoundBoard.h"
+
+namespace boardtest {
+
+// A forged ROM image written to a temporary file, removed on destruction.
+class TempRom {
+public:
+    // Forges image's first 8192 bytes to `crc` (patch at 0x1FFC..0x1FFF).
+    TempRom(std::vector<uint8_t> image, uint32_t crc);
+    ~TempRom();
+    TempRom(const TempRom&) = delete;
+    TempRom& operator=(const TempRom&) = delete;
+    const char* Path() const { return m_path.c_str(); }
+
+private:
+    std::string m_path;
+};
+
+// Fix-up records supplied by a test; stub and patch bytes are owned here.
+class TestFixups : public IFixupTable {
+public:
+    const ResetFixup* Find(uint32_t machineType, uint32_t crc) const override;
+
+    ResetFixup& Add(uint32_t machineType, uint32_t crc);
+    void SetStub(ResetFixup& record, std::vector<uint8_t> image, uint16_t ramOffset, bool beforeBoot);
+    void AddPatch(ResetFixup& record, bool afterBoot, uint16_t address, std::vector<uint8_t> bytes);
+
+private:
+    std::deque<ResetFixup> m_records;
+    std::deque<std::vector<uint8_t>> m_bytes;
+    std::deque<std::vector<RomPatch>> m_patchLists;
+};
+
+// RAM offset where a machine type's driver stub lives.
+uint16_t StubRamOffset(uint32_t machineType);
+
+// Delivery of a sound code, as the board does it for each machine type.
+enum class Delivery { LatchOnly, LatchNmi, Type28, Type29, Type32, CommandEntry };
+Delivery DeliveryOf(const MachineDef& def);
+
+// A sound program for one machine type: the ROM image (not yet forged) and,
+// for types entered through a RAM driver stub, the stub the test supplies.
+struct ToneProgram {
+    std::vector<uint8_t> rom;
+    std::vector<uint8_t> stub;  // empty: none
+    uint16_t stubRamOffset = 0;
+    bool stubBeforeBoot = false;
+};
+
+// The program boots with interrupts off, receives a code (1..0x7E) by the
+// type's delivery method and plays one steady tone on the chip through the
+// type's own wiring: OPLL channel 0 at F-number 256+code, block 4 (a pure
+// sine user instrument); PSG channel A at period 256+code; SN76496 tone 0
+// at period 256+code.
+ToneProgram BuildToneProgram(const MachineDef& def);
+double ExpectedToneHz(const MachineDef& def, uint8_t code);
+
+// Builds a board from `program` forged to the first database row of its
+// type, with the program's stub in `fixups`. Throws on failure.
+std::unique_ptr<CSoundBoard> MakeToneBoard(const MachineDef& def, TestFixups& fixups,
+                                           std::unique_ptr<TempRom>& file);
+
+// Renders `count` samples and returns the left channel.
+std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count);
+
+} // namespace boardtest
