@@ -10,6 +10,7 @@ constexpr double kInvSqrt2 = 0.7071067811865476;  // sin(w) * this = alpha for Q
 CEqualizer::CEqualizer() {
     std::lock_guard<std::mutex> lock(m_control);
     PublishLocked();
+    std::lock_guard<std::mutex> handoff(m_handoff);
     m_active = m_pending;
     m_hasPending.store(false, std::memory_order_relaxed);
 }
@@ -29,10 +30,15 @@ CEqualizer::Band CEqualizer::ComputeBand(double gainDb, double centreHz, double 
 }
 
 void CEqualizer::PublishLocked(bool wholeDb) {
+    // The trigonometry happens outside the hand-off lock, which is held only
+    // for the copy, so the renderer's try_lock rarely finds it busy.
+    Coefficients fresh;
     for (int i = 0; i < kBands; ++i) {
         const double gain = wholeDb ? std::trunc(m_gain[i]) : m_gain[i];
-        m_pending.band[i] = ComputeBand(gain, kCentre[i], m_sampleRate);
+        fresh.band[i] = ComputeBand(gain, kCentre[i], m_sampleRate);
     }
+    std::lock_guard<std::mutex> handoff(m_handoff);
+    m_pending = fresh;
     m_hasPending.store(true, std::memory_order_release);
 }
 
@@ -66,6 +72,7 @@ void CEqualizer::SetRate(double rate) {
         std::lock_guard<std::mutex> lock(m_control);
         if (rate > 0) m_sampleRate = rate;
         PublishLocked(true);
+        std::lock_guard<std::mutex> handoff(m_handoff);
         m_active = m_pending;
         m_hasPending.store(false, std::memory_order_relaxed);
     }
@@ -83,10 +90,10 @@ void CEqualizer::ClearHistory() {
 
 void CEqualizer::TakePending() {
     if (!m_hasPending.load(std::memory_order_acquire)) return;
-    if (!m_control.try_lock()) return;  // the control side is busy; next block
+    if (!m_handoff.try_lock()) return;  // a new set is being copied in; next block
     m_active = m_pending;
     m_hasPending.store(false, std::memory_order_relaxed);
-    m_control.unlock();
+    m_handoff.unlock();
 }
 
 void CEqualizer::Process(int16_t* samples, int frames) {

@@ -2,12 +2,13 @@
 // octaves, run in series on both channels of the player's output.
 //
 // Threads. Gains are changed on the user-interface thread while the render
-// thread filters. The control side computes a complete new coefficient set
-// under m_control and marks it pending; the render thread, at the start of
-// each block, takes the pending set only if it can get m_control with
-// try_lock, copying all nine bands at once into its private working set.
-// So the filter never sees a half-written set and never waits: if the lock
-// is busy it keeps the previous set for one more block. SetRate and
+// thread filters. The control side (serialised by m_control) computes a
+// complete new coefficient set, then copies it into m_pending under
+// m_handoff and marks it pending. The render thread, at the start of each
+// block, takes the pending set only if it gets m_handoff with try_lock,
+// copying all nine bands at once into its private working set. So the
+// filter never sees a half-written set and never waits: if the hand-off is
+// busy it keeps the previous set for one more block. SetRate and
 // ClearHistory touch the render thread's own state and may only be called
 // while nothing renders (before playback, or with the thread idle).
 #pragma once
@@ -65,6 +66,8 @@ private:
     mutable std::mutex m_control;
     double m_sampleRate = kDefaultRate;
     double m_gain[kBands] = {};
+    // Hand-off between the two sides, guarded by m_handoff.
+    std::mutex m_handoff;
     Coefficients m_pending;
     std::atomic<bool> m_hasPending{false};
 

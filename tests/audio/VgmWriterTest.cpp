@@ -1,0 +1,171 @@
+// VGM logs parsed back: header fields per chip, the command stream and its
+// waits, and the GD3 tag.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/TextEncoding.h"
+#include "audio/VgmWriter.h"
+
+namespace {
+
+// A minimal reader of what CVgmWriter produces.
+struct ParsedVgm {
+    std::vector<uint8_t> bytes;
+    uint64_t waited = 0;
+    int writes = 0;
+    bool ended = false;
+    std::vector<std::vector<uint8_t>> commands;  // write commands in order
+    std::vector<std::u16string> tags;
+
+    uint32_t U32(std::size_t at) const {
+        return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
+    }
+
+    explicit ParsedVgm(std::vector<uint8_t> file) : bytes(std::move(file)) {
+        std::size_t p = 0x34 + U32(0x34);
+        const std::size_t gd3 = 0x14 + U32(0x14);
+        while (p < gd3 && !ended) {
+            const uint8_t c = bytes[p];
+            if (c == 0x50) {
+                commands.push_back({c, bytes[p + 1]});
+                ++writes, p += 2;
+            } else if (c == 0x51 || c == 0xA0) {
+                commands.push_back({c, bytes[p + 1], bytes[p + 2]});
+                ++writes, p += 3;
+            } else if (c == 0x61) {
+                waited += bytes[p + 1] | (bytes[p + 2] << 8);
+                p += 3;
+            } else if (c == 0x62) {
+                waited += 735, ++p;
+            } else if (c == 0x63) {
+                waited += 882, ++p;
+            } else if ((c & 0xF0) == 0x70) {
+                waited += (c & 0x0F) + 1, ++p;
+            } else if (c == 0x66) {
+                ended = true, ++p;
+            } else {
+                ADD_FAILURE() << "unknown command " << int(c) << " at " << p;
+                return;
+            }
+        }
+        EXPECT_EQ(p, gd3) << "command stream must end where the tag starts";
+        EXPECT_EQ(std::string(bytes.begin() + gd3, bytes.begin() + gd3 + 4), "Gd3 ");
+        EXPECT_EQ(U32(gd3 + 4), 0x100u);
+        const std::size_t end = gd3 + 12 + U32(gd3 + 8);
+        EXPECT_EQ(end, bytes.size());
+        std::u16string s;
+        for (std::size_t q = gd3 + 12; q + 1 < end; q += 2) {
+            const char16_t ch = static_cast<char16_t>(bytes[q] | (bytes[q + 1] << 8));
+            if (ch == 0) {
+                tags.push_back(s);
+                s.clear();
+            } else {
+                s += ch;
+            }
+        }
+    }
+};
+
+TEST(VgmWriter, Ym2413LogRoundTrips) {
+    CVgmWriter vgm;
+    vgm.Begin({VgmChip::Ym2413, 3579545, 44100});
+    vgm.Write(0, 0x10);  // select only: no command
+    vgm.Write(1, 0xAB);
+    vgm.Wait(1);
+    vgm.Write(1, 0xCD);  // same register again
+    vgm.Write(0, 0x30);
+    vgm.Wait(735);
+    vgm.Write(1, 0x7F);
+    vgm.WriteRegister(0x0E, 0x20);
+    vgm.Wait(44100 * 3 + 5);
+    const std::string title = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 Slot";  // テスト Slot
+    ParsedVgm f(vgm.Finish(title, "BGM 1"));
+
+    EXPECT_EQ(std::string(f.bytes.begin(), f.bytes.begin() + 4), "Vgm ");
+    EXPECT_EQ(f.U32(0x04), f.bytes.size() - 4);
+    EXPECT_EQ(f.U32(0x08), 0x171u);
+    EXPECT_EQ(f.U32(0x10), 3579545u);
+    EXPECT_EQ(f.U32(0x0C), 0u);
+    EXPECT_EQ(f.U32(0x74), 0u);
+    EXPECT_EQ(f.U32(0x34), 0xCCu);  // data right after the 256-byte header
+    EXPECT_EQ(f.U32(0x1C), 0u);     // no loop
+    EXPECT_TRUE(f.ended);
+    EXPECT_EQ(f.writes, 4);
+    EXPECT_EQ(vgm.WriteCount(), 4u);
+    ASSERT_EQ(f.commands.size(), 4u);
+    EXPECT_EQ(f.commands[0], (std::vector<uint8_t>{0x51, 0x10, 0xAB}));
+    EXPECT_EQ(f.commands[1], (std::vector<uint8_t>{0x51, 0x10, 0xCD}));
+    EXPECT_EQ(f.commands[2], (std::vector<uint8_t>{0x51, 0x30, 0x7F}));
+    EXPECT_EQ(f.commands[3], (std::vector<uint8_t>{0x51, 0x0E, 0x20}));
+    const uint64_t total = 1 + 735 + 44100 * 3 + 5;
+    EXPECT_EQ(f.waited, total);
+    EXPECT_EQ(f.U32(0x18), total);
+    ASSERT_EQ(f.tags.size(), 11u);
+    EXPECT_EQ(f.tags[0], u"BGM 1");
+    EXPECT_EQ(f.tags[2], Utf8ToUtf16(title));
+    EXPECT_EQ(f.tags[3], Utf8ToUtf16(title));
+}
+
+TEST(VgmWriter, Ay8910HeaderCarriesClockAndChipType) {
+    CVgmWriter vgm;
+    VgmOptions o;
+    o.chip = VgmChip::Ay8910;
+    o.clock = 2000000;
+    o.ayType = 0x10;  // YM2149
+    vgm.Begin(o);
+    vgm.Write(0, 7);
+    vgm.Write(1, 0x38);
+    vgm.Write(0, 8);
+    vgm.Write(1, 0x0F);
+    ParsedVgm f(vgm.Finish("t", "r"));
+    EXPECT_EQ(f.U32(0x74), 2000000u);
+    EXPECT_EQ(f.bytes[0x78], 0x10);
+    EXPECT_EQ(f.bytes[0x79], 0x01);
+    EXPECT_EQ(f.U32(0x10), 0u);
+    ASSERT_EQ(f.writes, 2);
+    EXPECT_EQ(f.commands[0], (std::vector<uint8_t>{0xA0, 7, 0x38}));
+    EXPECT_EQ(f.waited, 0u);
+    EXPECT_EQ(f.U32(0x18), 0u);
+}
+
+TEST(VgmWriter, Sn76489LogsEveryByteWithNoiseFields) {
+    CVgmWriter vgm;
+    VgmOptions o;
+    o.chip = VgmChip::Sn76489;
+    o.clock = 3579545;
+    vgm.Begin(o);
+    for (uint8_t b : {0x9F, 0xBF, 0xDF, 0xFF, 0x80, 0x05}) vgm.Write(0, b);
+    ParsedVgm f(vgm.Finish("", ""));
+    EXPECT_EQ(f.U32(0x0C), 3579545u);
+    EXPECT_EQ(f.bytes[0x28] | (f.bytes[0x29] << 8), 0x0006);
+    EXPECT_EQ(f.bytes[0x2A], 15);
+    EXPECT_EQ(f.bytes[0x2B], 0x04);
+    EXPECT_EQ(f.writes, 6);
+    EXPECT_EQ(f.commands[5], (std::vector<uint8_t>{0x50, 0x05}));
+}
+
+TEST(VgmWriter, OtherRenderRatesConvertWithoutDrift) {
+    CVgmWriter vgm;
+    vgm.Begin({VgmChip::Ym2413, 3579545, 48000});
+    // One minute in 240-sample blocks with a write after each block.
+    for (int i = 0; i < 60 * 200; ++i) {
+        vgm.Wait(240);
+        vgm.Write(0, 0x20);
+        vgm.Write(1, static_cast<uint8_t>(i));
+    }
+    ParsedVgm f(vgm.Finish("", ""));
+    EXPECT_EQ(f.waited, 60u * 44100);
+    EXPECT_EQ(f.U32(0x18), 60u * 44100);
+    EXPECT_EQ(f.writes, 60 * 200);
+
+    // Begin starts afresh.
+    vgm.Begin({VgmChip::Ym2413, 3579545, 44100});
+    EXPECT_EQ(vgm.WriteCount(), 0u);
+    ParsedVgm g(vgm.Finish("", ""));
+    EXPECT_EQ(g.writes, 0);
+    EXPECT_EQ(g.waited, 0u);
+}
+
+}  // namespace
