@@ -2,6 +2,7 @@
 #include "cpu/Z80.h"
 
 #include "cpu/Z80Alu.h"
+#include "cpu/Z80FastState.h"
 
 #include <utility>
 
@@ -33,14 +34,20 @@ int CZ80::Execute(int budget)
 {
     CyclesLeft = budget;
     m_freeRunCount = 0;
+    Z80FastState c;
+    c.SyncIn(*this);
     for (;;) {
-        while (CyclesLeft > 0) {
-            if (TraceOn) [[unlikely]]
+        while (c.cycles > 0) {
+            if (TraceOn) [[unlikely]] {
+                c.SyncOut(*this);
                 TraceInstruction();
-            uint8_t op = Fetch();
-            CyclesLeft -= kCyclesMain[op];
-            ExecuteMain(op);
+                c.SyncIn(*this);
+            }
+            uint8_t op = c.Fetch();
+            c.cycles -= kCyclesMain[op];
+            ExecuteMain(c, op);
         }
+        c.SyncOut(*this);
         if (!(StatusFlags & kEiPending))
             break;
         // The instruction after EI has run: interrupts are on from here, and
@@ -49,6 +56,7 @@ int CZ80::Execute(int budget)
         CyclesLeft += SavedBudget - 1;
         if (PendingIrq != kNoIrq)
             Interrupt(PendingIrq);
+        c.SyncIn(*this);
     }
     return CyclesLeft;
 }
@@ -62,7 +70,13 @@ void CZ80::ChargeFreeInstruction()
     m_freeRunMark = CyclesLeft;
 }
 
-void CZ80::ExecutePlain(uint8_t op) { ExecuteMain(op); }
+void CZ80::ExecutePlain(uint8_t op)
+{
+    Z80FastState c;
+    c.SyncIn(*this);
+    ExecuteMain(c, op);
+    c.SyncOut(*this);
+}
 
 // Conditions of JR/JP/CALL/RET in encoding order: NZ, Z, NC, C, PO, PE, P, M.
 #define COND_NZ (!(rF & kFlagZ))
@@ -76,55 +90,55 @@ void CZ80::ExecutePlain(uint8_t op) { ExecuteMain(op); }
 
 #define JR_IF(cond)                                                   \
     {                                                                 \
-        int8_t e = static_cast<int8_t>(Fetch());                      \
+        int8_t e = static_cast<int8_t>(c.Fetch());                      \
         if (cond) {                                                   \
-            PC = static_cast<uint16_t>(PC + e);                       \
-            CyclesLeft -= 5;                                          \
+            c.pc = static_cast<uint16_t>(c.pc + e);                       \
+            c.cycles -= 5;                                          \
         }                                                             \
     }                                                                 \
     break
 #define JP_IF(cond)                                                   \
     {                                                                 \
-        uint16_t nn = Fetch16();                                      \
+        uint16_t nn = c.Fetch16();                                      \
         if (cond)                                                     \
-            PC = nn;                                                  \
+            c.pc = nn;                                                  \
     }                                                                 \
     break
 #define CALL_IF(cond)                                                 \
     {                                                                 \
-        uint16_t nn = Fetch16();                                      \
+        uint16_t nn = c.Fetch16();                                      \
         if (cond) {                                                   \
-            Push(PC);                                                 \
-            PC = nn;                                                  \
-            CyclesLeft -= 7;                                          \
+            c.Push(SP, c.pc);                                                 \
+            c.pc = nn;                                                  \
+            c.cycles -= 7;                                          \
         }                                                             \
     }                                                                 \
     break
 #define RET_IF(cond)                                                  \
     if (cond) {                                                       \
-        PC = Pop();                                                   \
-        CyclesLeft -= 6;                                              \
+        c.pc = c.Pop(SP);                                                   \
+        c.cycles -= 6;                                              \
     }                                                                 \
     break
 #define RST(address)                                                  \
-    Push(PC);                                                         \
-    PC = (address);                                                   \
+    c.Push(SP, c.pc);                                                         \
+    c.pc = (address);                                                   \
     break
 
 // Flags kept by the accumulator rotates, ADD rr, SCF and CCF.
 static constexpr uint8_t kKeepSZP35 =
     CZ80::kFlagS | CZ80::kFlagZ | CZ80::kFlagPV | CZ80::kFlag3 | CZ80::kFlag5;
 
-inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
+inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, uint8_t op)
 {
     switch (op) {
     case 0x00: break;                                                   // NOP
-    case 0x01: BC.W = Fetch16(); break;                                 // LD BC,nn
-    case 0x02: Z80WriteMem(BC.W, rA); break;                            // LD (BC),A
+    case 0x01: BC.W = c.Fetch16(); break;                                 // LD BC,nn
+    case 0x02: c.Write(BC.W, rA); break;                            // LD (BC),A
     case 0x03: ++BC.W; break;                                           // INC BC
     case 0x04: rB = Inc8(rB); break;
     case 0x05: rB = Dec8(rB); break;
-    case 0x06: rB = Fetch(); break;
+    case 0x06: rB = c.Fetch(); break;
     case 0x07: {                                                        // RLCA
         rA = static_cast<uint8_t>(rA << 1 | rA >> 7);
         rF = static_cast<uint8_t>((rF & kKeepSZP35) | (rA & kFlagC));
@@ -132,11 +146,11 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     }
     case 0x08: std::swap(AF.W, AF2.W); break;                           // EX AF,AF'
     case 0x09: HL.W = Add16(HL.W, BC.W); break;
-    case 0x0A: rA = ReadByte(BC.W); break;                              // LD A,(BC)
+    case 0x0A: rA = c.Read(BC.W); break;                              // LD A,(BC)
     case 0x0B: --BC.W; break;
     case 0x0C: rC = Inc8(rC); break;
     case 0x0D: rC = Dec8(rC); break;
-    case 0x0E: rC = Fetch(); break;
+    case 0x0E: rC = c.Fetch(); break;
     case 0x0F: {                                                        // RRCA
         uint8_t c = rA & 1;
         rA = static_cast<uint8_t>(rA >> 1 | c << 7);
@@ -144,12 +158,12 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
         break;
     }
     case 0x10: JR_IF(--rB != 0);                                        // DJNZ e
-    case 0x11: DE.W = Fetch16(); break;
-    case 0x12: Z80WriteMem(DE.W, rA); break;
+    case 0x11: DE.W = c.Fetch16(); break;
+    case 0x12: c.Write(DE.W, rA); break;
     case 0x13: ++DE.W; break;
     case 0x14: rD = Inc8(rD); break;
     case 0x15: rD = Dec8(rD); break;
-    case 0x16: rD = Fetch(); break;
+    case 0x16: rD = c.Fetch(); break;
     case 0x17: {                                                        // RLA
         uint8_t c = rA >> 7;
         rA = static_cast<uint8_t>(rA << 1 | (rF & kFlagC));
@@ -157,16 +171,16 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
         break;
     }
     case 0x18: {                                                        // JR e
-        int8_t e = static_cast<int8_t>(Fetch());
-        PC = static_cast<uint16_t>(PC + e);
+        int8_t e = static_cast<int8_t>(c.Fetch());
+        c.pc = static_cast<uint16_t>(c.pc + e);
         break;
     }
     case 0x19: HL.W = Add16(HL.W, DE.W); break;
-    case 0x1A: rA = ReadByte(DE.W); break;
+    case 0x1A: rA = c.Read(DE.W); break;
     case 0x1B: --DE.W; break;
     case 0x1C: rE = Inc8(rE); break;
     case 0x1D: rE = Dec8(rE); break;
-    case 0x1E: rE = Fetch(); break;
+    case 0x1E: rE = c.Fetch(); break;
     case 0x1F: {                                                        // RRA
         uint8_t c = rA & 1;
         rA = static_cast<uint8_t>(rA >> 1 | (rF & kFlagC) << 7);
@@ -174,41 +188,41 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
         break;
     }
     case 0x20: JR_IF(COND_NZ);
-    case 0x21: HL.W = Fetch16(); break;
-    case 0x22: Write16(Fetch16(), HL.W); break;                         // LD (nn),HL
+    case 0x21: HL.W = c.Fetch16(); break;
+    case 0x22: c.Write16(c.Fetch16(), HL.W); break;                         // LD (nn),HL
     case 0x23: ++HL.W; break;
     case 0x24: rH = Inc8(rH); break;
     case 0x25: rH = Dec8(rH); break;
-    case 0x26: rH = Fetch(); break;
+    case 0x26: rH = c.Fetch(); break;
     case 0x27:                                                          // DAA
         AF.W = kDaaTable[rA | (rF & kFlagC) << 8 | (rF & kFlagH) << 5 | (rF & kFlagN) << 9];
         break;
     case 0x28: JR_IF(COND_Z);
     case 0x29: HL.W = Add16(HL.W, HL.W); break;
-    case 0x2A: HL.W = Read16(Fetch16()); break;                         // LD HL,(nn)
+    case 0x2A: HL.W = c.Read16(c.Fetch16()); break;                         // LD HL,(nn)
     case 0x2B: --HL.W; break;
     case 0x2C: rL = Inc8(rL); break;
     case 0x2D: rL = Dec8(rL); break;
-    case 0x2E: rL = Fetch(); break;
+    case 0x2E: rL = c.Fetch(); break;
     case 0x2F:                                                          // CPL
         rA = static_cast<uint8_t>(~rA);
         rF |= kFlagH | kFlagN;
         break;
     case 0x30: JR_IF(COND_NC);
-    case 0x31: SP = Fetch16(); break;
-    case 0x32: Z80WriteMem(Fetch16(), rA); break;                       // LD (nn),A
+    case 0x31: SP = c.Fetch16(); break;
+    case 0x32: c.Write(c.Fetch16(), rA); break;                       // LD (nn),A
     case 0x33: ++SP; break;
-    case 0x34: Z80WriteMem(HL.W, Inc8(ReadByte(HL.W))); break;          // INC (HL)
-    case 0x35: Z80WriteMem(HL.W, Dec8(ReadByte(HL.W))); break;          // DEC (HL)
-    case 0x36: Z80WriteMem(HL.W, Fetch()); break;                       // LD (HL),n
+    case 0x34: c.Write(HL.W, Inc8(c.Read(HL.W))); break;          // INC (HL)
+    case 0x35: c.Write(HL.W, Dec8(c.Read(HL.W))); break;          // DEC (HL)
+    case 0x36: c.Write(HL.W, c.Fetch()); break;                       // LD (HL),n
     case 0x37: rF = static_cast<uint8_t>((rF & kKeepSZP35) | kFlagC); break;  // SCF
     case 0x38: JR_IF(COND_C);
     case 0x39: HL.W = Add16(HL.W, SP); break;
-    case 0x3A: rA = ReadByte(Fetch16()); break;                         // LD A,(nn)
+    case 0x3A: rA = c.Read(c.Fetch16()); break;                         // LD A,(nn)
     case 0x3B: --SP; break;
     case 0x3C: rA = Inc8(rA); break;
     case 0x3D: rA = Dec8(rA); break;
-    case 0x3E: rA = Fetch(); break;
+    case 0x3E: rA = c.Fetch(); break;
     case 0x3F:                                                          // CCF: old C into H
         rF = static_cast<uint8_t>(((rF & (kKeepSZP35 | kFlagC)) | (rF & kFlagC) << 4) ^ kFlagC);
         break;
@@ -220,7 +234,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x43: rB = rE; break;
     case 0x44: rB = rH; break;
     case 0x45: rB = rL; break;
-    case 0x46: rB = ReadByte(HL.W); break;
+    case 0x46: rB = c.Read(HL.W); break;
     case 0x47: rB = rA; break;
     case 0x48: rC = rB; break;
     case 0x49: break;
@@ -228,7 +242,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x4B: rC = rE; break;
     case 0x4C: rC = rH; break;
     case 0x4D: rC = rL; break;
-    case 0x4E: rC = ReadByte(HL.W); break;
+    case 0x4E: rC = c.Read(HL.W); break;
     case 0x4F: rC = rA; break;
     case 0x50: rD = rB; break;
     case 0x51: rD = rC; break;
@@ -236,7 +250,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x53: rD = rE; break;
     case 0x54: rD = rH; break;
     case 0x55: rD = rL; break;
-    case 0x56: rD = ReadByte(HL.W); break;
+    case 0x56: rD = c.Read(HL.W); break;
     case 0x57: rD = rA; break;
     case 0x58: rE = rB; break;
     case 0x59: rE = rC; break;
@@ -244,7 +258,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x5B: break;
     case 0x5C: rE = rH; break;
     case 0x5D: rE = rL; break;
-    case 0x5E: rE = ReadByte(HL.W); break;
+    case 0x5E: rE = c.Read(HL.W); break;
     case 0x5F: rE = rA; break;
     case 0x60: rH = rB; break;
     case 0x61: rH = rC; break;
@@ -252,7 +266,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x63: rH = rE; break;
     case 0x64: break;
     case 0x65: rH = rL; break;
-    case 0x66: rH = ReadByte(HL.W); break;
+    case 0x66: rH = c.Read(HL.W); break;
     case 0x67: rH = rA; break;
     case 0x68: rL = rB; break;
     case 0x69: rL = rC; break;
@@ -260,22 +274,22 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x6B: rL = rE; break;
     case 0x6C: rL = rH; break;
     case 0x6D: break;
-    case 0x6E: rL = ReadByte(HL.W); break;
+    case 0x6E: rL = c.Read(HL.W); break;
     case 0x6F: rL = rA; break;
-    case 0x70: Z80WriteMem(HL.W, rB); break;
-    case 0x71: Z80WriteMem(HL.W, rC); break;
-    case 0x72: Z80WriteMem(HL.W, rD); break;
-    case 0x73: Z80WriteMem(HL.W, rE); break;
-    case 0x74: Z80WriteMem(HL.W, rH); break;
-    case 0x75: Z80WriteMem(HL.W, rL); break;
-    case 0x77: Z80WriteMem(HL.W, rA); break;
+    case 0x70: c.Write(HL.W, rB); break;
+    case 0x71: c.Write(HL.W, rC); break;
+    case 0x72: c.Write(HL.W, rD); break;
+    case 0x73: c.Write(HL.W, rE); break;
+    case 0x74: c.Write(HL.W, rH); break;
+    case 0x75: c.Write(HL.W, rL); break;
+    case 0x77: c.Write(HL.W, rA); break;
     case 0x78: rA = rB; break;
     case 0x79: rA = rC; break;
     case 0x7A: rA = rD; break;
     case 0x7B: rA = rE; break;
     case 0x7C: rA = rH; break;
     case 0x7D: rA = rL; break;
-    case 0x7E: rA = ReadByte(HL.W); break;
+    case 0x7E: rA = c.Read(HL.W); break;
     case 0x7F: break;
 
     // ADD/ADC/SUB/SBC/AND/XOR/OR/CP with r or (HL)
@@ -285,7 +299,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x83: Add8(rE); break;
     case 0x84: Add8(rH); break;
     case 0x85: Add8(rL); break;
-    case 0x86: Add8(ReadByte(HL.W)); break;
+    case 0x86: Add8(c.Read(HL.W)); break;
     case 0x87: Add8(rA); break;
     case 0x88: Adc8(rB); break;
     case 0x89: Adc8(rC); break;
@@ -293,7 +307,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x8B: Adc8(rE); break;
     case 0x8C: Adc8(rH); break;
     case 0x8D: Adc8(rL); break;
-    case 0x8E: Adc8(ReadByte(HL.W)); break;
+    case 0x8E: Adc8(c.Read(HL.W)); break;
     case 0x8F: Adc8(rA); break;
     case 0x90: Sub8(rB); break;
     case 0x91: Sub8(rC); break;
@@ -301,7 +315,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x93: Sub8(rE); break;
     case 0x94: Sub8(rH); break;
     case 0x95: Sub8(rL); break;
-    case 0x96: Sub8(ReadByte(HL.W)); break;
+    case 0x96: Sub8(c.Read(HL.W)); break;
     case 0x97: Sub8(rA); break;
     case 0x98: Sbc8(rB); break;
     case 0x99: Sbc8(rC); break;
@@ -309,7 +323,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0x9B: Sbc8(rE); break;
     case 0x9C: Sbc8(rH); break;
     case 0x9D: Sbc8(rL); break;
-    case 0x9E: Sbc8(ReadByte(HL.W)); break;
+    case 0x9E: Sbc8(c.Read(HL.W)); break;
     case 0x9F: Sbc8(rA); break;
     case 0xA0: And8(rB); break;
     case 0xA1: And8(rC); break;
@@ -317,7 +331,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0xA3: And8(rE); break;
     case 0xA4: And8(rH); break;
     case 0xA5: And8(rL); break;
-    case 0xA6: And8(ReadByte(HL.W)); break;
+    case 0xA6: And8(c.Read(HL.W)); break;
     case 0xA7: And8(rA); break;
     case 0xA8: Xor8(rB); break;
     case 0xA9: Xor8(rC); break;
@@ -325,7 +339,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0xAB: Xor8(rE); break;
     case 0xAC: Xor8(rH); break;
     case 0xAD: Xor8(rL); break;
-    case 0xAE: Xor8(ReadByte(HL.W)); break;
+    case 0xAE: Xor8(c.Read(HL.W)); break;
     case 0xAF: Xor8(rA); break;
     case 0xB0: Or8(rB); break;
     case 0xB1: Or8(rC); break;
@@ -333,7 +347,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0xB3: Or8(rE); break;
     case 0xB4: Or8(rH); break;
     case 0xB5: Or8(rL); break;
-    case 0xB6: Or8(ReadByte(HL.W)); break;
+    case 0xB6: Or8(c.Read(HL.W)); break;
     case 0xB7: Or8(rA); break;
     case 0xB8: Cp8(rB); break;
     case 0xB9: Cp8(rC); break;
@@ -341,50 +355,52 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
     case 0xBB: Cp8(rE); break;
     case 0xBC: Cp8(rH); break;
     case 0xBD: Cp8(rL); break;
-    case 0xBE: Cp8(ReadByte(HL.W)); break;
+    case 0xBE: Cp8(c.Read(HL.W)); break;
     case 0xBF: Cp8(rA); break;
 
     case 0x76:                                                          // HALT
         // Stay on the opcode and drop the rest of the budget; every later
-        // Execute runs HALT again until an interrupt moves PC past it.
-        --PC;
+        // Execute runs HALT again until an interrupt moves c.pc past it.
+        --c.pc;
         StatusFlags |= kHalt;
-        CyclesLeft = 0;
+        c.cycles = 0;
         SavedBudget = 0;
         break;
 
     case 0xC0: RET_IF(COND_NZ);
-    case 0xC1: BC.W = Pop(); break;
+    case 0xC1: BC.W = c.Pop(SP); break;
     case 0xC2: JP_IF(COND_NZ);
-    case 0xC3: PC = Fetch16(); break;
+    case 0xC3: c.pc = c.Fetch16(); break;
     case 0xC4: CALL_IF(COND_NZ);
-    case 0xC5: Push(BC.W); break;
-    case 0xC6: Add8(Fetch()); break;
+    case 0xC5: c.Push(SP, BC.W); break;
+    case 0xC6: Add8(c.Fetch()); break;
     case 0xC7: RST(0x00);
     case 0xC8: RET_IF(COND_Z);
-    case 0xC9: PC = Pop(); break;
+    case 0xC9: c.pc = c.Pop(SP); break;
     case 0xCA: JP_IF(COND_Z);
-    case 0xCB: ExecuteCB(); break;
+    case 0xCB: c.SyncOut(*this); ExecuteCB(); c.SyncIn(*this); break;
     case 0xCC: CALL_IF(COND_Z);
     case 0xCD: {                                                        // CALL nn
-        uint16_t nn = Fetch16();
-        Push(PC);
-        PC = nn;
+        uint16_t nn = c.Fetch16();
+        c.Push(SP, c.pc);
+        c.pc = nn;
         break;
     }
-    case 0xCE: Adc8(Fetch()); break;
+    case 0xCE: Adc8(c.Fetch()); break;
     case 0xCF: RST(0x08);
     case 0xD0: RET_IF(COND_NC);
-    case 0xD1: DE.W = Pop(); break;
+    case 0xD1: DE.W = c.Pop(SP); break;
     case 0xD2: JP_IF(COND_NC);
     case 0xD3: {                                                        // OUT (n),A
-        uint8_t n = Fetch();
+        uint8_t n = c.Fetch();
+        c.SyncOut(*this);
         Z80WritePort(static_cast<uint16_t>(rA << 8 | n), rA);
+        c.SyncIn(*this);
         break;
     }
     case 0xD4: CALL_IF(COND_NC);
-    case 0xD5: Push(DE.W); break;
-    case 0xD6: Sub8(Fetch()); break;
+    case 0xD5: c.Push(SP, DE.W); break;
+    case 0xD6: Sub8(c.Fetch()); break;
     case 0xD7: RST(0x10);
     case 0xD8: RET_IF(COND_C);
     case 0xD9:                                                          // EXX
@@ -394,46 +410,48 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
         break;
     case 0xDA: JP_IF(COND_C);
     case 0xDB: {                                                        // IN A,(n)
-        uint8_t n = Fetch();
+        uint8_t n = c.Fetch();
+        c.SyncOut(*this);
         rA = Z80ReadPort(static_cast<uint16_t>(rA << 8 | n));
+        c.SyncIn(*this);
         break;
     }
     case 0xDC: CALL_IF(COND_C);
-    case 0xDD: ExecuteXY(IX); break;
-    case 0xDE: Sbc8(Fetch()); break;
+    case 0xDD: c.SyncOut(*this); ExecuteXY(IX); c.SyncIn(*this); break;
+    case 0xDE: Sbc8(c.Fetch()); break;
     case 0xDF: RST(0x18);
     case 0xE0: RET_IF(COND_PO);
-    case 0xE1: HL.W = Pop(); break;
+    case 0xE1: HL.W = c.Pop(SP); break;
     case 0xE2: JP_IF(COND_PO);
     case 0xE3: {                                                        // EX (SP),HL
-        uint16_t t = Read16(SP);
-        Write16(SP, HL.W);
+        uint16_t t = c.Read16(SP);
+        c.Write16(SP, HL.W);
         HL.W = t;
         break;
     }
     case 0xE4: CALL_IF(COND_PO);
-    case 0xE5: Push(HL.W); break;
-    case 0xE6: And8(Fetch()); break;
+    case 0xE5: c.Push(SP, HL.W); break;
+    case 0xE6: And8(c.Fetch()); break;
     case 0xE7: RST(0x20);
     case 0xE8: RET_IF(COND_PE);
-    case 0xE9: PC = HL.W; break;                                        // JP (HL)
+    case 0xE9: c.pc = HL.W; break;                                        // JP (HL)
     case 0xEA: JP_IF(COND_PE);
     case 0xEB: std::swap(DE.W, HL.W); break;
     case 0xEC: CALL_IF(COND_PE);
-    case 0xED: ExecuteED(); break;
-    case 0xEE: Xor8(Fetch()); break;
+    case 0xED: c.SyncOut(*this); ExecuteED(); c.SyncIn(*this); break;
+    case 0xEE: Xor8(c.Fetch()); break;
     case 0xEF: RST(0x28);
     case 0xF0: RET_IF(COND_P);
-    case 0xF1: AF.W = Pop(); break;
+    case 0xF1: AF.W = c.Pop(SP); break;
     case 0xF2: JP_IF(COND_P);
     case 0xF3:                                                          // DI
         if (StatusFlags & kEiPending)
-            CyclesLeft += SavedBudget - 1;  // EI's parked budget comes back
+            c.cycles += SavedBudget - 1;  // EI's parked budget comes back
         StatusFlags &= static_cast<uint8_t>(~(kIff1 | kIff2 | kEiPending));
         break;
     case 0xF4: CALL_IF(COND_P);
-    case 0xF5: Push(AF.W); break;
-    case 0xF6: Or8(Fetch()); break;
+    case 0xF5: c.Push(SP, AF.W); break;
+    case 0xF6: Or8(c.Fetch()); break;
     case 0xF7: RST(0x30);
     case 0xF8: RET_IF(COND_M);
     case 0xF9: SP = HL.W; break;
@@ -443,13 +461,13 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(uint8_t op)
         // budget and lend one cycle, so the loop ends right after it.
         if (!(StatusFlags & (kIff1 | kEiPending))) {
             StatusFlags |= kIff2 | kEiPending;
-            SavedBudget = CyclesLeft;
-            CyclesLeft = 1;
+            SavedBudget = c.cycles;
+            c.cycles = 1;
         }
         break;
     case 0xFC: CALL_IF(COND_M);
-    case 0xFD: ExecuteXY(IY); break;
-    case 0xFE: Cp8(Fetch()); break;
+    case 0xFD: c.SyncOut(*this); ExecuteXY(IY); c.SyncIn(*this); break;
+    case 0xFE: Cp8(c.Fetch()); break;
     case 0xFF: RST(0x38);
     }
 }

@@ -17,6 +17,8 @@
 static_assert(std::endian::native == std::endian::little,
               "Z80Pair overlays the two bytes of a pair on a 16-bit word");
 
+struct Z80FastState;
+
 union Z80Pair {
     uint16_t W;
     struct {
@@ -104,7 +106,7 @@ private:
     void Push(uint16_t value);
     uint16_t Pop();
 
-    void ExecuteMain(uint8_t op);          // one unprefixed opcode (hot path)
+    void ExecuteMain(Z80FastState& c, uint8_t op);  // one unprefixed opcode (hot path)
     void ExecutePlain(uint8_t op);         // same, out of line, for DD/FD plain forms
     void ExecuteCB();
     void ExecuteED();

@@ -1,0 +1,545 @@
+// CZ80 execution loop: budgets and cycle counts, EI/DI/HALT, flags the
+// exercisers cannot see, block instructions that pause and resume, and the
+// prefix forms with their exact (and zero) costs.
+#include "Z80TestBoard.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint8_t kC = CZ80::kFlagC, kN = CZ80::kFlagN, kPV = CZ80::kFlagPV, kH = CZ80::kFlagH,
+                  kZ = CZ80::kFlagZ;
+
+// Fills RAM from 'from' on with LD BC,nn (10 T-states each), so the number of
+// T-states left after a prefix can be read from the overrun.
+void FillWithLoadBc(Z80TestBoard& board, uint16_t from)
+{
+    for (uint32_t a = from; a + 3 <= 0x1000; a += 3)
+        board.Poke(static_cast<uint16_t>(a), {0x01, 0x00, 0x00});
+}
+
+TEST(Z80Core, ResetGivesPowerOnState)
+{
+    Z80TestBoard board;
+    CZ80& cpu = board.cpu;
+    cpu.AF.W = cpu.HL.W = cpu.IX.W = cpu.BC2.W = 0x1234;
+    cpu.PC = 0x4000;
+    cpu.StatusFlags = 0xFF;
+    cpu.TraceOn = 1;
+    cpu.AckClearsPending = 1;
+    cpu.Reset();
+    EXPECT_EQ(cpu.AF.W, 0);
+    EXPECT_EQ(cpu.HL.W, 0);
+    EXPECT_EQ(cpu.IX.W, 0);
+    EXPECT_EQ(cpu.BC2.W, 0);
+    EXPECT_EQ(cpu.PC, 0);
+    EXPECT_EQ(cpu.SP, 0xF000);
+    EXPECT_EQ(cpu.StatusFlags, 0);
+    EXPECT_EQ(cpu.PendingIrq, 0xFFFF);
+    EXPECT_EQ(cpu.TraceOn, 0);
+    EXPECT_EQ(cpu.TraceLow, 0);
+    EXPECT_EQ(cpu.TraceHigh, 0xFFFF);
+    EXPECT_EQ(cpu.AckClearsPending, 1);  // left alone by reset
+}
+
+TEST(Z80Core, RegisterBytesOverlayTheirPairs)
+{
+    Z80TestBoard board;
+    board.cpu.AF.W = 0x12F0;
+    EXPECT_EQ(board.cpu.AF.B.H, 0x12);  // A
+    EXPECT_EQ(board.cpu.AF.B.L, 0xF0);  // F
+    board.cpu.HL.B.H = 0xAB;
+    board.cpu.HL.B.L = 0xCD;
+    EXPECT_EQ(board.cpu.HL.W, 0xABCD);
+}
+
+TEST(Z80Core, BudgetOfOneRunsExactlyOneInstructionAndReturnsTheOverrun)
+{
+    struct Case {
+        std::initializer_list<uint8_t> code;
+        uint8_t flags;
+        int expected;
+        uint16_t pcAfter;
+    };
+    const Case cases[] = {
+        {{0x00}, 0, -3, 1},                 // NOP
+        {{0x01, 0x34, 0x12}, 0, -9, 3},     // LD BC,nn
+        {{0x20, 0x10}, 0, -11, 0x12},       // JR NZ taken
+        {{0x20, 0x10}, kZ, -6, 2},          // JR NZ not taken
+        {{0xC4, 0x00, 0x20}, 0, -16, 0x2000},  // CALL NZ taken: 17
+        {{0xC4, 0x00, 0x20}, kZ, -9, 3},    // CALL NZ not taken: 10
+        {{0xC8}, kZ, -10, 0x5678},          // RET Z taken: 11 (stack holds 0x5678)
+        {{0xC8}, 0, -4, 1},                 // RET Z not taken: 5
+        {{0xE3}, 0, -18, 1},                // EX (SP),HL: 19
+        {{0xDB, 0x10}, 0, -10, 2},          // IN A,(n): 11
+    };
+    for (const Case& c : cases) {
+        Z80TestBoard board;
+        board.Poke(0, c.code);
+        board.cpu.SP = 0x8000;
+        board.Poke(0x8000, {0x78, 0x56});
+        board.cpu.AF.B.L = c.flags;
+        EXPECT_EQ(board.cpu.Execute(1), c.expected) << "opcode " << int(*c.code.begin());
+        EXPECT_EQ(board.cpu.PC, c.pcAfter) << "opcode " << int(*c.code.begin());
+    }
+}
+
+TEST(Z80Core, DjnzCountsDownAndCostsThirteenWhenTaken)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0x10, 0xFE, 0x76});  // DJNZ $ ; HALT
+    board.cpu.BC.B.H = 3;
+    // Two taken (13 each), one not taken (8), then HALT (4).
+    EXPECT_EQ(board.cpu.Execute(34), 0);
+    EXPECT_EQ(board.cpu.PC, 2);
+    board.cpu.Reset();
+    board.cpu.BC.B.H = 3;
+    EXPECT_EQ(board.cpu.Execute(26), 0);   // 13 + 13: exactly used up
+    EXPECT_EQ(board.cpu.PC, 0);
+    EXPECT_EQ(board.cpu.BC.B.H, 1);
+}
+
+TEST(Z80Core, BudgetOfZeroOrLessRunsNothing)
+{
+    Z80TestBoard board;
+    EXPECT_EQ(board.cpu.Execute(0), 0);
+    EXPECT_EQ(board.cpu.Execute(-5), -5);
+    EXPECT_EQ(board.cpu.PC, 0);
+}
+
+TEST(Z80Core, EiTakesEffectAfterTheNextInstructionAndKeepsTheBudget)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xFB, 0x00});  // EI ; NOP ; then LD BC,nn from 2 on
+    FillWithLoadBc(board, 2);
+    // 100 - 4 - 4 = 92 left after the NOP: nine loads leave 2, the tenth -8.
+    EXPECT_EQ(board.cpu.Execute(100), -8);
+    EXPECT_EQ(board.cpu.PC, 2 + 10 * 3);
+    EXPECT_TRUE(board.cpu.StatusFlags & CZ80::kIff1);
+    EXPECT_TRUE(board.cpu.StatusFlags & CZ80::kIff2);
+    EXPECT_FALSE(board.cpu.StatusFlags & CZ80::kEiPending);
+}
+
+TEST(Z80Core, PendingRequestIsTakenOnlyAfterTheInstructionFollowingEi)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0x56, 0xFB, 0x00, 0x00});  // IM 1 ; EI ; NOP ; NOP
+    board.Poke(0x38, {0x76});                       // handler: HALT
+    board.cpu.PendingIrq = 0x00FF;
+    board.cpu.AckClearsPending = 1;
+    board.cpu.SP = 0x8000;
+    board.cpu.Execute(1);  // IM 1 only
+    EXPECT_EQ(board.cpu.PC, 2);
+    board.cpu.Execute(1);  // EI and the NOP after it, then the request
+    EXPECT_EQ(board.cpu.PC, 0x38);
+    EXPECT_EQ(board.cpu.SP, 0x7FFE);
+    EXPECT_EQ(board.ram[0x7FFE], 4);  // return address: after the first NOP
+    EXPECT_EQ(board.ram[0x7FFF], 0);
+    EXPECT_EQ(board.cpu.PendingIrq, 0xFFFF);
+    EXPECT_FALSE(board.cpu.StatusFlags & CZ80::kIff1);
+}
+
+TEST(Z80Core, EiWithInterruptsAlreadyOnDoesNotDelay)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xFB, 0x00});
+    board.cpu.StatusFlags = CZ80::kIff1 | CZ80::kIff2;
+    EXPECT_EQ(board.cpu.Execute(1), -3);  // EI alone; no lent cycle, no second instruction
+    EXPECT_EQ(board.cpu.PC, 1);
+}
+
+TEST(Z80Core, DiRightAfterEiCancelsItWithoutLosingCycles)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xFB, 0xF3});  // EI ; DI
+    FillWithLoadBc(board, 2);
+    EXPECT_EQ(board.cpu.Execute(100), -8);  // 92 left after EI and DI, as above
+    EXPECT_EQ(board.cpu.StatusFlags & (CZ80::kIff1 | CZ80::kIff2 | CZ80::kEiPending), 0);
+}
+
+TEST(Z80Core, HaltDropsTheBudgetAndStaysOnItsOpcode)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0x00, 0x76});
+    EXPECT_EQ(board.cpu.Execute(1000), 0);
+    EXPECT_EQ(board.cpu.PC, 1);
+    EXPECT_TRUE(board.cpu.StatusFlags & CZ80::kHalt);
+    EXPECT_EQ(board.cpu.Execute(1), 0);  // HALT again: 4 T-states, then dropped
+    EXPECT_EQ(board.cpu.Execute(1000), 0);
+    EXPECT_EQ(board.cpu.PC, 1);
+}
+
+TEST(Z80Core, DaaCorrectsAfterAdditionAndCopiesResultBits)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xC6, 0x08, 0x27});  // ADD A,08h ; DAA
+    board.cpu.AF.B.H = 0x08;
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.B.H, 0x10);
+    EXPECT_TRUE(board.cpu.AF.B.L & kH);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.W, 0x1600);
+
+    board.cpu.PC = 2;
+    board.cpu.AF.W = 0x2800;
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.W, 0x282C);  // P/V and bits 0x08/0x20 of the result
+
+    board.cpu.PC = 2;
+    board.cpu.AF.W = 0x9A00 | kN;  // after a subtraction: 0x9A - 0x66 = 0x34, C set
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.B.H, 0x34);
+    EXPECT_TRUE(board.cpu.AF.B.L & kC);
+    EXPECT_TRUE(board.cpu.AF.B.L & kN);
+}
+
+TEST(Z80Core, FlagBits3And5AreKeptOnlyWhereOnlySomeFlagsChange)
+{
+    Z80TestBoard board;
+    // SCF ; CCF ; CPL ; RLCA ; ADD HL,BC keep 0x28; XOR A rebuilds F and clears it.
+    board.Poke(0, {0x37, 0x3F, 0x2F, 0x07, 0x09, 0xAF});
+    board.cpu.AF.W = 0x8128;
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.B.L, 0x28 | kC);
+    board.cpu.Execute(1);  // CCF: old C into H, C flipped
+    EXPECT_EQ(board.cpu.AF.B.L, 0x28 | kH);
+    board.cpu.Execute(1);  // CPL
+    EXPECT_EQ(board.cpu.AF.B.H, 0x7E);
+    EXPECT_EQ(board.cpu.AF.B.L, 0x28 | kH | kN);
+    board.cpu.Execute(1);  // RLCA of 0x7E: 0xFC, C clear, H and N cleared
+    EXPECT_EQ(board.cpu.AF.W, 0xFC28);
+    board.cpu.HL.W = 0x0FFF;
+    board.cpu.BC.W = 0x0001;
+    board.cpu.Execute(1);  // ADD HL,BC: half carry out of bit 11
+    EXPECT_EQ(board.cpu.HL.W, 0x1000);
+    EXPECT_EQ(board.cpu.AF.B.L, 0x28 | kH);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.W, 0x0000 | kZ | kPV);
+}
+
+TEST(Z80Core, LdirPausesWhenTheBudgetRunsOutAndResumes)
+{
+    Z80TestBoard board;
+    board.Poke(0x10, {0xED, 0xB0, 0x76});  // LDIR ; HALT
+    board.Poke(0x4000, {0xA1, 0xA2, 0xA3});
+
+    auto setUp = [&] {
+        board.cpu.Reset();
+        board.cpu.PC = 0x10;
+        board.cpu.HL.W = 0x4000;
+        board.cpu.DE.W = 0x5000;
+        board.cpu.BC.W = 3;
+    };
+    setUp();
+    EXPECT_EQ(board.cpu.Execute(58), 0);  // 21 + 21 + 16
+    EXPECT_EQ(board.cpu.PC, 0x12);
+    EXPECT_EQ(board.cpu.BC.W, 0);
+    EXPECT_FALSE(board.cpu.AF.B.L & kPV);
+
+    std::fill(board.ram.begin() + 0x5000, board.ram.begin() + 0x5003, 0);
+    setUp();
+    EXPECT_EQ(board.cpu.Execute(30), -12);
+    EXPECT_EQ(board.cpu.PC, 0x10);  // back on the ED byte
+    EXPECT_EQ(board.cpu.BC.W, 1);
+    EXPECT_TRUE(board.cpu.AF.B.L & kPV);
+    EXPECT_EQ(board.ram[0x5001], 0xA2);
+    EXPECT_EQ(board.ram[0x5002], 0);
+    EXPECT_EQ(board.cpu.Execute(16), 0);  // the last iteration
+    EXPECT_EQ(board.cpu.PC, 0x12);
+    EXPECT_EQ(board.ram[0x5002], 0xA3);
+    EXPECT_EQ(board.cpu.BC.W, 0);
+    EXPECT_EQ(board.cpu.AF.B.L & (kPV | kH | kN), 0);
+}
+
+TEST(Z80Core, LddrCopiesDownwards)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0xB8});
+    board.Poke(0x4000, {1, 2, 3, 4});
+    board.cpu.HL.W = 0x4003;
+    board.cpu.DE.W = 0x4005;  // overlapping move up by two
+    board.cpu.BC.W = 4;
+    EXPECT_EQ(board.cpu.Execute(3 * 21 + 16), 0);
+    EXPECT_EQ(board.ram[0x4002], 1);
+    EXPECT_EQ(board.ram[0x4003], 2);
+    EXPECT_EQ(board.ram[0x4004], 3);
+    EXPECT_EQ(board.ram[0x4005], 4);
+    EXPECT_EQ(board.cpu.HL.W, 0x3FFF);
+    EXPECT_EQ(board.cpu.DE.W, 0x4001);
+}
+
+TEST(Z80Core, CpirStopsAtTheMatchOrWhenTheCountRunsOut)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0xB1});
+    board.Poke(0x4000, {0x55, 0x66, 0x77});
+
+    board.cpu.AF.W = 0x5500 | kC;
+    board.cpu.HL.W = 0x4000;
+    board.cpu.BC.W = 3;
+    EXPECT_EQ(board.cpu.Execute(1), -15);  // found at the first byte: 16
+    EXPECT_TRUE(board.cpu.AF.B.L & kZ);
+    EXPECT_TRUE(board.cpu.AF.B.L & kPV);   // BC = 2, not exhausted
+    EXPECT_TRUE(board.cpu.AF.B.L & kC);    // C kept
+    EXPECT_EQ(board.cpu.HL.W, 0x4001);
+
+    board.cpu.PC = 0;
+    board.cpu.AF.W = 0x7700;
+    board.cpu.HL.W = 0x4000;
+    board.cpu.BC.W = 2;  // 0x77 lies beyond the counted bytes
+    EXPECT_EQ(board.cpu.Execute(21 + 16), 0);
+    EXPECT_FALSE(board.cpu.AF.B.L & kZ);
+    EXPECT_FALSE(board.cpu.AF.B.L & kPV);
+    EXPECT_TRUE(board.cpu.AF.B.L & kN);
+    EXPECT_EQ(board.cpu.BC.W, 0);
+}
+
+TEST(Z80Core, BlockOutputAndInputUsePortCAndCountB)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0xB3, 0xED, 0xB2});  // OTIR ; INIR
+    board.Poke(0x4000, {0x9C});
+    board.cpu.BC.W = 0x0140;
+    board.cpu.HL.W = 0x4000;
+    EXPECT_EQ(board.cpu.Execute(1), -15);
+    ASSERT_EQ(board.portWrites.size(), 1u);
+    EXPECT_EQ(board.portWrites[0].port, 0x40);
+    EXPECT_EQ(board.portWrites[0].value, 0x9C);
+    EXPECT_EQ(board.cpu.AF.B.L, 0x42);
+
+    board.portValue = 0x5A;
+    board.cpu.BC.W = 0x0311;
+    board.cpu.HL.W = 0x6000;
+    EXPECT_EQ(board.cpu.Execute(30), -12);  // two of three, then pause
+    EXPECT_EQ(board.cpu.AF.B.L, 0x02);
+    EXPECT_EQ(board.cpu.PC, 2);
+    EXPECT_EQ(board.cpu.Execute(1), -15);
+    EXPECT_EQ(board.cpu.AF.B.L, 0x42);
+    EXPECT_EQ(board.portReads, (std::vector<uint8_t>{0x11, 0x11, 0x11}));
+    EXPECT_EQ(board.ram[0x6002], 0x5A);
+}
+
+TEST(Z80Core, PortNumbersDropTheHighByte)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xD3, 0x7C, 0xDB, 0x7D, 0xED, 0x41});  // OUT (7Ch),A ; IN A,(7Dh) ; OUT (C),B
+    board.cpu.AF.B.H = 0x12;
+    board.cpu.BC.W = 0x3456;
+    board.portValue = 0xEE;
+    board.cpu.Execute(1);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.B.H, 0xEE);
+    board.cpu.Execute(1);
+    ASSERT_EQ(board.portWrites.size(), 2u);
+    EXPECT_EQ(board.portWrites[0].port, 0x7C);
+    EXPECT_EQ(board.portWrites[0].value, 0x12);
+    EXPECT_EQ(board.portReads, std::vector<uint8_t>{0x7D});
+    EXPECT_EQ(board.portWrites[1].port, 0x56);
+    EXPECT_EQ(board.portWrites[1].value, 0x34);
+}
+
+TEST(Z80Core, IndexPrefixSubstitutesOnlyWhereHlIsUsed)
+{
+    Z80TestBoard board;
+    board.cpu.IX.W = 0x4000;
+    board.Poke(0x4005, {0x99});
+    board.Poke(0, {0xDD, 0x66, 0x05,   // LD H,(IX+5): H, not IXH
+                   0xDD, 0x26, 0x77,   // LD IXH,77h
+                   0xDD, 0x6F,         // LD IXL,A
+                   0xDD, 0x85});       // ADD A,IXL
+    board.cpu.AF.B.H = 0x11;
+    EXPECT_EQ(board.cpu.Execute(1), -18);
+    EXPECT_EQ(board.cpu.HL.B.H, 0x99);
+    EXPECT_EQ(board.cpu.IX.W, 0x4000);
+    EXPECT_EQ(board.cpu.Execute(1), -8);
+    EXPECT_EQ(board.cpu.IX.W, 0x7700);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.IX.W, 0x7711);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.AF.B.H, 0x22);
+    EXPECT_EQ(board.cpu.HL.B.L, 0);  // L untouched throughout
+}
+
+TEST(Z80Core, NegativeDisplacementWrapsWithin16Bits)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xFD, 0x36, 0xFE, 0x42});  // LD (IY-2),42h
+    board.cpu.IY.W = 0x0001;
+    EXPECT_EQ(board.cpu.Execute(1), -18);
+    EXPECT_EQ(board.ram[0xFFFF], 0x42);
+}
+
+TEST(Z80Core, PrefixChainsAndPlainFormsCostWhatTheirTablesSay)
+{
+    Z80TestBoard board;
+    // DD 00 is a free NOP: the NOP after it is the first cost.
+    board.Poke(0, {0xDD, 0x00, 0x00});
+    EXPECT_EQ(board.cpu.Execute(1), -3);
+    EXPECT_EQ(board.cpu.PC, 3);
+
+    // DD DD 21 nn nn: the first prefix is dropped, LD IX,nn costs 14.
+    board.cpu.Reset();
+    board.Poke(0, {0xDD, 0xDD, 0x21, 0x34, 0x12});
+    EXPECT_EQ(board.cpu.Execute(1), -13);
+    EXPECT_EQ(board.cpu.IX.W, 0x1234);
+    EXPECT_EQ(board.cpu.PC, 5);
+
+    // FD DD 21 nn nn: the last prefix decides.
+    board.cpu.Reset();
+    board.Poke(0, {0xFD, 0xDD, 0x21, 0x78, 0x56});
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.IX.W, 0x5678);
+    EXPECT_EQ(board.cpu.IY.W, 0);
+
+    // DD ED: the ED is swallowed, the next byte is a new instruction.
+    board.cpu.Reset();
+    board.Poke(0, {0xDD, 0xED, 0x3E, 0x42});  // ... LD A,42h
+    EXPECT_EQ(board.cpu.Execute(1), -6);
+    EXPECT_EQ(board.cpu.AF.B.H, 0x42);
+
+    // DD 20 e (JR NZ behind a prefix) costs only the taken extra of 5.
+    board.cpu.Reset();
+    board.Poke(0, {0xDD, 0x20, 0x02, 0x00, 0x00, 0x00});
+    EXPECT_EQ(board.cpu.Execute(1), -4);
+    EXPECT_EQ(board.cpu.PC, 5);
+}
+
+TEST(Z80Core, IndexedBitGroupCarriesOnlyTheMemoryForms)
+{
+    Z80TestBoard board;
+    board.cpu.IX.W = 0x4010;
+    board.Poke(0x400B, {0x81});
+    // DD CB F8 00 would be "RLC (IX-8),B": not carried, no effect, no cost.
+    board.Poke(0, {0xDD, 0xCB, 0xFB, 0x00, 0x00});
+    board.cpu.BC.W = 0x5555;
+    board.cpu.AF.B.L = 0xFF;
+    EXPECT_EQ(board.cpu.Execute(1), -3);
+    EXPECT_EQ(board.ram[0x400B], 0x81);
+    EXPECT_EQ(board.cpu.BC.W, 0x5555);
+    EXPECT_EQ(board.cpu.AF.B.L, 0xFF);
+
+    board.cpu.Reset();
+    board.cpu.IX.W = 0x4010;
+    board.Poke(0, {0xDD, 0xCB, 0xFB, 0x06,    // RLC (IX-5)
+                   0xDD, 0xCB, 0xFB, 0x7A,    // BIT 7,(IX-5), an alternative encoding
+                   0xDD, 0xCB, 0xFB, 0xBE,    // RES 7,(IX-5)
+                   0xDD, 0xCB, 0xFB, 0x36});  // SLL (IX-5)
+    EXPECT_EQ(board.cpu.Execute(1), -22);
+    EXPECT_EQ(board.ram[0x400B], 0x03);
+    EXPECT_EQ(board.cpu.AF.B.L, kC | kPV);
+    EXPECT_EQ(board.cpu.Execute(1), -19);
+    EXPECT_EQ(board.cpu.AF.B.L, kZ | kH | kPV | kC);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.ram[0x400B], 0x03);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.ram[0x400B], 0x07);
+}
+
+TEST(Z80Core, LdARMixesTheBudgetIntoTheRefreshRegister)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0x5F, 0x76});  // LD A,R ; HALT
+    board.cpu.R = 0x10;
+    board.cpu.AF.B.L = kC;
+    board.cpu.StatusFlags = CZ80::kIff2;
+    EXPECT_EQ(board.cpu.Execute(12), 0);
+    // R becomes 0x11; 12 - 9 = 3 left after LD A,R: A = 0x11 - 0x03.
+    EXPECT_EQ(board.cpu.AF.B.H, 0x0E);
+    EXPECT_EQ(board.cpu.R, 0x11);
+    EXPECT_EQ(board.cpu.AF.B.L, kPV | kC);  // IFF2 as P/V, C kept
+
+    board.cpu.Reset();
+    board.cpu.R = 0x11;
+    board.Poke(0, {0xED, 0x5F, 0xED, 0x4F});  // LD A,R ; LD R,A
+    EXPECT_EQ(board.cpu.Execute(1), -8);
+    EXPECT_EQ(board.cpu.R, 0x12);
+    EXPECT_EQ(board.cpu.AF.B.H, static_cast<uint8_t>(0x12 - 0xF8));
+    EXPECT_EQ(board.cpu.AF.B.L, 0);  // IFF2 clear
+    board.cpu.AF.B.H = 0x99;
+    board.cpu.Execute(1);  // LD R,A has no effect
+    EXPECT_EQ(board.cpu.R, 0x12);
+}
+
+TEST(Z80Core, UndefinedEdOpcodesDoNothingAndCostNothing)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0x71, 0xED, 0x4C, 0xED, 0xFF, 0x00});
+    board.cpu.AF.W = 0x12FF;
+    board.cpu.BC.W = 0x3456;
+    EXPECT_EQ(board.cpu.Execute(1), -3);  // the NOP is the only cost
+    EXPECT_EQ(board.cpu.PC, 7);
+    EXPECT_TRUE(board.portWrites.empty());
+    EXPECT_EQ(board.cpu.AF.W, 0x12FF);
+
+    // ED 70: reads the port for the flags only.
+    board.cpu.Reset();
+    board.Poke(0, {0xED, 0x70});
+    board.portValue = 0x00;
+    board.cpu.AF.W = 0x1201;
+    board.cpu.HL.W = 0x7777;
+    EXPECT_EQ(board.cpu.Execute(1), -11);
+    EXPECT_EQ(board.cpu.AF.W, 0x1200 | kZ | kPV | kC);
+    EXPECT_EQ(board.cpu.HL.W, 0x7777);
+
+    // ED ED: the first is dropped, the second starts the next instruction.
+    board.cpu.Reset();
+    board.Poke(0, {0xED, 0xED, 0x44});  // ... NEG
+    board.cpu.AF.W = 0x0100;
+    EXPECT_EQ(board.cpu.Execute(1), -7);
+    EXPECT_EQ(board.cpu.AF.B.H, 0xFF);
+}
+
+TEST(Z80Core, RunsOfFreeInstructionsCannotStallTheBudget)
+{
+    // Memory made only of prefix bytes, or a free loop (DD C3 00 00 is JP 0
+    // at no cost), must still end every Execute.
+    for (uint8_t fill : {0xDD, 0xFD, 0xED}) {
+        Z80TestBoard board;
+        std::fill(board.ram.begin(), board.ram.end(), fill);
+        EXPECT_LE(board.cpu.Execute(1), 0);
+        EXPECT_LE(board.cpu.Execute(1000), 0);
+    }
+    Z80TestBoard board;
+    board.Poke(0, {0xDD, 0xC3, 0x00, 0x00});
+    EXPECT_LE(board.cpu.Execute(50), 0);
+    EXPECT_EQ(board.cpu.PC, 0);
+    // Short runs stay free: 64 free instructions then a NOP.
+    Z80TestBoard shortRun;
+    for (int i = 0; i < CZ80::kFreeRunLimit; ++i)
+        shortRun.Poke(static_cast<uint16_t>(2 * i), {0xDD, 0x00});
+    EXPECT_EQ(shortRun.cpu.Execute(1), -3);
+}
+
+TEST(Z80Core, SixteenBitArithmeticFlags)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0x4A, 0xED, 0x42, 0xED, 0x52});  // ADC HL,BC ; SBC HL,BC ; SBC HL,DE
+    board.cpu.HL.W = 0x7FFF;
+    board.cpu.BC.W = 0x0000;
+    board.cpu.AF.B.L = kC;
+    EXPECT_EQ(board.cpu.Execute(1), -14);
+    EXPECT_EQ(board.cpu.HL.W, 0x8000);
+    EXPECT_EQ(board.cpu.AF.B.L, 0x80 | kH | kPV);  // S, half carry, overflow
+    board.cpu.BC.W = 0x8000;
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.HL.W, 0x0000);
+    EXPECT_EQ(board.cpu.AF.B.L, kZ | kN);
+    board.cpu.DE.W = 0x0001;
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.HL.W, 0xFFFF);
+    EXPECT_EQ(board.cpu.AF.B.L, 0x80 | kH | kN | kC);
+}
+
+TEST(Z80Core, RetnRestoresTheEnableStateSavedInIff2)
+{
+    Z80TestBoard board;
+    board.Poke(0, {0xED, 0x45});
+    board.cpu.SP = 0x8000;
+    board.Poke(0x8000, {0x34, 0x12});
+    board.cpu.StatusFlags = CZ80::kIff2;
+    EXPECT_EQ(board.cpu.Execute(1), -13);
+    EXPECT_EQ(board.cpu.PC, 0x1234);
+    EXPECT_EQ(board.cpu.StatusFlags & (CZ80::kIff1 | CZ80::kIff2), CZ80::kIff1 | CZ80::kIff2);
+}
+
+}  // namespace
