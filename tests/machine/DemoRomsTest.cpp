@@ -1,0 +1,141 @@
+// The demo ROMs of examples/roms/: the committed images are exactly what
+// their source builds, they load as their machine with the built-in fix-ups,
+// and every tune they offer sounds. To refresh the committed images after
+// changing the source, run this test with KELVARA_UPDATE_EXAMPLES=1.
+#include "DemoRoms.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+#include "machine/Crc32.h"
+#include "machine/RomDatabase.h"
+#include "machine/SoundBoard.h"
+#include "support/RomForge.h"
+#include "support/ToneMeasure.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kExamples = fs::path(KELVARA_SOURCE_DIR) / "examples";
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A demo image written to a temporary file for the board to load.
+class TempImage {
+public:
+    explicit TempImage(const demo::DemoRom& rom)
+        : m_path(fs::temp_directory_path() / ("kelvara-demo-" + std::to_string(getpid()) + "-" + rom.file)) {
+        if (!WriteImageFile(m_path.string(), rom.image)) throw std::runtime_error("cannot write " + m_path.string());
+    }
+    ~TempImage() { fs::remove(m_path); }
+    std::string Path() const { return m_path.string(); }
+
+private:
+    fs::path m_path;
+};
+
+std::vector<int32_t> Render(CSoundBoard& board, std::size_t samples) {
+    std::vector<int32_t> left(samples);
+    int32_t l, r;
+    for (auto& s : left) {
+        board.RenderSample(l, r);
+        s = l;
+    }
+    return left;
+}
+
+}  // namespace
+
+TEST(DemoRoms, CommittedImagesMatchTheirSource) {
+    const bool update = std::getenv("KELVARA_UPDATE_EXAMPLES") != nullptr;
+    for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
+        const fs::path path = kExamples / "roms" / rom.file;
+        if (update && ReadFile(path) != rom.image) {
+            ASSERT_TRUE(WriteImageFile(path.string(), rom.image)) << path;
+        }
+        EXPECT_TRUE(ReadFile(path) == rom.image)
+            << path << " differs from the image its source builds; rerun with KELVARA_UPDATE_EXAMPLES=1";
+    }
+}
+
+TEST(DemoRoms, IdentifyAsTheirMachineAndHaveAPlaylist) {
+    for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
+        SCOPED_TRACE(rom.file);
+        ASSERT_EQ(rom.image.size(), 8192u);
+        EXPECT_EQ(Crc32(8192, rom.image.data()), rom.crc);
+        const RomEntry* entry = FindRomEntry(rom.crc);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->machineType, rom.machineType);
+
+        // The playlist is named after the machine's title and offers only
+        // codes the demo plays.
+        const fs::path list = kExamples / "lists" / (std::string(entry->title) + ".lst");
+        std::ifstream in(list);
+        ASSERT_TRUE(in) << list;
+        std::string line;
+        int rows = 0;
+        while (std::getline(in, line)) {
+            if (line.empty() || line[0] != '#') continue;
+            const int code = std::atoi(line.c_str() + 1);
+            EXPECT_GE(code, 1) << line;
+            EXPECT_LE(code, demo::kSongCount) << line;
+            ++rows;
+        }
+        EXPECT_EQ(rows, demo::kSongCount);
+    }
+}
+
+TEST(DemoRoms, EveryTuneSoundsAndCodeZeroIsSilent) {
+    for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
+        SCOPED_TRACE(rom.file);
+        TempImage file(rom);
+        std::string message;
+        std::unique_ptr<CSoundBoard> board = CSoundBoard::Load(file.Path().c_str(), message);
+        ASSERT_TRUE(board) << message;
+        EXPECT_EQ(board->MachineType(), rom.machineType);
+        // Types 40 and 24 use this build's stubs; type 62 brings its own.
+        EXPECT_EQ(board->NeedsMissingStub(), rom.machineType == 62);
+
+        board->Reset();
+        board->SendCommand(0);
+        EXPECT_LT(ToneMeasure::PeakAbs(Render(*board, 11025)), 64.0) << "code 0";
+        for (int code = 1; code <= demo::kSongCount; ++code) {
+            board->Reset();
+            board->SendCommand(static_cast<uint8_t>(code));
+            const std::vector<int32_t> sound = Render(*board, 22050);
+            EXPECT_GT(ToneMeasure::Rms(sound), 300.0) << "code " << code;
+        }
+        // A code without a tune silences.
+        board->Reset();
+        board->SendCommand(9);
+        EXPECT_LT(ToneMeasure::PeakAbs(Render(*board, 11025)), 64.0) << "code 9";
+    }
+}
+
+TEST(DemoRoms, TuningToneIsA440) {
+    for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
+        SCOPED_TRACE(rom.file);
+        TempImage file(rom);
+        std::string message;
+        std::unique_ptr<CSoundBoard> board = CSoundBoard::Load(file.Path().c_str(), message);
+        ASSERT_TRUE(board) << message;
+        board->Reset();
+        board->SendCommand(demo::kTuningCode);
+        Render(*board, 4410);  // let the note start
+        const std::vector<int32_t> tone = Render(*board, 22050);
+        const double hz = ToneMeasure::MeasureFrequency(std::span<const int32_t>(tone), 44100.0, 200.0, 2000.0);
+        EXPECT_NEAR(hz, 440.0, 2.0);
+    }
+}
