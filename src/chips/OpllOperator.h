@@ -1,0 +1,61 @@
+// One FM operator of the chip: phase generator, envelope generator and the
+// register-derived values it caches between register writes.
+#pragma once
+
+#include "chips/OpllPatch.h"
+
+#include <cstdint>
+
+enum OpllEnvelopeState : uint8_t {
+    EnvAttack = 0,
+    EnvDecay = 1,
+    EnvSustain = 2,
+    EnvRelease = 3,
+    EnvDamp = 4,
+};
+
+// Pending-update flags: register writes only set these; the operator
+// recomputes the values at its next step.
+enum : uint32_t {
+    UpdateWaveform = 1,
+    UpdateTotalLevel = 2,
+    UpdateKeyScaleRate = 4,
+    UpdateEnvelope = 8,
+    UpdateAll = 0xFF,
+};
+
+struct OpllOperator {
+    uint8_t number;            // 0..17
+    uint8_t type;              // bit 0: carrier-like; bit 1: single-operator rhythm voice
+    const OpllPatch* patch;    // parameters in use
+    int32_t output[2];         // [0] newest, [1] previous
+    const uint16_t* waveTable; // full or half sine
+    uint32_t phase;            // 19-bit accumulator
+    uint32_t phaseOut;         // phase >> 9
+    uint8_t keepPhase;         // phase survives the envelope start (hi-hat, top cymbal)
+    uint16_t blockFnum;        // (block << 9) | fnum
+    uint16_t fnum;             // 9 bits
+    uint8_t block;             // 3 bits
+    uint8_t envState;          // OpllEnvelopeState
+    int32_t volume;            // 4 x register volume nibble
+    uint8_t keyFlag;
+    uint8_t sustainFlag;
+    uint16_t totalLevel;   // TL or volume plus key scale level, 0.375 dB units
+    uint8_t keyScaleRate;  // 0..15
+    uint8_t rateHigh;      // effective envelope rate 0..15
+    uint8_t rateLow;       // 0..3
+    uint32_t envShift;     // 0..13
+    uint32_t level;        // envelope attenuation 0..127
+    uint32_t pendingUpdates;
+
+    // Derived at every commit (and when the instrument set is swapped), so
+    // the per-sample path only looks them up.
+    uint32_t envMask;         // (1 << envShift) - 1
+    uint32_t phaseStep[8];    // phase increment for each vibrato step
+};
+
+// Returns the operator to its power-on state (operator n, all-zero patch).
+void OpllResetOperator(OpllOperator& op, uint8_t number);
+// Recomputes the cached per-vibrato-step phase increments from F-number,
+// block and the patch's ML and PM.
+void OpllRefreshPhaseStep(OpllOperator& op);

@@ -1,0 +1,114 @@
+#include "chips/OpllTables.h"
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
+namespace {
+
+OpllTables s_tables;
+std::once_flag s_once;
+std::atomic<bool> s_built{false};
+
+void BuildSine(OpllTables& t)
+{
+    for (int i = 0; i < 256; ++i) {
+        double s = std::sin((i + 0.5) * std::numbers::pi / 512.0);
+        t.fullSine[i] = static_cast<uint16_t>(std::lround(-std::log2(s) * 256.0));
+    }
+    for (int x = 0; x < 256; ++x)
+        t.fullSine[256 + x] = t.fullSine[255 - x];
+    for (int x = 0; x < 512; ++x)
+        t.fullSine[512 + x] = t.fullSine[x] | 0x8000;
+    for (int x = 0; x < 512; ++x) {
+        t.halfSine[x] = t.fullSine[x];
+        t.halfSine[512 + x] = 0x0FFF;
+    }
+}
+
+void BuildExponent(OpllTables& t)
+{
+    for (int i = 0; i < 256; ++i)
+        t.exponent[i] = static_cast<uint16_t>(std::lround((std::exp2(i / 256.0) - 1.0) * 1024.0));
+    for (int x = 0; x < 3073; ++x) {
+        const uint32_t shift = static_cast<uint32_t>(x >> 8);
+        const uint32_t r = shift < 12 ? (t.exponent[(x & 0xFF) ^ 0xFF] + 1024u) >> shift : 0;
+        t.outputMagnitude[x] = static_cast<uint16_t>(2 * r);
+    }
+}
+
+void BuildTotalLevel(OpllTables& t)
+{
+    for (int block = 0; block < 8; ++block)
+        for (int f = 0; f < 16; ++f) {
+            // F-number's top four bits select the base; each octave below
+            // block 7 lowers it by 6 dB.
+            int a = static_cast<int>(kOpllKslBase[f] - 6.0 * (7 - block));
+            for (int level = 0; level < 64; ++level)
+                for (int k = 0; k < 4; ++k) {
+                    uint32_t v = 2u * level;
+                    if (k != 0 && a > 0)
+                        v += static_cast<uint32_t>((8 * (a >> (3 - k))) / 3);
+                    t.tll[(block << 4) | f][level][k] = v;
+                }
+        }
+}
+
+void BuildLfo(OpllTables& t)
+{
+    for (int i = 0; i < 16; ++i) {
+        t.rks[i][1] = static_cast<uint8_t>(i);
+        t.rks[i][0] = static_cast<uint8_t>(i >> 2);
+    }
+    for (int r = 0; r < 8; ++r) {
+        const int8_t h = static_cast<int8_t>(r >> 1), f = static_cast<int8_t>(r);
+        const int8_t row[8] = {0, h, f, h, 0, static_cast<int8_t>(-h), static_cast<int8_t>(-f),
+                               static_cast<int8_t>(-h)};
+        for (int c = 0; c < 8; ++c)
+            t.pm[r][c] = row[c];
+    }
+    // Triangle: 0..12 eight samples each, 13 three times, 12..1 eight each, 0 seven times.
+    int n = 0;
+    for (int v = 0; v <= 12; ++v)
+        for (int k = 0; k < 8; ++k)
+            t.tremolo[n++] = static_cast<uint8_t>(v);
+    for (int k = 0; k < 3; ++k)
+        t.tremolo[n++] = 13;
+    for (int v = 12; v >= 1; --v)
+        for (int k = 0; k < 8; ++k)
+            t.tremolo[n++] = static_cast<uint8_t>(v);
+    for (int k = 0; k < 7; ++k)
+        t.tremolo[n++] = 0;
+}
+
+void BuildToneSets(OpllTables& t)
+{
+    for (int set = 0; set < 3; ++set) {
+        const uint8_t(*dump)[8] = OpllToneSetDump(set);
+        if (!dump)
+            continue;
+        for (int n = 0; n < kOpllInstrumentCount; ++n)
+            DecodeOpllInstrument(dump[n], t.toneSets[set][2 * n], t.toneSets[set][2 * n + 1]);
+    }
+}
+
+} // namespace
+
+static_assert(sizeof(OpllTables::tremolo) == 8 * 13 + 3 + 8 * 12 + 7);
+
+void OpllTables::Build()
+{
+    std::call_once(s_once, [] {
+        BuildSine(s_tables);
+        BuildExponent(s_tables);
+        BuildTotalLevel(s_tables);
+        BuildLfo(s_tables);
+        BuildToneSets(s_tables);
+        s_built.store(true, std::memory_order_release);
+    });
+}
+
+bool OpllTables::Built() { return s_built.load(std::memory_order_acquire); }
+
+const OpllTables& OpllTables::Get() { return s_tables; }
