@@ -1,0 +1,146 @@
+// CZ80::Disassemble templates and operand marks, and the execution trace.
+#include "Z80TestBoard.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Line {
+    std::vector<uint8_t> bytes;
+    const char* text;
+    uint16_t length;
+};
+
+std::string Disassemble(Z80TestBoard& board, const std::vector<uint8_t>& bytes, uint16_t address,
+                        uint16_t* length)
+{
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        board.ram[static_cast<uint16_t>(address + i)] = bytes[i];
+    char text[CZ80::kDisassemblyBufferSize + 8];
+    std::memset(text, '#', sizeof text);
+    *length = board.cpu.Disassemble(text, address);
+    EXPECT_LT(std::strlen(text), static_cast<std::size_t>(CZ80::kDisassemblyBufferSize));
+    return text;
+}
+
+TEST(Z80Disassembler, ProducesTheTemplatesWithTheirOperands)
+{
+    const Line lines[] = {
+        {{0xDD, 0x36, 0x05, 0x3F}, "LD (IX+05h),3Fh", 4},
+        {{0x18, 0xFE}, "JR -02h", 2},
+        {{0x10, 0x7F}, "DJNZ +7Fh", 2},
+        {{0xFD, 0xCB, 0x80, 0x06}, "RLC (IY-80h)", 4},
+        {{0xC3, 0x34, 0x12}, "JP 1234h", 3},
+        {{0xED, 0x55}, "DB EDh,55h", 2},
+        {{0xED, 0xFF}, "DB EDh,FFh", 2},
+        {{0xDD, 0x29}, "ADD IX,IX", 2},
+        {{0xFD, 0x64}, "LD IYh,IYh", 2},
+        {{0xFD, 0x6C}, "LD IYl,IYh", 2},
+        {{0xDD, 0x8F}, "ADC A", 2},
+        {{0xDD, 0xDD, 0x21, 0x00, 0x01}, "PFX_DD", 2},
+        {{0xDD, 0xED}, "PFX_ED", 2},
+        {{0xDD, 0x7E, 0xFB}, "LD A,(IX+FBh)", 3},  // unsigned without CB
+        {{0xDD, 0xCB, 0xFB, 0x46}, "BIT 0,(IX-05h)", 4},
+        {{0xDD, 0x66, 0x01}, "LD H,(IX+01h)", 3},
+        {{0xFD, 0x75, 0x02}, "LD (IY+02h),L", 3},
+        {{0xDD, 0x26, 0x10}, "LD IXh,10h", 3},
+        {{0xDD, 0x2E, 0x10}, "LD IXl,10h", 3},
+        {{0xDD, 0x34, 0x80}, "INC (IX+80h)", 3},
+        {{0xFD, 0x22, 0xCD, 0xAB}, "LD (ABCDh),IY", 4},
+        {{0xDD, 0xE3}, "EX IX,(SP)", 2},
+        {{0xDD, 0xE9}, "LD PC,IX", 2},
+        {{0xDD, 0xEB}, "EX DE,IX", 2},
+        {{0xDD, 0xCB, 0x05, 0x00}, "RLC B", 4},
+        {{0xDD, 0xCB, 0x05, 0xFE}, "SET 7,(IX+05h)", 4},
+        {{0xDD, 0x00}, "NOP", 2},
+        {{0xCB, 0x36}, "SLL (HL)", 2},
+        {{0xCB, 0x7F}, "BIT 7,A", 2},
+        {{0xCB, 0x86}, "RES 0,(HL)", 2},
+        {{0xED, 0x70}, "IN F,(C)", 2},
+        {{0xED, 0x73, 0x00, 0xF0}, "LD (F000h),SP", 4},
+        {{0xED, 0xB0}, "LDIR", 2},
+        {{0x08}, "EX AF,AF'", 1},
+        {{0x36, 0x99}, "LD (HL),99h", 2},
+        {{0x70}, "LD (HL),B", 1},
+        {{0x76}, "HALT", 1},
+        {{0x9E}, "SBC (HL)", 1},
+        {{0xB8}, "CP B", 1},
+        {{0xD3, 0x7C}, "OUTA (7Ch)", 2},
+        {{0xDB, 0x02}, "INA (02h)", 2},
+        {{0xE3}, "EX HL,(SP)", 1},
+        {{0xE9}, "LD PC,HL", 1},
+        {{0xCD, 0x00, 0x80}, "CALL 8000h", 3},
+        {{0xFF}, "RST 38h", 1},
+    };
+    for (const Line& line : lines) {
+        Z80TestBoard board;
+        uint16_t length = 0;
+        EXPECT_EQ(Disassemble(board, line.bytes, 0x1000, &length), line.text);
+        EXPECT_EQ(length, line.length) << line.text;
+    }
+}
+
+TEST(Z80Disassembler, ReadsAcrossTheTopOfMemoryWithoutChangingTheCpu)
+{
+    Z80TestBoard board;
+    board.cpu.PC = 0x4444;
+    board.cpu.HL.W = 0x5555;
+    uint16_t length = 0;
+    EXPECT_EQ(Disassemble(board, {0x21, 0x34, 0x12}, 0xFFFF, &length), "LD HL,1234h");
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(board.cpu.PC, 0x4444);
+    EXPECT_EQ(board.cpu.HL.W, 0x5555);
+}
+
+TEST(Z80Disassembler, EveryByteSequenceGivesALineThatFits)
+{
+    // All first/second byte combinations, with operand bytes that produce the
+    // widest text.
+    Z80TestBoard board;
+    for (int first = 0; first < 256; ++first) {
+        for (int second = 0; second < 256; ++second) {
+            uint16_t length = 0;
+            std::string text = Disassemble(
+                board, {static_cast<uint8_t>(first), static_cast<uint8_t>(second), 0x80, 0xFF}, 0, &length);
+            ASSERT_FALSE(text.empty());
+            ASSERT_GE(length, 1);
+            ASSERT_LE(length, 4);
+            ASSERT_EQ(text.find_first_of("%^*@#"), std::string::npos) << text;
+        }
+    }
+}
+
+TEST(Z80Trace, LogsEachInstructionInTheWindowBeforeItRuns)
+{
+    LogCapture capture;
+    Z80TestBoard board;
+    board.Poke(0, {0x3E, 0x01,               // 0000 LD A,01h
+                   0xDD, 0xDD, 0x21, 0x00, 0x01,  // 0002 DD DD LD IX,0100h
+                   0xC3, 0x00, 0x20});       // 0007 JP 2000h
+    board.Poke(0x2000, {0x00, 0x76});
+    board.cpu.TraceOn = 1;
+    board.cpu.TraceLow = 0x0000;
+    board.cpu.TraceHigh = 0x1FFF;
+    board.cpu.Execute(100);
+    const std::vector<std::string> expected = {
+        "0000 : LD A,01h\n", "0002 : PFX_DD\n", "0003 : LD IX,0100h\n", "0007 : JP 2000h\n"};
+    EXPECT_EQ(capture.Lines(), expected);
+}
+
+TEST(Z80Trace, WritesNothingWhenOff)
+{
+    LogCapture capture;
+    Z80TestBoard board;
+    board.Poke(0, {0x00, 0x00, 0x76});
+    board.cpu.TraceLow = 0;
+    board.cpu.TraceHigh = 0xFFFF;
+    board.cpu.Execute(100);
+    EXPECT_TRUE(capture.Lines().empty());
+}
+
+}  // namespace

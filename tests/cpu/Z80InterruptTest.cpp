@@ -1,0 +1,155 @@
+// CZ80::Interrupt: NMI and maskable entry in modes 0, 1 and 2, with and
+// without HALT, and the trace lines it writes.
+#include "Z80TestBoard.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct InterruptBoard : Z80TestBoard {
+    InterruptBoard()
+    {
+        cpu.SP = 0x8000;
+        cpu.PC = 0x1234;
+    }
+    uint16_t PushedWord() const { return static_cast<uint16_t>(ram[cpu.SP] | ram[cpu.SP + 1] << 8); }
+};
+
+constexpr uint8_t kOn = CZ80::kIff1 | CZ80::kIff2;
+
+TEST(Z80Interrupt, MaskableEntryFollowsTheInterruptMode)
+{
+    struct Case {
+        uint8_t mode;
+        uint16_t value;
+        uint16_t expectedPc;
+    };
+    const Case cases[] = {
+        {CZ80::kIm1, 0x0000, 0x0038}, {CZ80::kIm1, 0x00C7, 0x0038},  // value ignored
+        {0, 0x00FF, 0x0038},          {0, 0x00C7, 0x0000},
+        {0, 0x00EF, 0x0028},          {CZ80::kIm2, 0x0034, 0xBEEF},
+    };
+    for (const Case& c : cases) {
+        InterruptBoard board;
+        board.cpu.I = 0x12;
+        board.Poke(0x1234, {0xEF, 0xBE});
+        board.cpu.StatusFlags = kOn | c.mode;
+        board.cpu.CyclesLeft = 77;
+        board.cpu.Interrupt(c.value);
+        EXPECT_EQ(board.cpu.PC, c.expectedPc) << "mode bits " << int(c.mode) << " value " << c.value;
+        EXPECT_EQ(board.cpu.SP, 0x7FFE);
+        EXPECT_EQ(board.PushedWord(), 0x1234);
+        EXPECT_EQ(board.cpu.StatusFlags & (kOn | CZ80::kEiPending), 0);
+        EXPECT_EQ(board.cpu.StatusFlags & (CZ80::kIm1 | CZ80::kIm2), c.mode);  // mode kept
+        EXPECT_EQ(board.cpu.CyclesLeft, 77);  // entry charges nothing
+    }
+}
+
+TEST(Z80Interrupt, MaskedRequestIsDroppedButStillWakesAHaltedCpu)
+{
+    InterruptBoard board;
+    board.Poke(0x1234, {0x76});
+    board.cpu.Execute(10);
+    ASSERT_TRUE(board.cpu.StatusFlags & CZ80::kHalt);
+    board.cpu.Interrupt(0x00FF);
+    EXPECT_EQ(board.cpu.PC, 0x1235);
+    EXPECT_FALSE(board.cpu.StatusFlags & CZ80::kHalt);
+    EXPECT_EQ(board.cpu.SP, 0x8000);  // nothing pushed
+    board.cpu.Interrupt(0x00FF);      // not remembered: nothing happens later either
+    EXPECT_EQ(board.cpu.PC, 0x1235);
+}
+
+TEST(Z80Interrupt, AcceptedRequestOnHaltedCpuReturnsPastTheHalt)
+{
+    InterruptBoard board;
+    board.Poke(0x1234, {0x76});
+    board.cpu.StatusFlags = kOn | CZ80::kIm1;
+    board.cpu.Execute(10);
+    board.cpu.Interrupt(0);
+    EXPECT_EQ(board.cpu.PC, 0x0038);
+    EXPECT_EQ(board.PushedWord(), 0x1235);
+    EXPECT_FALSE(board.cpu.StatusFlags & CZ80::kHalt);
+}
+
+TEST(Z80Interrupt, NmiIsTakenWhileDisabledAndKeepsIff2)
+{
+    for (uint8_t iff2 : {uint8_t{0}, CZ80::kIff2}) {
+        InterruptBoard board;
+        board.cpu.StatusFlags = static_cast<uint8_t>(iff2 | CZ80::kIm2);
+        board.cpu.Interrupt(CZ80::kNmi);
+        EXPECT_EQ(board.cpu.PC, 0x0066);
+        EXPECT_EQ(board.PushedWord(), 0x1234);
+        EXPECT_EQ(board.cpu.StatusFlags, iff2 | CZ80::kIm2);
+    }
+    // With interrupts on, NMI clears IFF1 only; RETN brings it back.
+    InterruptBoard board;
+    board.Poke(0x0066, {0xED, 0x45});
+    board.cpu.StatusFlags = kOn;
+    board.cpu.Interrupt(CZ80::kNmi);
+    EXPECT_EQ(board.cpu.StatusFlags & kOn, CZ80::kIff2);
+    board.cpu.Execute(1);
+    EXPECT_EQ(board.cpu.PC, 0x1234);
+    EXPECT_EQ(board.cpu.StatusFlags & kOn, kOn);
+}
+
+TEST(Z80Interrupt, AcknowledgeClearsTheMatchingPendingRequest)
+{
+    InterruptBoard board;
+    board.cpu.StatusFlags = kOn;  // mode 0, which leaves PendingIrq alone itself
+    board.cpu.PendingIrq = 0x00D7;
+    board.cpu.Interrupt(0x00D7);
+    EXPECT_EQ(board.cpu.PendingIrq, 0x00D7);  // AckClearsPending off
+    EXPECT_EQ(board.cpu.PC, 0x0010);
+
+    board.cpu.StatusFlags = kOn;
+    board.cpu.AckClearsPending = 1;
+    board.cpu.PendingIrq = 0x00CF;
+    board.cpu.Interrupt(0x00D7);              // another value
+    EXPECT_EQ(board.cpu.PendingIrq, 0x00CF);
+    board.cpu.StatusFlags = kOn;
+    board.cpu.Interrupt(0x00CF);
+    EXPECT_EQ(board.cpu.PendingIrq, 0xFFFF);
+    EXPECT_EQ(board.cpu.PC, 0x0008);
+}
+
+TEST(Z80Interrupt, ModeZeroRefusesANonRstValueWithoutTouchingTheStack)
+{
+    InterruptBoard board;
+    board.cpu.StatusFlags = kOn;
+    board.cpu.Interrupt(0x0038);  // not an RST opcode
+    EXPECT_EQ(board.cpu.PC, 0x1234);
+    EXPECT_EQ(board.cpu.SP, 0x8000);
+    EXPECT_EQ(board.cpu.StatusFlags, kOn);  // still enabled for the next request
+}
+
+TEST(Z80Interrupt, TraceLogsEntriesOnlyWhenOn)
+{
+    {
+        LogCapture capture;
+        InterruptBoard board;
+        board.cpu.StatusFlags = kOn | CZ80::kIm1;
+        board.cpu.Interrupt(0);
+        board.cpu.Interrupt(CZ80::kNmi);
+        EXPECT_TRUE(capture.Lines().empty());
+    }
+    LogCapture capture;
+    InterruptBoard board;
+    board.cpu.TraceOn = 1;
+    board.cpu.I = 0x20;
+    board.cpu.StatusFlags = kOn | CZ80::kIm2;
+    board.cpu.Interrupt(0x0102);
+    board.cpu.StatusFlags = kOn | CZ80::kIm1;
+    board.cpu.PC = 0x0ABC;
+    board.cpu.Interrupt(0x00FF);
+    board.cpu.StatusFlags = kOn;
+    board.cpu.PC = 0x0DEF;
+    board.cpu.Interrupt(0x00FF);
+    board.cpu.PC = 0x4321;
+    board.cpu.Interrupt(CZ80::kNmi);
+    const std::vector<std::string> expected = {
+        "IRQ IM2 : 1234 0102\n", "IRQ IM1 : 0ABC\n", "IRQ IM0 : 0DEF 00FF\n", "NMI : 4321\n"};
+    EXPECT_EQ(capture.Lines(), expected);
+}
+
+}  // namespace
