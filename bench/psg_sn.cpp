@@ -12,7 +12,8 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace {
+namespace
+{
 
 constexpr int kRuns = 5;
 constexpr long kSamplesPerRun = 20'000'000;
@@ -33,8 +34,8 @@ double WallNow()
 }
 
 struct Rates {
-    double cpu = 0;   // samples per CPU second, best run
-    double wall = 0;  // samples per wall second, best run
+    double cpu = 0;  // samples per CPU second, best run
+    double wall = 0; // samples per wall second, best run
 };
 
 void Keep(Rates& r, double cpu0, double cpu1, double wall0, double wall1)
@@ -53,7 +54,8 @@ Rates BenchPsg(uint64_t& sink)
         std::exit(1);
     }
     PSG::Reset(psg);
-    const uint8_t regs[14] = {0xFE, 0x00, 0x50, 0x01, 0x1C, 0x00, 0x07, 0x20, 0x0F, 0x10, 0x0C, 0x08, 0x00, 0x0E};
+    const uint8_t regs[14] = {0xFE, 0x00, 0x50, 0x01, 0x1C, 0x00, 0x07,
+                              0x20, 0x0F, 0x10, 0x0C, 0x08, 0x00, 0x0E};
     for (uint8_t r = 0; r < 14; ++r)
         PSG::WriteReg(psg, r, regs[r]);
 
@@ -110,8 +112,10 @@ int main()
     const Rates psg = BenchPsg(sink);
     const Rates sn = BenchSn(sink);
     std::printf("Clock 3579545 Hz, output 44100 Hz, best of %d runs of %ld samples\n", kRuns, kSamplesPerRun);
-    std::printf("PSG::Render      %8.1f million samples/s CPU time (%6.1f wall)\n", psg.cpu / 1e6, psg.wall / 1e6);
-    std::printf("SN76496::Render  %8.1f million samples/s CPU time (%6.1f wall)\n", sn.cpu / 1e6, sn.wall / 1e6);
+    std::printf("PSG::Render      %8.1f million samples/s CPU time (%6.1f wall)\n", psg.cpu / 1e6,
+                psg.wall / 1e6);
+    std::printf("SN76496::Render  %8.1f million samples/s CPU time (%6.1f wall)\n", sn.cpu / 1e6,
+                sn.wall / 1e6);
     std::printf("(checksum %llu)\n", static_cast<unsigned long long>(sink));
     return 0;
 }

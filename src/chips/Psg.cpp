@@ -8,17 +8,18 @@
 // entry silence and the top level doubled so fixed level 15 (entry 30) is
 // already full scale.
 const uint8_t kPsgVolume[32] = {
-    0,  1,  1,  2,  2,  3,  3,  4,  5,   6,   7,   9,   11,  13,  15,  18,
+    0,  1,  1,  2,  2,  3,  3,  4,  5,  6,   7,   9,   11,  13,  15,  18,
     22, 26, 31, 37, 45, 53, 63, 76, 90, 106, 127, 151, 180, 214, 255, 255,
 };
 
-namespace {
+namespace
+{
 
 constexpr uint32_t kDefaultRate = 44100;
 
 // Largest step that keeps BaseCount (24 fraction bits plus the step) inside
 // 32 bits; reached only with absurd clock/rate pairs.
-constexpr double kMaxBaseIncr = 4278190080.0;  // 0xFF000000
+constexpr double kMaxBaseIncr = 4278190080.0; // 0xFF000000
 
 uint32_t ComputeBaseIncr(uint32_t clock, uint32_t rate)
 {
@@ -106,7 +107,12 @@ void PSG::WriteReg(PSG* psg, uint32_t reg, uint8_t value)
         return;
     psg->Regs[reg] = value;
     switch (reg) {
-    case 0: case 1: case 2: case 3: case 4: case 5: {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5: {
         const uint32_t ch = reg >> 1;
         psg->Freq[ch] = (psg->Regs[2 * ch + 1] & 0x0Fu) * 256u + psg->Regs[2 * ch];
         break;
@@ -120,10 +126,13 @@ void PSG::WriteReg(PSG* psg, uint32_t reg, uint8_t value)
             psg->NoiseOff[ch] = value & (8u << ch);
         }
         break;
-    case 8: case 9: case 10:
+    case 8:
+    case 9:
+    case 10:
         psg->Volume[reg - 8] = value * 2u;
         break;
-    case 11: case 12:
+    case 11:
+    case 12:
         psg->EnvFreq = psg->Regs[12] * 256u + psg->Regs[11];
         break;
     case 13:
@@ -136,7 +145,7 @@ void PSG::WriteReg(PSG* psg, uint32_t reg, uint8_t value)
         psg->EnvCount = 0x10000 - psg->EnvFreq;
         psg->EnvPtr = psg->EnvFace ? 0 : 31;
         break;
-    default:  // 14, 15: I/O ports, stored only
+    default: // 14, 15: I/O ports, stored only
         break;
     }
 }

@@ -19,31 +19,31 @@
 extern const uint8_t kPsgVolume[32];
 
 struct PSG {
-    const uint8_t* VolumeTable;  // kPsgVolume
-    uint8_t Regs[32];            // registers 0-15 as last written
-    uint32_t Clock;              // chip clock, Hz
-    uint32_t Rate;               // output sample rate, Hz
-    uint32_t BaseIncr;           // 16-clock units per output sample, 8.24 fixed point
-    uint32_t Count[3];           // tone phase counters
-    uint32_t Volume[3];          // level register x 2; bit 5 = envelope mode
-    uint32_t Freq[3];            // 12-bit tone periods
-    uint32_t Edge[3];            // current tone level, 0 or 1
-    uint32_t ToneOff[3];         // non-zero: mixer disables the channel's tone
-    uint32_t NoiseOff[3];        // non-zero: mixer disables noise on the channel
-    uint32_t BaseCount;          // 24-bit fraction accumulator for BaseIncr
-    uint32_t EnvPtr;             // envelope step 0-31 (bit 5 marks a cycle's end)
-    uint32_t EnvFace;            // 1 = rising, 0 = falling
-    uint32_t EnvContinue;        // register 13 shape bits, each 0 or 1
+    const uint8_t* VolumeTable; // kPsgVolume
+    uint8_t Regs[32];           // registers 0-15 as last written
+    uint32_t Clock;             // chip clock, Hz
+    uint32_t Rate;              // output sample rate, Hz
+    uint32_t BaseIncr;          // 16-clock units per output sample, 8.24 fixed point
+    uint32_t Count[3];          // tone phase counters
+    uint32_t Volume[3];         // level register x 2; bit 5 = envelope mode
+    uint32_t Freq[3];           // 12-bit tone periods
+    uint32_t Edge[3];           // current tone level, 0 or 1
+    uint32_t ToneOff[3];        // non-zero: mixer disables the channel's tone
+    uint32_t NoiseOff[3];       // non-zero: mixer disables noise on the channel
+    uint32_t BaseCount;         // 24-bit fraction accumulator for BaseIncr
+    uint32_t EnvPtr;            // envelope step 0-31 (bit 5 marks a cycle's end)
+    uint32_t EnvFace;           // 1 = rising, 0 = falling
+    uint32_t EnvContinue;       // register 13 shape bits, each 0 or 1
     uint32_t EnvAttack;
     uint32_t EnvAlternate;
     uint32_t EnvHold;
-    uint32_t EnvPause;           // 1 = envelope stopped
-    uint32_t EnvFreq;            // 16-bit envelope period
-    uint32_t EnvCount;           // envelope phase counter
-    uint32_t NoiseSeed;          // 17-bit noise shift register
-    uint32_t NoiseCount;         // noise phase counter
-    uint32_t NoiseFreq;          // noise period x 2
-    uint32_t Address;            // register selected by the last even-port write
+    uint32_t EnvPause;   // 1 = envelope stopped
+    uint32_t EnvFreq;    // 16-bit envelope period
+    uint32_t EnvCount;   // envelope phase counter
+    uint32_t NoiseSeed;  // 17-bit noise shift register
+    uint32_t NoiseCount; // noise phase counter
+    uint32_t NoiseFreq;  // noise period x 2
+    uint32_t Address;    // register selected by the last even-port write
 
     // New zero-filled chip for the given clock and rate (0 = 44100); null
     // when out of memory. Call Reset before rendering.

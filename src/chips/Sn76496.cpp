@@ -1,6 +1,7 @@
 #include "chips/Sn76496.h"
 
-namespace {
+namespace
+{
 
 // Full-scale amplitude of one channel: three channels at full level fill
 // the 15-bit output range (3 * 10922 = 32766).
@@ -34,7 +35,8 @@ SN76496::SN76496()
 void SN76496::SetClock(int32_t clock, int32_t rate)
 {
     // rate * 2^20 / clock: 16 chip clocks expressed in 16.16 output samples.
-    double step = clock > 0 ? static_cast<double>(rate) * 1048576.0 / static_cast<double>(clock) : kMaxUpdateStep;
+    double step =
+        clock > 0 ? static_cast<double>(rate) * 1048576.0 / static_cast<double>(clock) : kMaxUpdateStep;
     if (!(step >= kMinUpdateStep))
         step = kMinUpdateStep;
     if (step > kMaxUpdateStep)
@@ -57,6 +59,8 @@ void SN76496::ResetState()
     }
     RNG = kNoisePreset;
     Output[3] = static_cast<int32_t>(kNoisePreset & 1);
+    // Periodic feedback, as noise control 0 selects: a board reset must not
+    // carry the previous program's noise type into the next one.
     NoiseFB = kPeriodicNoiseFB;
 }
 
@@ -124,7 +128,7 @@ int32_t SN76496::Render()
     for (int i = 0; i < 3; ++i) {
         int32_t count = Count[i];
         int32_t output = Output[i];
-        int32_t high;  // time spent high during this sample
+        int32_t high; // time spent high during this sample
 
         if (count > kSampleUnit) {
             // No edge in this sample (the common case for audible tones).

@@ -10,8 +10,9 @@
 
 #include <cstdint>
 
-class SN76496 {
-public:
+class SN76496
+{
+  public:
     // Fills the attenuation table and sets a 3579545 Hz clock at 22050 Hz.
     SN76496();
     virtual ~SN76496() = default;
@@ -32,18 +33,18 @@ public:
     static constexpr int32_t kWhiteNoiseFB = 0x14002;
     static constexpr int32_t kPeriodicNoiseFB = 0x8000;
 
-    uint32_t UpdateStep;    // half-period of period register 1 (16 clocks), 16.16 samples
-    int32_t VolTable[16];   // amplitude per attenuation value, -2 dB per step, 15 = off
-    int32_t Register[8];    // 0,2,4: tone periods; 1,3,5,7: attenuations; 6: noise control
-    int32_t LastRegister;   // register selected by the last latch byte
-    int32_t Volume[4];      // current amplitude of tones 0-2 and noise
-    uint32_t RNG;           // noise shift register
-    int32_t NoiseFB;        // noise feedback mask
-    int32_t Period[4];      // half-periods, 16.16 samples
-    int32_t Count[4];       // time left to each channel's next edge
-    int32_t Output[4];      // current output bit of each channel
+    uint32_t UpdateStep;  // half-period of period register 1 (16 clocks), 16.16 samples
+    int32_t VolTable[16]; // amplitude per attenuation value, -2 dB per step, 15 = off
+    int32_t Register[8];  // 0,2,4: tone periods; 1,3,5,7: attenuations; 6: noise control
+    int32_t LastRegister; // register selected by the last latch byte
+    int32_t Volume[4];    // current amplitude of tones 0-2 and noise
+    uint32_t RNG;         // noise shift register
+    int32_t NoiseFB;      // noise feedback mask
+    int32_t Period[4];    // half-periods, 16.16 samples
+    int32_t Count[4];     // time left to each channel's next edge
+    int32_t Output[4];    // current output bit of each channel
 
-private:
+  private:
     void ResetState();
     void UpdateTonePeriod(int channel);
     void UpdateNoise();
