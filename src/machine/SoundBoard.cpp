@@ -80,6 +80,7 @@ void CSoundBoard::Build(const char* path)
     // The ROM window ends at 0x1FFF on every board but type 69, whose
     // program reaches up to 0x2FFF.
     m_romTop = m_def.machineType == 69 ? 0x2FFF : 0x1FFF;
+    PublishFastWindows();
 
     m_fixup = m_fixups.Find(m_def.machineType, m_entry.crc);
     if (m_fixup && m_fixup->stubSize != 0 && m_fixup->stubImage == nullptr) {
@@ -109,6 +110,23 @@ void CSoundBoard::Build(const char* path)
     Log("Ok.\n");
     Log("Starting emulation!\n");
     Reset();
+}
+
+// The CPU reads the ROM window and writes the RAM window straight from
+// memory; everything with side effects stays with the virtual operations.
+void CSoundBoard::PublishFastWindows()
+{
+    fastRead = m_rom;
+    fastReadSize = m_romTop + 1;
+    const uint32_t ramSize = m_def.ramEnd >= m_def.ramStart ? m_def.ramEnd - m_def.ramStart + 1 : 0;
+    // RAM is addressed by address AND 0x1FFF (type 69: address - ramStart);
+    // the window is the same mapping only when the two agree.
+    const bool linear = m_def.machineType == 69 || ((m_def.ramStart & 0x1FFF) == 0 && ramSize <= 0x2000);
+    if (linear && ramSize != 0 && m_def.ramEnd <= 0xFFFF) {
+        fastWrite = m_ram;
+        fastWriteStart = m_def.ramStart;
+        fastWriteSize = ramSize;
+    }
 }
 
 void CSoundBoard::FreeParts()

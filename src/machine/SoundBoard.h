@@ -133,6 +133,7 @@ public:
 private:
     void Build(const char* path);
     void FreeParts();
+    void PublishFastWindows();
     void ApplyFixupsBeforeBoot();
     void ApplyFixupsAfterBoot();
     void ApplyPatches(const RomPatch* patches, uint32_t count);
@@ -140,6 +141,7 @@ private:
     void ChipWrite(uint32_t port, uint8_t value);
     void EnterAt(uint16_t address);
     int32_t Step();
+    void Tick();
     uint8_t ReadType9Status();
     void WriteType13(uint16_t address, uint8_t value);
 

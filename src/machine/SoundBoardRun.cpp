@@ -1,5 +1,8 @@
 // Running the board: the instruction-by-instruction timing loop with the
 // interrupt and tick timers, command delivery, and rendering one sample.
+#include <algorithm>
+#include <cstdint>
+
 #include "chips/Opll.h"
 #include "chips/Psg.h"
 #include "chips/Sn76496.h"
@@ -38,43 +41,79 @@ int32_t CSoundBoard::RunCycles(int32_t budget)
     return total;
 }
 
+// The two timers count the same cycles, so the loop keeps one figure, the
+// cycles left before the nearer timer expires, and settles both
+// accumulators only when that figure runs out. A timer expires on the step
+// that takes its accumulator strictly above its period; at most one
+// interrupt and one tick are raised per step, the interrupt first.
 int32_t CSoundBoard::RunTimed(int32_t budget)
 {
+    if (budget <= 0) return 0;
     g_CurrentBoard = this;
+    CZ80& cpu = *m_cpu;
+
+    // The accumulators only ever hold whole cycle counts.
+    const int64_t irqPeriod = m_def.irqPeriod;
+    const int64_t tickPeriod = m_def.tickPeriod;
+    int64_t irqAcc = static_cast<int64_t>(m_irqAcc);
+    int64_t tickAcc = static_cast<int64_t>(m_tickAcc);
+    auto slackOf = [&] {
+        int64_t slack = INT64_MAX;
+        if (irqPeriod != 0) slack = irqPeriod - irqAcc;
+        if (tickPeriod != 0) slack = std::min(slack, tickPeriod - tickAcc);
+        return slack;
+    };
+    int64_t slack = slackOf();
+    int64_t pending = 0;  // cycles not yet added to the accumulators
     int32_t total = 0;
-    const double irqPeriod = m_def.irqPeriod;
-    const double tickPeriod = m_def.tickPeriod;
+
     while (budget > 0) {
-        int32_t c = Step();
-        if (c <= 0) c = 1;
+        int32_t c = -cpu.Execute(1);
+        if (c < 1) c = 1;  // a halted CPU still lets time pass
         budget -= c;
         total += c;
+        pending += c;
+        if (pending <= slack) continue;
 
-        if (m_def.irqPeriod != 0) {
-            m_irqAcc += c;
-            if (m_irqAcc > irqPeriod) {
-                m_cpu->Interrupt(static_cast<uint16_t>(m_def.irqData & 0xFF));
-                m_irqAcc -= irqPeriod;
+        if (irqPeriod != 0) {
+            irqAcc += pending;
+            if (irqAcc > irqPeriod) {
+                cpu.Interrupt(static_cast<uint16_t>(m_def.irqData & 0xFF));
+                irqAcc -= irqPeriod;
             }
         }
-        if (m_def.tickPeriod != 0) {
-            m_tickAcc += c;
-            if (m_tickAcc > tickPeriod) {
-                if (m_def.tickEntry == 0) {
-                    m_cpu->Interrupt(kNmi);
-                } else if (m_bootDone) {
-                    if (m_def.machineType != 24) {
-                        EnterAt(static_cast<uint16_t>(m_def.tickEntry));
-                    } else if (m_ram[kType24BusyOffset] == 0) {
-                        m_ram[kType24BusyOffset] = 0xFF;
-                        EnterAt(static_cast<uint16_t>(m_def.tickEntry));
-                    }
-                }
-                m_tickAcc -= tickPeriod;
+        if (tickPeriod != 0) {
+            tickAcc += pending;
+            if (tickAcc > tickPeriod) {
+                Tick();
+                tickAcc -= tickPeriod;
             }
+        }
+        pending = 0;
+        slack = slackOf();
+    }
+    if (irqPeriod != 0) irqAcc += pending;
+    if (tickPeriod != 0) tickAcc += pending;
+    m_irqAcc = static_cast<double>(irqAcc);
+    m_tickAcc = static_cast<double>(tickAcc);
+    return total;
+}
+
+// The tick: an NMI, or, once booted, a jump into the driver stub's tick
+// entry. Type 24's stub clears a RAM byte when its tick routine is done;
+// until then the board does not enter it again.
+void CSoundBoard::Tick()
+{
+    if (m_def.tickEntry == 0) {
+        m_cpu->Interrupt(kNmi);
+    } else if (m_bootDone) {
+        if (m_def.machineType != 24) {
+            EnterAt(static_cast<uint16_t>(m_def.tickEntry));
+        } else if (m_ram[kType24BusyOffset] == 0) {
+            m_ram[kType24BusyOffset] = 0xFF;
+            EnterAt(static_cast<uint16_t>(m_def.tickEntry));
         }
     }
-    return total;
 }
 
 // Moves the CPU to a driver entry point. A CPU halted in the sound program
