@@ -80,12 +80,12 @@ void CEqualizer::SetRate(double rate) {
 }
 
 void CEqualizer::ClearHistory() {
-    for (int c = 0; c < 2; ++c) {
-        for (int i = 0; i < kBands; ++i) {
-            m_x0[c][i] = m_x1[c][i] = m_x2[c][i] = 0.0;
-            m_y1[c][i] = m_y2[c][i] = 0.0;
-        }
-    }
+    for (auto& band : m_history)
+        for (History& h : band) h = History{};
+}
+
+void CEqualizer::ClearChannel(int channel) {
+    for (auto& band : m_history) band[channel] = History{};
 }
 
 void CEqualizer::TakePending() {
@@ -99,31 +99,34 @@ void CEqualizer::TakePending() {
 void CEqualizer::Process(int16_t* samples, int frames) {
     TakePending();
     for (int f = 0; f < frames; ++f) {
-        for (int c = 0; c < 2; ++c) {
-            int16_t& sample = samples[2 * f + c];
-            double x = static_cast<double>(sample / 2);  // integer halving, toward zero
-            for (int i = 0; i < kBands; ++i) {
-                const Band& k = m_active.band[i];
-                m_x2[c][i] = m_x1[c][i];
-                m_x1[c][i] = m_x0[c][i];
-                m_x0[c][i] = x;
-                const double y = k.b0 * m_x0[c][i] + k.b1 * m_x1[c][i] + k.b2 * m_x2[c][i] -
-                                 k.a1 * m_y1[c][i] - k.a2 * m_y2[c][i];
-                m_y2[c][i] = m_y1[c][i];
-                m_y1[c][i] = y;
-                x = y;
+        int16_t* frame = samples + 2 * f;
+        // Integer halving toward zero: the equalizer works at half level.
+        double x[2] = {static_cast<double>(frame[0] / 2), static_cast<double>(frame[1] / 2)};
+        // Bands in series; the two channels are independent, so they are
+        // stepped side by side.
+        for (int i = 0; i < kBands; ++i) {
+            const Band& k = m_active.band[i];
+            for (int c = 0; c < 2; ++c) {
+                History& h = m_history[i][c];
+                const double y = k.b0 * x[c] + k.b1 * h.x1 + k.b2 * h.x2 - k.a1 * h.y1 - k.a2 * h.y2;
+                h.x2 = h.x1;
+                h.x1 = x[c];
+                h.y2 = h.y1;
+                h.y1 = y;
+                x[c] = y;
             }
-            float out = static_cast<float>(x);
+        }
+        for (int c = 0; c < 2; ++c) {
+            float out = static_cast<float>(x[c]);
             if (std::isnan(out)) {
                 // Only absurd gains get here; restart this channel's filters
                 // rather than stay silent for good.
-                for (int i = 0; i < kBands; ++i)
-                    m_x0[c][i] = m_x1[c][i] = m_x2[c][i] = m_y1[c][i] = m_y2[c][i] = 0.0;
+                ClearChannel(c);
                 out = 0.0f;
             }
             if (out > 32767.0f) out = 32767.0f;
             if (out < -32768.0f) out = -32768.0f;
-            sample = static_cast<int16_t>(out);
+            frame[c] = static_cast<int16_t>(out);
         }
     }
 }

@@ -72,7 +72,12 @@ private:
     std::atomic<bool> m_hasPending{false};
 
     // Render side.
+    // Previous two inputs and outputs of one band on one channel.
+    struct History {
+        double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    };
+    void ClearChannel(int channel);
+
     Coefficients m_active;
-    double m_x0[2][kBands] = {}, m_x1[2][kBands] = {}, m_x2[2][kBands] = {};
-    double m_y1[2][kBands] = {}, m_y2[2][kBands] = {};
+    History m_history[kBands][2];
 };
