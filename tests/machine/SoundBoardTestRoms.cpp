@@ -406,3 +406,15 @@ std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count)
 }
 
 } // namespace boardtest
+
+namespace boardtest {
+
+std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t> rom, const IFixupTable& fixups,
+                                       std::unique_ptr<TempRom>& file, uint32_t crc)
+{
+    if (rom.size() < 0x2000) rom.resize(0x2000, 0xFF);
+    file = std::make_unique<TempRom>(std::move(rom), crc != 0 ? crc : FirstRomCrcForType(machineType));
+    return std::make_unique<CSoundBoard>(file->Path(), fixups);
+}
+
+} // namespace boardtest

@@ -78,3 +78,18 @@ std::unique_ptr<CSoundBoard> MakeToneBoard(const MachineDef& def, TestFixups& fi
 std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count);
 
 } // namespace boardtest
+
+namespace boardtest {
+
+// Builds a board of `machineType` from `rom` (padded to 8 KB if shorter),
+// forged to `crc` (0: the type's first database row).
+std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t> rom, const IFixupTable& fixups,
+                                       std::unique_ptr<TempRom>& file, uint32_t crc = 0);
+
+// Records every chip write the board reports.
+struct WriteLog : IChipWriteObserver {
+    std::vector<std::pair<uint32_t, uint8_t>> writes;
+    void OnChipWrite(uint32_t port, uint8_t value) override { writes.emplace_back(port, value); }
+};
+
+} // namespace boardtest
