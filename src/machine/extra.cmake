@@ -24,5 +24,6 @@ set(KELVARA_DATA_DIR ${PROJECT_SOURCE_DIR}/data)
 kelvara_generate_table(machines MachineTable.cpp ${KELVARA_DATA_DIR}/machines.txt)
 kelvara_generate_table(roms RomTable.cpp ${KELVARA_DATA_DIR}/roms.txt ${KELVARA_DATA_DIR}/machines.txt)
 
-# The per-ROM fix-up table has its own converter in src/machine/fixups.cmake.
+# The per-ROM fix-up table (converter gen/GenFixups.cpp) is registered in
+# fixups.cmake, next to its owner's code.
 include(${CMAKE_CURRENT_LIST_DIR}/fixups.cmake OPTIONAL)

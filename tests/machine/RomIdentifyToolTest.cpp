@@ -87,29 +87,26 @@ protected:
 
 TEST_F(IdentifyTool, PrintsOneLinePerFileAndFailsIfAnyFileFails)
 {
-    std::string good = Write("burning.bin", MakeForgedRom(0x6D933EB0, {}, 16384));
+    std::string ym = Write("burning.bin", MakeForgedRom(0x6D933EB0, {}, 16384));
+    std::string psg = Write("psg.bin", MakeForgedRom(FirstRomCrcForType(5)));
+    std::string sn = Write("sn.bin", MakeForgedRom(FirstRomCrcForType(34)));
+    std::string ymf = Write("ymf.bin", MakeForgedRom(FirstRomCrcForType(9)));
+    std::string known = ym + ": crc=6D933EB0 type=32 chip=YM2413 title=バーニングハーツ２\n" + psg +
+                        ": crc=7D5EF455 type=5 chip=PSG title=ビッグウィンクルＡ\n" + sn +
+                        ": crc=DC8F00B5 type=34 chip=SN76496 title=バニーガール\n" + ymf +
+                        ": crc=6B3FE722 type=9 chip=YMF281B title=イエティＫ\n";
+    ToolRun good = RunTool({"--identify", ym, psg, sn, ymf});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.out, known);
+
     std::string empty = Write("empty.bin", {});
     std::string unknown = Write("unknown.bin", MakeForgedRom(0x00000001));
     std::string missing = (m_dir / "missing.bin").string();
     std::string dir = m_dir.string();
-
-    ToolRun run = RunTool({"--identify", good, missing, dir, empty, unknown});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, good + ": crc=6D933EB0 type=32 chip=YM2413 title=バーニングハーツ２\n" +
-                           missing + ": File not found.\n" + dir + ": File not found.\n" + empty +
-                           ": File size error.\n" + unknown + ": Unknown ROM image.\n");
-}
-
-TEST_F(IdentifyTool, SucceedsWhenEveryFileIsKnownAndNamesEachChip)
-{
-    std::string psg = Write("psg.bin", MakeForgedRom(FirstRomCrcForType(5)));
-    std::string sn = Write("sn.bin", MakeForgedRom(FirstRomCrcForType(34)));
-    std::string ymf = Write("ymf.bin", MakeForgedRom(FirstRomCrcForType(9)));
-    ToolRun run = RunTool({"--identify", psg, sn, ymf});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, psg + ": crc=7D5EF455 type=5 chip=PSG title=ビッグウィンクルＡ\n" + sn +
-                           ": crc=DC8F00B5 type=34 chip=SN76496 title=バニーガール\n" + ymf +
-                           ": crc=6B3FE722 type=9 chip=YMF281B title=イエティＫ\n");
+    ToolRun mixed = RunTool({"--identify", missing, ym, psg, sn, ymf, dir, empty, unknown});
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_EQ(mixed.out, missing + ": File not found.\n" + known + dir + ": File not found.\n" + empty +
+                             ": File size error.\n" + unknown + ": Unknown ROM image.\n");
 }
 
 TEST_F(IdentifyTool, UnreadableFileIsNotFound)
