@@ -3,3 +3,9 @@ if(TARGET test_machine AND TARGET kelvara-render)
   add_dependencies(test_machine kelvara-render)
   target_compile_definitions(test_machine PRIVATE KELVARA_RENDER_PATH="$<TARGET_FILE:kelvara-render>")
 endif()
+
+# The data-table generator refuses malformed tables with file:line messages.
+add_test(NAME DatagenRejectsBadData
+         COMMAND ${CMAKE_COMMAND} -DDATAGEN=$<TARGET_FILE:kelvara-datagen>
+                 -DWORK=${CMAKE_CURRENT_BINARY_DIR}/datagen-cases
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/machine/DatagenRejectsBadData.cmake)
