@@ -16,6 +16,14 @@ constexpr double kStepFactor = 0.7943282345944098;
 constexpr double kMinUpdateStep = 64.0;
 constexpr double kMaxUpdateStep = 524287.0;
 
+// A muted channel whose edge falls in this sample has that edge moved one
+// sample later, so it never steps (and never builds a backlog of edges)
+// while muted.
+inline int32_t MutedCountAdjust(int32_t count, int32_t volume)
+{
+    return (volume == 0 && count <= 0x10000) ? count + 0x10000 : count;
+}
+
 } // namespace
 
 SN76496::SN76496()
@@ -116,26 +124,26 @@ void SN76496::Write(uint32_t /*offset*/, uint8_t data)
 
 int32_t SN76496::Render()
 {
-    // A muted channel must not pile up edges it would then have to replay.
-    for (int i = 0; i < 4; ++i)
-        if (Volume[i] == 0 && Count[i] <= kSampleUnit)
-            Count[i] += kSampleUnit;
-
     // Sums are unsigned: four full channels reach 4 * 0x10000 * 10922,
     // above the signed 32-bit range but not the unsigned one.
     uint32_t out = 0;
 
     for (int i = 0; i < 3; ++i) {
-        int32_t count = Count[i];
+        int32_t count = MutedCountAdjust(Count[i], Volume[i]);
         int32_t output = Output[i];
         int32_t high; // time spent high during this sample
 
-        if (count > kSampleUnit) {
-            // No edge in this sample (the common case for audible tones).
-            count -= kSampleUnit;
-            high = output ? kSampleUnit : 0;
+        const int32_t period = Period[i];
+        if (period >= kSampleUnit) {
+            // At most one edge per sample (every tone below about 20 kHz at
+            // 44100 Hz): computed without branches, since edges fall at
+            // irregular sample intervals.
+            const int32_t edge = count <= kSampleUnit;
+            const int32_t beforeEdge = edge ? count : kSampleUnit;
+            high = output ? beforeEdge : kSampleUnit - beforeEdge;
+            count += (edge ? period : 0) - kSampleUnit;
+            output ^= edge;
         } else {
-            const int32_t period = Period[i];
             high = output ? count : 0;
             count -= kSampleUnit;
             while (count <= 0) {
@@ -152,14 +160,14 @@ int32_t SN76496::Render()
             }
             if (output)
                 high -= count;
-            Output[i] = output;
         }
+        Output[i] = output;
         Count[i] = count;
         out += static_cast<uint32_t>(high) * static_cast<uint32_t>(Volume[i]);
     }
 
     {
-        int32_t count = Count[3];
+        int32_t count = MutedCountAdjust(Count[3], Volume[3]);
         int32_t output = Output[3];
         int32_t high;
         if (count > kSampleUnit) {
