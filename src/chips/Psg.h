@@ -53,8 +53,9 @@ struct PSG {
     // Changes the output rate (0 = 44100) and recomputes the step size.
     static void SetRate(PSG* psg, uint32_t rate);
 
-    // Power-on state of the generators. The mixer setting and the envelope
-    // shape bits are kept, as on the chip.
+    // Power-on state of the generators: every level 0, so the output is 0.
+    // The mixer gates and the envelope shape bits keep their values (while
+    // register 7 reads back 0) until the program writes them again.
     static void Reset(PSG* psg);
 
     // Even port: select register (value & 0x3F); odd port: write it.
