@@ -126,8 +126,7 @@ void CZ80::ExecutePlain(uint8_t op)
     break
 
 // Flags kept by the accumulator rotates, ADD rr, SCF and CCF.
-static constexpr uint8_t kKeepSZP35 =
-    CZ80::kFlagS | CZ80::kFlagZ | CZ80::kFlagPV | CZ80::kFlag3 | CZ80::kFlag5;
+static constexpr uint8_t kKeepSZP35 = CZ80::kFlagS | CZ80::kFlagZ | CZ80::kFlagPV | Z80_KEEP35;
 
 inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, uint8_t op)
 {
@@ -141,7 +140,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0x06: rB = c.Fetch(); break;
     case 0x07: {                                                        // RLCA
         rA = static_cast<uint8_t>(rA << 1 | rA >> 7);
-        rF = static_cast<uint8_t>((rF & kKeepSZP35) | (rA & kFlagC));
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | (rA & kFlagC) | Z80_XY(rA));
         break;
     }
     case 0x08: std::swap(AF.W, AF2.W); break;                           // EX AF,AF'
@@ -152,9 +151,9 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0x0D: rC = Dec8(rC); break;
     case 0x0E: rC = c.Fetch(); break;
     case 0x0F: {                                                        // RRCA
-        uint8_t c = rA & 1;
-        rA = static_cast<uint8_t>(rA >> 1 | c << 7);
-        rF = static_cast<uint8_t>((rF & kKeepSZP35) | c);
+        uint8_t carry = rA & 1;
+        rA = static_cast<uint8_t>(rA >> 1 | carry << 7);
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | carry | Z80_XY(rA));
         break;
     }
     case 0x10: JR_IF(--rB != 0);                                        // DJNZ e
@@ -165,9 +164,9 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0x15: rD = Dec8(rD); break;
     case 0x16: rD = c.Fetch(); break;
     case 0x17: {                                                        // RLA
-        uint8_t c = rA >> 7;
+        uint8_t carry = rA >> 7;
         rA = static_cast<uint8_t>(rA << 1 | (rF & kFlagC));
-        rF = static_cast<uint8_t>((rF & kKeepSZP35) | c);
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | carry | Z80_XY(rA));
         break;
     }
     case 0x18: {                                                        // JR e
@@ -182,14 +181,19 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0x1D: rE = Dec8(rE); break;
     case 0x1E: rE = c.Fetch(); break;
     case 0x1F: {                                                        // RRA
-        uint8_t c = rA & 1;
+        uint8_t carry = rA & 1;
         rA = static_cast<uint8_t>(rA >> 1 | (rF & kFlagC) << 7);
-        rF = static_cast<uint8_t>((rF & kKeepSZP35) | c);
+        rF = static_cast<uint8_t>((rF & kKeepSZP35) | carry | Z80_XY(rA));
         break;
     }
     case 0x20: JR_IF(COND_NZ);
     case 0x21: HL.W = c.Fetch16(); break;
-    case 0x22: c.Write16(c.Fetch16(), HL.W); break;                         // LD (nn),HL
+    case 0x22: {                                                        // LD (nn),HL
+        uint16_t nn = c.Fetch16();
+        c.Write16(nn, HL.W);
+        Z80_SET_MEMPTR(nn + 1);
+        break;
+    }
     case 0x23: ++HL.W; break;
     case 0x24: rH = Inc8(rH); break;
     case 0x25: rH = Dec8(rH); break;
@@ -199,14 +203,19 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
         break;
     case 0x28: JR_IF(COND_Z);
     case 0x29: HL.W = Add16(HL.W, HL.W); break;
-    case 0x2A: HL.W = c.Read16(c.Fetch16()); break;                         // LD HL,(nn)
+    case 0x2A: {                                                        // LD HL,(nn)
+        uint16_t nn = c.Fetch16();
+        HL.W = c.Read16(nn);
+        Z80_SET_MEMPTR(nn + 1);
+        break;
+    }
     case 0x2B: --HL.W; break;
     case 0x2C: rL = Inc8(rL); break;
     case 0x2D: rL = Dec8(rL); break;
     case 0x2E: rL = c.Fetch(); break;
     case 0x2F:                                                          // CPL
         rA = static_cast<uint8_t>(~rA);
-        rF |= kFlagH | kFlagN;
+        rF = static_cast<uint8_t>((rF & (0xD7 | Z80_KEEP35)) | kFlagH | kFlagN | Z80_XY(rA));
         break;
     case 0x30: JR_IF(COND_NC);
     case 0x31: SP = c.Fetch16(); break;
@@ -215,7 +224,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0x34: c.Write(HL.W, Inc8(c.Read(HL.W))); break;          // INC (HL)
     case 0x35: c.Write(HL.W, Dec8(c.Read(HL.W))); break;          // DEC (HL)
     case 0x36: c.Write(HL.W, c.Fetch()); break;                       // LD (HL),n
-    case 0x37: rF = static_cast<uint8_t>((rF & kKeepSZP35) | kFlagC); break;  // SCF
+    case 0x37: rF = static_cast<uint8_t>((rF & kKeepSZP35) | kFlagC | Z80_XY(rA)); break;  // SCF
     case 0x38: JR_IF(COND_C);
     case 0x39: HL.W = Add16(HL.W, SP); break;
     case 0x3A: rA = c.Read(c.Fetch16()); break;                         // LD A,(nn)
@@ -224,7 +233,7 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0x3D: rA = Dec8(rA); break;
     case 0x3E: rA = c.Fetch(); break;
     case 0x3F:                                                          // CCF: old C into H
-        rF = static_cast<uint8_t>(((rF & (kKeepSZP35 | kFlagC)) | (rF & kFlagC) << 4) ^ kFlagC);
+        rF = static_cast<uint8_t>((((rF & (kKeepSZP35 | kFlagC)) | (rF & kFlagC) << 4) ^ kFlagC) | Z80_XY(rA));
         break;
 
     // LD r,r' / LD r,(HL) / LD (HL),r

@@ -133,9 +133,12 @@ private:
     void Adc16(uint16_t v);
     void Sbc16(uint16_t v);
     uint8_t RotateShift(int op, uint8_t v);
-    void Bit(int n, uint8_t v);
+    void Bit(int n, uint8_t v, uint8_t xySource);
 
     // Guards against endless runs of zero-cost instructions (kFreeRunLimit).
     int32_t m_freeRunMark = 0;
     int32_t m_freeRunCount = 0;
+#ifdef KELVARA_Z80_XYFLAGS
+    uint16_t m_memptr = 0;  // exerciser build only: source of BIT n,(HL) bits 0x08/0x20
+#endif
 };

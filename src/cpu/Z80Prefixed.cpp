@@ -38,7 +38,11 @@ void CZ80::ExecuteCB()
     if (op < 0x40) {
         v = RotateShift(n, v);
     } else if (op < 0x80) {
-        Bit(n, v);
+#ifdef KELVARA_Z80_XYFLAGS
+        Bit(n, v, r == 6 ? static_cast<uint8_t>(m_memptr >> 8) : v);
+#else
+        Bit(n, v, v);
+#endif
         return;
     } else if (op < 0xC0) {
         v = static_cast<uint8_t>(v & ~(1u << n));
@@ -59,7 +63,7 @@ void CZ80::ExecuteED()
     // IN r,(C); ED 70 sets the flags only.
     case 0x40: case 0x48: case 0x50: case 0x58: case 0x60: case 0x68: case 0x70: case 0x78: {
         uint8_t v = Z80ReadPort(BC.W);
-        rF = static_cast<uint8_t>(kFlagsZSP[v] | (rF & kFlagC));
+        rF = static_cast<uint8_t>(kFlagsZSP[v] | (rF & kFlagC) | Z80_XY(v));
         if (op != 0x70)
             Reg8(*this, op >> 3, HL) = v;
         break;
@@ -76,18 +80,18 @@ void CZ80::ExecuteED()
     case 0x5A: Adc16(DE.W); break;
     case 0x6A: Adc16(HL.W); break;
     case 0x7A: Adc16(SP); break;
-    case 0x43: Write16(Fetch16(), BC.W); break;
-    case 0x53: Write16(Fetch16(), DE.W); break;
-    case 0x63: Write16(Fetch16(), HL.W); break;
-    case 0x73: Write16(Fetch16(), SP); break;
-    case 0x4B: BC.W = Read16(Fetch16()); break;
-    case 0x5B: DE.W = Read16(Fetch16()); break;
-    case 0x6B: HL.W = Read16(Fetch16()); break;
-    case 0x7B: SP = Read16(Fetch16()); break;
+    case 0x43: { uint16_t nn = Fetch16(); Write16(nn, BC.W); Z80_SET_MEMPTR(nn + 1); break; }
+    case 0x53: { uint16_t nn = Fetch16(); Write16(nn, DE.W); Z80_SET_MEMPTR(nn + 1); break; }
+    case 0x63: { uint16_t nn = Fetch16(); Write16(nn, HL.W); Z80_SET_MEMPTR(nn + 1); break; }
+    case 0x73: { uint16_t nn = Fetch16(); Write16(nn, SP); Z80_SET_MEMPTR(nn + 1); break; }
+    case 0x4B: { uint16_t nn = Fetch16(); BC.W = Read16(nn); Z80_SET_MEMPTR(nn + 1); break; }
+    case 0x5B: { uint16_t nn = Fetch16(); DE.W = Read16(nn); Z80_SET_MEMPTR(nn + 1); break; }
+    case 0x6B: { uint16_t nn = Fetch16(); HL.W = Read16(nn); Z80_SET_MEMPTR(nn + 1); break; }
+    case 0x7B: { uint16_t nn = Fetch16(); SP = Read16(nn); Z80_SET_MEMPTR(nn + 1); break; }
     case 0x44: {                                                        // NEG
         uint8_t a = rA, r = static_cast<uint8_t>(0 - a);
         rF = static_cast<uint8_t>(kFlagsZS[r] | ((a ^ r) & kFlagH) | (a == 0x80 ? kFlagPV : 0) |
-                                  kFlagN | (a != 0 ? kFlagC : 0));
+                                  kFlagN | (a != 0 ? kFlagC : 0) | Z80_XY(r));
         rA = r;
         break;
     }
@@ -103,7 +107,7 @@ void CZ80::ExecuteED()
     case 0x57:                                                          // LD A,I
         rA = I;
         rF = static_cast<uint8_t>(kFlagsZS[rA] | ((StatusFlags & kIff2) ? kFlagPV : 0) |
-                                  (rF & kFlagC));
+                                  (rF & kFlagC) | Z80_XY(rA));
         break;
     case 0x5F:                                                          // LD A,R
         // R is not counted per fetch; this read advances it and mixes in the
@@ -111,20 +115,20 @@ void CZ80::ExecuteED()
         ++R;
         rA = static_cast<uint8_t>(R - static_cast<uint8_t>(CyclesLeft));
         rF = static_cast<uint8_t>(kFlagsZS[rA] | ((StatusFlags & kIff2) ? kFlagPV : 0) |
-                                  (rF & kFlagC));
+                                  (rF & kFlagC) | Z80_XY(rA));
         break;
     case 0x67: {                                                        // RRD
         uint8_t m = ReadByte(HL.W);
         Z80WriteMem(HL.W, static_cast<uint8_t>(rA << 4 | m >> 4));
         rA = static_cast<uint8_t>((rA & 0xF0) | (m & 0x0F));
-        rF = static_cast<uint8_t>(kFlagsZSP[rA] | (rF & kFlagC));
+        rF = static_cast<uint8_t>(kFlagsZSP[rA] | (rF & kFlagC) | Z80_XY(rA));
         break;
     }
     case 0x6F: {                                                        // RLD
         uint8_t m = ReadByte(HL.W);
         Z80WriteMem(HL.W, static_cast<uint8_t>(m << 4 | (rA & 0x0F)));
         rA = static_cast<uint8_t>((rA & 0xF0) | m >> 4);
-        rF = static_cast<uint8_t>(kFlagsZSP[rA] | (rF & kFlagC));
+        rF = static_cast<uint8_t>(kFlagsZSP[rA] | (rF & kFlagC) | Z80_XY(rA));
         break;
     }
     case 0xA0: case 0xA1: case 0xA2: case 0xA3:
@@ -155,11 +159,15 @@ bool CZ80::BlockStep(uint8_t op)
     uint16_t step = (op & 0x08) ? 0xFFFF : 1;
     switch (op & 3) {
     case 0: {                                                           // LDI/LDD
-        Z80WriteMem(DE.W, ReadByte(HL.W));
+        uint8_t v = ReadByte(HL.W);
+        Z80WriteMem(DE.W, v);
         HL.W = static_cast<uint16_t>(HL.W + step);
         DE.W = static_cast<uint16_t>(DE.W + step);
         --BC.W;
-        rF = static_cast<uint8_t>((rF & 0xE9) | (BC.W != 0 ? kFlagPV : 0));
+        // Exerciser build: bits 3 and 5 are bits 3 and 1 of A + the byte moved.
+        [[maybe_unused]] uint8_t n = static_cast<uint8_t>(v + rA);
+        rF = static_cast<uint8_t>((rF & (0xC1 | Z80_KEEP35)) | (BC.W != 0 ? kFlagPV : 0) |
+                                  Z80_XY((n & 0x08) | (n & 0x02) << 4));
         return BC.W == 0;
     }
     case 1: {                                                           // CPI/CPD
@@ -167,8 +175,11 @@ bool CZ80::BlockStep(uint8_t op)
         uint8_t r = static_cast<uint8_t>(rA - v);
         HL.W = static_cast<uint16_t>(HL.W + step);
         --BC.W;
-        rF = static_cast<uint8_t>(kFlagsZS[r] | ((rA ^ v ^ r) & kFlagH) |
-                                  (BC.W != 0 ? kFlagPV : 0) | kFlagN | (rF & kFlagC));
+        uint8_t h = (rA ^ v ^ r) & kFlagH;
+        // Exerciser build: bits 3 and 5 are bits 3 and 1 of A - byte - H.
+        [[maybe_unused]] uint8_t n = static_cast<uint8_t>(r - (h >> 4));
+        rF = static_cast<uint8_t>(kFlagsZS[r] | h | (BC.W != 0 ? kFlagPV : 0) | kFlagN |
+                                  (rF & kFlagC) | Z80_XY((n & 0x08) | (n & 0x02) << 4));
         return BC.W == 0 || r == 0;
     }
     case 2: {                                                           // INI/IND
@@ -223,8 +234,8 @@ void CZ80::ExecuteXY(Z80Pair& xy)
     case 0x29: xy.W = Add16(xy.W, xy.W); return;
     case 0x39: xy.W = Add16(xy.W, SP); return;
     case 0x21: xy.W = Fetch16(); return;
-    case 0x22: Write16(Fetch16(), xy.W); return;
-    case 0x2A: xy.W = Read16(Fetch16()); return;
+    case 0x22: { uint16_t nn = Fetch16(); Write16(nn, xy.W); Z80_SET_MEMPTR(nn + 1); return; }
+    case 0x2A: { uint16_t nn = Fetch16(); xy.W = Read16(nn); Z80_SET_MEMPTR(nn + 1); return; }
     case 0x23: ++xy.W; return;
     case 0x2B: --xy.W; return;
     case 0x24: xy.B.H = Inc8(xy.B.H); return;
@@ -311,7 +322,7 @@ void CZ80::ExecuteXYCB(Z80Pair& xy)
     CyclesLeft -= kCyclesXYCB[op];
     int n = (op >> 3) & 7;
     if (op >= 0x40 && op < 0x80) {
-        Bit(n, ReadByte(a));  // BIT n,(IX+d) in all eight encodings
+        Bit(n, ReadByte(a), static_cast<uint8_t>(a >> 8));  // BIT n,(IX+d), all eight encodings
         return;
     }
     if ((op & 7) != 6) {

@@ -1,0 +1,4 @@
+# kelvara-z80run-xyflags: the same runner on the exerciser build of the Z80
+# core (F bits 0x08/0x20 derived too); used by the zexall test only.
+add_executable(kelvara-z80run-xyflags ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+target_link_libraries(kelvara-z80run-xyflags PRIVATE kelvara_cpu_xyflags)
