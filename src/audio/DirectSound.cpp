@@ -46,6 +46,32 @@ bool IsZeroGuid(const DeviceGuid& guid)
     return std::all_of(guid.begin(), guid.end(), [](uint8_t b) { return b == 0; });
 }
 
+DeviceGuid ToDeviceGuid(const SettingsGuid& guid)
+{
+    DeviceGuid out{};
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(guid.Data1 >> (8 * i));
+    for (int i = 0; i < 2; ++i) {
+        out[4 + i] = static_cast<uint8_t>(guid.Data2 >> (8 * i));
+        out[6 + i] = static_cast<uint8_t>(guid.Data3 >> (8 * i));
+    }
+    for (int i = 0; i < 8; ++i)
+        out[8 + i] = guid.Data4[i];
+    return out;
+}
+
+SettingsGuid ToSettingsGuid(const DeviceGuid& guid)
+{
+    SettingsGuid out;
+    for (int i = 0; i < 4; ++i)
+        out.Data1 |= static_cast<uint32_t>(guid[i]) << (8 * i);
+    out.Data2 = static_cast<uint16_t>(guid[4] | guid[5] << 8);
+    out.Data3 = static_cast<uint16_t>(guid[6] | guid[7] << 8);
+    for (int i = 0; i < 8; ++i)
+        out.Data4[i] = guid[8 + i];
+    return out;
+}
+
 CDirectSound::CDirectSound()
 {
     // The program handles Ctrl+C itself; SDL must not take SIGINT/SIGTERM.
@@ -96,6 +122,7 @@ void CDirectSound::GetFormat(int& rate, int& bits) const
 bool CDirectSound::Create(void* window, const DeviceGuid* guid)
 {
     Log("DeviceNum:%d\n", static_cast<int>(m_devices.size()));
+    Release();  // a second Create replaces the device opened before
     m_window = window;
     m_guid = guid ? *guid : DeviceGuid{};
     m_deviceName.clear();

@@ -25,12 +25,19 @@
 #include <string>
 #include <vector>
 
+#include "app/SettingsValues.h"
+
 using DeviceGuid = std::array<uint8_t, 16>;
 
 // The identity stored for a device name. Never all zero for any name, so
 // zero stays free for "the default device".
 DeviceGuid DeviceGuidFromName(const std::string& name);
 bool IsZeroGuid(const DeviceGuid& guid);
+
+// The settings file keeps the identity as a GUID (DeviceGUID); its 16 bytes
+// are the four fields little-endian, in order.
+DeviceGuid ToDeviceGuid(const SettingsGuid& guid);
+SettingsGuid ToSettingsGuid(const DeviceGuid& guid);
 
 struct DeviceInfo {
     DeviceGuid guid{};          // zero for the default-device entry

@@ -145,6 +145,13 @@ TEST_F(DirectSoundTest, DeviceIdentityIsStableAndZeroMeansDefault)
     const DeviceGuid golden = {0x13, 0xe9, 0x82, 0xb9, 0x1f, 0xb3, 0x4d, 0x75,
                                0xa6, 0xa1, 0x55, 0xe7, 0xed, 0x5b, 0xc6, 0x12};
     EXPECT_EQ(DeviceGuidFromName("Built-in Audio Analog Stereo"), golden);
+    // Through the settings' GUID fields and back, byte for byte.
+    SettingsGuid stored = ToSettingsGuid(golden);
+    EXPECT_EQ(stored.Data1, 0xb982e913u);
+    EXPECT_EQ(stored.Data2, 0xb31fu);
+    EXPECT_EQ(stored.Data3, 0x754du);
+    EXPECT_EQ(stored.Data4[7], 0x12);
+    EXPECT_EQ(ToDeviceGuid(stored), golden);
 }
 
 TEST_F(DirectSoundTest, PlayCursorAdvancesAtTheDeviceRate)
