@@ -1,0 +1,172 @@
+// Sound command delivery: what the sound program sees in the latch, and
+// when, for each delivery method.
+#include <gtest/gtest.h>
+
+#include "SoundBoardTestRoms.h"
+#include "cpu/Z80.h"
+#include "support/RomForge.h"
+#include "support/Z80Asm.h"
+
+using namespace boardtest;
+using R8 = Z80Asm::R8;
+using R16 = Z80Asm::R16;
+using Cc = Z80Asm::Cc;
+
+namespace {
+
+// A program that watches the latch: its main loop appends every change of
+// the latch value to a log in RAM; its NMI handler appends the refresh
+// register (read right after saving AF) to a second log. Layout from ramStart:
+// +0x100 last value, +0x102 log pointer, +0x104 R-log pointer,
+// +0x200 latch log, +0x300 R log.
+std::vector<uint8_t> LatchWatcher(const MachineDef& def, uint16_t stackTop)
+{
+    const uint16_t ram = static_cast<uint16_t>(def.ramStart);
+    Z80Asm a(0);
+    a.di();
+    a.ld_sp_nn(stackTop);
+    a.ld_hl_nn(ram + 0x200);
+    a.ld_mem_hl(ram + 0x102);
+    a.ld_hl_nn(ram + 0x300);
+    a.ld_mem_hl(ram + 0x104);
+    a.jp("main");
+
+    a.org(0x0066);
+    a.push(R16::AF);
+    a.db({0xED, 0x5F});  // LD A,R
+    a.push(R16::HL);
+    a.ld_hl_mem(ram + 0x104);
+    a.ld(R8::HLi, R8::A);
+    a.inc(R16::HL);
+    a.ld_mem_hl(ram + 0x104);
+    a.pop(R16::HL);
+    a.pop(R16::AF);
+    a.retn();
+
+    a.org(0x0100);
+    a.label("main");
+    if (def.latchIsPort) a.in_a_n(static_cast<uint8_t>(def.latchLow));
+    else a.ld_a_mem(static_cast<uint16_t>(def.latchLow));
+    a.ld_hl_nn(ram + 0x100);
+    a.cp(R8::HLi);
+    a.jr(Cc::Z, "main");
+    a.ld(R8::HLi, R8::A);
+    a.ld_hl_mem(ram + 0x102);
+    a.ld(R8::HLi, R8::A);
+    a.inc(R16::HL);
+    a.ld_mem_hl(ram + 0x102);
+    a.jr("main");
+    return a.image(0x2000);
+}
+
+struct Watched {
+    TestFixups fixups;
+    std::unique_ptr<TempRom> file;
+    std::unique_ptr<CSoundBoard> board;
+    uint16_t ramStart;
+
+    explicit Watched(uint32_t type, uint32_t crc = 0)
+    {
+        const MachineDef* def = FindMachineDef(type);
+        ramStart = static_cast<uint16_t>(def->ramStart);
+        board = MakeBoard(type, LatchWatcher(*def, static_cast<uint16_t>((def->ramEnd + 1) & 0xFFFF)), fixups,
+                          file, crc);
+    }
+    std::vector<uint8_t> Log(uint32_t offset, uint32_t pointerOffset)
+    {
+        const uint8_t* ram = board->Ram();
+        uint32_t end = (ram[pointerOffset] | ram[pointerOffset + 1] << 8) - ramStart;
+        return std::vector<uint8_t>(ram + offset, ram + end);
+    }
+    std::vector<uint8_t> LatchLog() { return Log(0x200, 0x102); }
+    std::vector<uint8_t> RLog() { return Log(0x300, 0x104); }
+};
+
+using Bytes = std::vector<uint8_t>;
+
+} // namespace
+
+TEST(SoundBoardCommand, LatchOnlyTypesJustSeeTheCode)
+{
+    Watched t7(7);
+    t7.board->SendCommand(0x42);
+    EXPECT_TRUE(t7.LatchLog().empty());  // nothing ran yet
+    RenderLeft(*t7.board, 10);
+    EXPECT_EQ(t7.LatchLog(), Bytes({0x42}));
+    EXPECT_TRUE(t7.RLog().empty());  // no NMI
+}
+
+TEST(SoundBoardCommand, LatchAndNmiTypesGetOneNmiWithTheCode)
+{
+    for (uint32_t type : {20u, 27u, 30u, 36u, 57u}) {
+        Watched w(type);
+        w.board->SendCommand(0x42);
+        RenderLeft(*w.board, 10);
+        EXPECT_EQ(w.RLog().size(), 1u) << "type " << type;
+        EXPECT_EQ(w.LatchLog(), Bytes({0x42})) << "type " << type;
+    }
+}
+
+TEST(SoundBoardCommand, Type28AndType32Sequences)
+{
+    // Type 28 idles at 0xFF from reset on; the boot already logged it.
+    Watched t28(28, 0xCA2F5560);
+    EXPECT_EQ(t28.board->Latch(), 0xFF);
+    EXPECT_EQ(t28.LatchLog(), Bytes({0xFF}));
+    t28.board->SendCommand(0x0E);  // not special on this ROM
+    RenderLeft(*t28.board, 10);
+    EXPECT_EQ(t28.LatchLog(), Bytes({0xFF, 0x0E, 0xFF}));
+    EXPECT_EQ(t28.RLog().size(), 2u);
+
+    Watched t32(32);
+    t32.board->SendCommand(0x33);
+    RenderLeft(*t32.board, 10);
+    EXPECT_EQ(t32.LatchLog(), Bytes({0x33, 0xFF}));
+    EXPECT_EQ(t32.RLog().size(), 2u);
+}
+
+TEST(SoundBoardCommand, Type28SpecialRomsTellCodes0Dand0EByRefreshRegister)
+{
+    for (uint32_t crc : {0x35B502D8u, 0xBBF7A9FFu}) {
+        uint8_t rAt0D = 0, rAt0E = 0;
+        for (uint8_t code : {uint8_t{0x0D}, uint8_t{0x0E}}) {
+            Watched w(28, crc);
+            w.board->SendCommand(code);
+            RenderLeft(*w.board, 10);
+            EXPECT_EQ(w.LatchLog(), Bytes({0xFF, 0x0D, 0xFF})) << std::hex << crc;
+            ASSERT_EQ(w.RLog().size(), 2u);
+            (code == 0x0D ? rAt0D : rAt0E) = w.RLog()[0];
+        }
+        // Same path to the first NMI's LD A,R: only the preset differs.
+        EXPECT_EQ((rAt0E - rAt0D) & 0x7F, 8) << std::hex << crc;
+    }
+}
+
+TEST(SoundBoardCommand, Type29SendsTwoNibblesEachFollowedByIdleValue)
+{
+    Watched t29(29);
+    t29.board->SendCommand(0x5A);
+    RenderLeft(*t29.board, 10);
+    EXPECT_EQ(t29.LatchLog(), Bytes({0x05, 0xFF, 0x0A, 0xFF}));
+    EXPECT_EQ(t29.RLog().size(), 3u);
+}
+
+TEST(SoundBoardCommand, CommandEntryRunsStubWithCodeInA)
+{
+    Z80Asm rom(0);
+    rom.di();
+    rom.label("idle");
+    rom.jr("idle");
+    Z80Asm stub(0x9000, 0x00);
+    stub.ld_mem_a(0x8100);
+    stub.label("park");
+    stub.jr("park");
+    TestFixups fixups;
+    ResetFixup& record = fixups.Add(12, FirstRomCrcForType(12));
+    fixups.SetStub(record, stub.image(64), 0x1000, false);
+    std::unique_ptr<TempRom> file;
+    auto board = MakeBoard(12, rom.image(0x2000), fixups, file);
+    board->SendCommand(0x42);
+    EXPECT_EQ(board->Ram()[0x0100], 0x42);
+    EXPECT_EQ(board->Cpu().PC, 0x9003);
+}
