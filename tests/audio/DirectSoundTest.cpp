@@ -147,8 +147,10 @@ TEST_F(DirectSoundTest, PlayCursorAdvancesAtTheDeviceRate)
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         double bytesPerSecond = static_cast<double>(b1 - b0) / seconds;
         double expected = rate * 4.0;
-        // Loose bounds: the dummy driver paces itself with sleeps.
-        EXPECT_GT(bytesPerSecond, expected * 0.7) << rate;
+        // Loose bounds: the dummy driver paces itself with sleeps (it runs
+        // a little fast at 44100 Hz) and a loaded machine only slows it.
+        // A cursor counting frames as bytes, or bytes twice, falls outside.
+        EXPECT_GT(bytesPerSecond, expected * 0.3) << rate;
         EXPECT_LT(bytesPerSecond, expected * 1.35) << rate;
         uint32_t play = 0, write = 0;
         ASSERT_TRUE(ds.GetPosition(play, write));
@@ -253,7 +255,7 @@ TEST_F(DirectSoundTest, CountsBlocksPlayedAgainWithoutBeingRewritten)
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(ds.GetUnderrunCount(), 0u);
     // Nothing is rewritten: the second lap replays stale blocks.
-    for (int i = 0; i < 300 && ds.GetUnderrunCount() == 0; ++i)
+    for (int i = 0; i < 800 && ds.GetUnderrunCount() == 0; ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_GT(ds.GetUnderrunCount(), 0u);
 }
