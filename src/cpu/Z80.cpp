@@ -38,7 +38,7 @@ int CZ80::Execute(int budget)
     c.SyncIn(*this);
     for (;;) {
         while (c.cycles > 0) {
-            if (TraceOn) [[unlikely]] {
+            if (c.trace) [[unlikely]] {
                 c.SyncOut(*this);
                 TraceInstruction();
                 c.SyncIn(*this);

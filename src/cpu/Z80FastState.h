@@ -16,6 +16,7 @@
 struct Z80FastState {
     uint16_t pc;
     int32_t cycles;
+    bool trace;  // TraceOn, which only the board changes (between Execute calls)
     CZ80Bus* bus;
     const uint8_t* readBase;
     uint32_t readSize;
@@ -37,6 +38,7 @@ struct Z80FastState {
     {
         pc = cpu.PC;
         cycles = cpu.CyclesLeft;
+        trace = cpu.TraceOn != 0;
         LoadWindows();
     }
 
