@@ -220,6 +220,12 @@ uint16_t StackTop(const MachineDef& def) { return static_cast<uint16_t>((def.ram
 
 } // namespace
 
+void EmitTonePlayer(Z80Asm& a, const MachineDef& def)
+{
+    EmitPlay(a, def, "wreg");
+    EmitChipWriter(a, def);
+}
+
 ToneProgram BuildToneProgram(const MachineDef& def)
 {
     const Delivery delivery = DeliveryOf(def);

@@ -14,6 +14,8 @@
 #include "machine/MachineDef.h"
 #include "machine/SoundBoard.h"
 
+class Z80Asm;
+
 namespace boardtest {
 
 // A forged ROM image written to a temporary file, removed on destruction.
@@ -67,6 +69,9 @@ struct ToneProgram {
 // sine user instrument); PSG channel A at period 256+code; SN76496 tone 0
 // at period 256+code.
 ToneProgram BuildToneProgram(const MachineDef& def);
+// Emits that program's player at the current address: "play" (A = code,
+// starts the tone, returns) and the chip writer "wreg" (register B = C).
+void EmitTonePlayer(Z80Asm& a, const MachineDef& def);
 double ExpectedToneHz(const MachineDef& def, uint8_t code);
 
 // Builds a board from `program` forged to the first database row of its
