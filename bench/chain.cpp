@@ -65,8 +65,9 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string rom =
-        argc > 1 ? argv[1] : std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin";
+    const std::string rom = argc > 1 && argv[1][0] != '\0'
+                                ? argv[1]
+                                : std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin";
     const double seconds = argc > 2 ? std::atof(argv[2]) : 120.0;
     const int frames = FramesPerBlock(kRate);
     const int blocks = static_cast<int>(seconds * kRate / frames);

@@ -288,6 +288,7 @@ int RenderAll(const Options& o) {
     } else {
         for (int code = 1; code <= 255; ++code) jobs.push_back({code, 0});
     }
+    if (jobs.empty()) return Fail("the playlist has no playable row");
     OfflineRenderSettings settings = o.settings;
     if (haveList && !o.gainGiven) settings.titleGain = list.volumeGain;
 
