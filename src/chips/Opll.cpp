@@ -211,6 +211,10 @@ void SetUpRateConversion(OPLL* chip)
 
 } // namespace
 
+namespace {
+void UpdateMixGain(OPLL* chip, uint32_t slot);
+}
+
 void OpllResetOperator(OpllOperator& op, uint8_t number)
 {
     op = OpllOperator{};
@@ -221,7 +225,8 @@ void OpllResetOperator(OpllOperator& op, uint8_t number)
     op.envState = EnvRelease;
     op.level = 127;
     op.patch = &kNullPatch;
-    OpllRefreshPhaseStep(op);
+    OpllRefreshPatchCache(op);
+    OpllRefreshOutputCache(op);
 }
 
 OPLL* OPLL::Create(uint32_t clock, uint32_t rate)
@@ -263,6 +268,8 @@ void OPLL::Reset(OPLL* chip)
         chip->pan[i] = 3;
         chip->finePan[i][0] = chip->finePan[i][1] = 1.0f;
     }
+    for (uint32_t i = 0; i < 16; ++i)
+        UpdateMixGain(chip, i);
     std::memset(chip->slotOutputs, 0, sizeof chip->slotOutputs);
 }
 
@@ -279,13 +286,35 @@ void OPLL::SelectToneSet(OPLL* chip, int set)
     const OpllPatch* source = OpllTables::Get().toneSets[set];
     for (int i = 0; i < 38; ++i)
         chip->patches[i] = source[i];
-    // The operators read ML and PM through their patch; the cached phase
-    // increments must follow the new values.
+    // Nothing requests an update here, but the operators' cached patch
+    // values must follow the new contents.
     for (auto& op : chip->operators)
-        OpllRefreshPhaseStep(op);
+        OpllRefreshPatchCache(op);
 }
 
-void OPLL::SetPan(OPLL* chip, uint32_t slot, uint8_t pan) { chip->pan[slot & 15] = pan; }
+namespace {
+
+void UpdateMixGain(OPLL* chip, uint32_t slot)
+{
+    chip->mixGain[0][slot] = (chip->pan[slot] & 2) ? chip->finePan[slot][0] : 0.0f;
+    chip->mixGain[1][slot] = (chip->pan[slot] & 1) ? chip->finePan[slot][1] : 0.0f;
+    bool plain = true;
+    for (int side = 0; side < 2; ++side)
+        for (int i = 0; i < 16; ++i) {
+            const float g = chip->mixGain[side][i];
+            plain = plain && (g == 0.0f || g == 1.0f);
+            chip->mixMask[side][i] = g == 1.0f ? -1 : 0;
+        }
+    chip->mixIsPlain = plain;
+}
+
+} // namespace
+
+void OPLL::SetPan(OPLL* chip, uint32_t slot, uint8_t pan)
+{
+    chip->pan[slot & 15] = pan;
+    UpdateMixGain(chip, slot & 15);
+}
 
 void OPLL::WritePort(OPLL* chip, uint32_t port, uint8_t value)
 {
@@ -302,7 +331,7 @@ void OPLL::WriteReg(OPLL* chip, uint32_t reg, uint8_t value)
     // Channel registers 9..15 of each bank alias channels 0..6.
     if ((reg >= 0x19 && reg <= 0x1F) || (reg >= 0x29 && reg <= 0x2F) || (reg >= 0x39 && reg <= 0x3F))
         reg -= 9;
-    chip->registers[reg] = value;
+    chip->registers[reg & 0x3F] = value; // reg < 0x40 here; the mask keeps that visible
 
     if (reg <= 0x07) {
         WriteUserPatch(chip, reg, value);

@@ -40,6 +40,13 @@ struct OPLL {
     int16_t slotOutputs[14];    // 0..8 melodic channels, 9..13 rhythm voices
     int16_t mix[2];
     std::unique_ptr<OpllResampler> resampler;
+    // Per-slot mix gains: fine pan where the slot's pan bit routes it to
+    // that side, else 0. Follows pan and fine pan (SetPan, Reset). While
+    // every gain is 0 or 1 (fine pan is 1 after reset) the mix adds the
+    // slots selected by mixMask in integers, which gives the same sums.
+    float mixGain[2][16];
+    int16_t mixMask[2][16];
+    bool mixIsPlain;
 
     // Output slots in rhythm mode.
     static constexpr int kSlotBassDrum = 9, kSlotHiHat = 10, kSlotSnare = 11, kSlotTomTom = 12,

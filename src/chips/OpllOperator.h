@@ -48,14 +48,26 @@ struct OpllOperator {
     uint32_t level;        // envelope attenuation 0..127
     uint32_t pendingUpdates;
 
-    // Derived at every commit (and when the instrument set is swapped), so
-    // the per-sample path only looks them up.
-    uint32_t envMask;         // (1 << envShift) - 1
-    uint32_t phaseStep[8];    // phase increment for each vibrato step
+    // Derived at every commit, so the per-sample path only looks them up.
+    // Every change of the values they come from (registers, state, patch
+    // contents) requests an update, except swapping the instrument set,
+    // which refreshes the patch-derived ones directly.
+    uint32_t envMask;      // (1 << envShift) - 1
+    uint32_t idleMask;     // counter & idleMask != 0: the envelope has nothing to do this sample
+    uint32_t amMask;       // all ones when the patch has tremolo on
+    uint32_t feedback;     // patch FB
+    uint32_t sustainLevel; // patch SL
+    uint32_t phaseStep[8]; // phase increment for each vibrato step
+    // Follow level, total level and wave table (see OpllRefreshOutputCache).
+    const uint16_t* outputWave; // index form of waveTable, or the silent table when level > 123
+    uint32_t attenuation;       // level + total level
 };
 
 // Returns the operator to its power-on state (operator n, all-zero patch).
 void OpllResetOperator(OpllOperator& op, uint8_t number);
-// Recomputes the cached per-vibrato-step phase increments from F-number,
-// block and the patch's ML and PM.
-void OpllRefreshPhaseStep(OpllOperator& op);
+// Recomputes the values cached from the patch (tremolo, feedback, sustain
+// level) and the per-vibrato-step phase increments (F-number, block, ML, PM).
+void OpllRefreshPatchCache(OpllOperator& op);
+// Recomputes outputWave and attenuation after level, total level or wave
+// table changed.
+void OpllRefreshOutputCache(OpllOperator& op);

@@ -58,7 +58,12 @@ void Commit(OpllOperator& op, const OpllTables& T)
         }
         op.envMask = (1u << op.envShift) - 1;
     }
-    OpllRefreshPhaseStep(op);
+    // Attack, Damp and Decay look at the level every sample; Sustain and
+    // Release only step on due samples, and never at rate 0.
+    const bool busy = op.envState == EnvAttack || op.envState == EnvDamp || op.envState == EnvDecay;
+    op.idleMask = busy ? 0 : (op.rateHigh ? op.envMask : ~0u);
+    OpllRefreshPatchCache(op);
+    OpllRefreshOutputCache(op);
     op.pendingUpdates = 0;
 }
 
@@ -117,16 +122,14 @@ void StartEnvelope(OpllOperator* ops, OpllOperator& op)
     }
 }
 
-// One operator's share of a chip sample: commit pending updates, run the
-// envelope, advance the phase.
-inline void RunOperator(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter,
-                        uint32_t vibCol, uint32_t test)
+// Commits pending updates and runs the envelope for one sample.
+inline void RunEnvelope(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter)
 {
-    if (op.pendingUpdates) [[unlikely]]
+    if (op.pendingUpdates)
         Commit(op, T);
 
     const uint32_t due = counter & op.envMask;
-    if (op.envState == EnvAttack) [[unlikely]] {
+    if (op.envState == EnvAttack) {
         if (op.level > 0 && op.rateHigh > 0 && (due & ~3u) == 0) {
             const uint32_t s = AttackStep(op, counter);
             if (s > 0)
@@ -143,50 +146,68 @@ inline void RunOperator(const OpllTables& T, OpllOperator* ops, OpllOperator& op
             if (op.level >= 123 && due == 0)
                 StartEnvelope(ops, op);
         } else if (op.envState == EnvDecay) {
-            if ((op.level >> 3) == op.patch->SL) {
+            if ((op.level >> 3) == op.sustainLevel) {
                 op.envState = EnvSustain;
                 op.pendingUpdates |= UpdateEnvelope;
             }
         }
     }
+    OpllRefreshOutputCache(op);
+}
 
-    uint32_t phase = op.phase;
-    if (test & 5) [[unlikely]] {
-        if (test & 1)
-            op.level = 0; // everything at full volume
-        if (test & 4)
-            phase = 0; // phases held
-    }
+inline void AdvancePhase(OpllOperator& op, uint32_t phase, uint32_t vibCol)
+{
     phase = (phase + op.phaseStep[vibCol]) & 0x7FFFF;
     op.phase = phase;
     op.phaseOut = phase >> 9;
 }
 
-// Output of an operator for wave-table entry w (log attenuation with the
-// sign in bit 15) and tremolo term am: a signed value in -4086..4084.
-inline int32_t OperatorOutput(const OpllTables& T, const OpllOperator& op, uint32_t w, uint32_t am)
+// One operator's share of a chip sample: pending updates, envelope, phase.
+// Most samples the envelope of a sustained or released note has nothing to
+// do, which the idle mask tells without looking at the state.
+inline void RunOperator(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter,
+                        uint32_t vibCol)
 {
-    if (op.level > 123)
-        return 0;
-    const uint32_t e = std::min<uint32_t>(127, op.level + op.totalLevel + am) << 4;
-    // Wave entries stay below 0x1000 and e below 0x800, so adding them never
-    // carries into the sign bit.
-    const uint32_t x = std::min<uint32_t>((w & 0x7FFF) + e, 3072);
-    const int32_t negative = -static_cast<int32_t>(w >> 15);
-    const int32_t magnitude = T.outputMagnitude[x];
-    return (magnitude ^ negative) + negative; // negative half: 2 * ~r
+    if (((counter & op.idleMask) == 0) | (op.pendingUpdates != 0))
+        RunEnvelope(T, ops, op, counter);
+    AdvancePhase(op, op.phase, vibCol);
 }
 
-// Two-operator voice: modulator with self-feedback phase-modulating the carrier.
-inline int32_t Voice(const OpllTables& T, OpllOperator& mod, OpllOperator& car, uint32_t tremolo)
+// The same with the test register's level and phase overrides in effect.
+void RunOperatorUnderTest(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter,
+                          uint32_t vibCol, uint32_t test)
 {
-    const OpllPatch& mp = *mod.patch;
-    const int32_t fb = mp.FB ? (mod.output[0] + mod.output[1]) >> (9 - mp.FB) : 0;
-    const int32_t m = OperatorOutput(T, mod, mod.waveTable[(mod.phaseOut + fb) & 1023], mp.AM ? tremolo : 0);
+    RunEnvelope(T, ops, op, counter);
+    if (test & 1) {
+        op.level = 0; // everything at full volume
+        OpllRefreshOutputCache(op);
+    }
+    AdvancePhase(op, (test & 4) ? 0 : op.phase, vibCol);
+}
+
+// Output of an operator at wave position index with tremolo term am: a
+// signed value in -4086..4084 (0 while the level is above 123). The
+// attenuation is capped at 127 level units before it scales the wave entry.
+inline int32_t OperatorOutput(const OpllTables& T, const OpllOperator& op, uint32_t index, uint32_t am)
+{
+    const uint32_t e = std::min<uint32_t>(127, op.attenuation + am) << 4;
+    return T.signedOutput[op.outputWave[index] + e];
+}
+
+// Two-operator voice, first half: the modulator with self-feedback.
+inline int32_t ModulatorOutput(const OpllTables& T, OpllOperator& mod, uint32_t tremolo)
+{
+    const int32_t fb = mod.feedback ? (mod.output[0] + mod.output[1]) >> (9 - mod.feedback) : 0;
+    const int32_t m = OperatorOutput(T, mod, (mod.phaseOut + fb) & 1023, tremolo & mod.amMask);
     mod.output[1] = mod.output[0];
     mod.output[0] = m;
-    const int32_t c = OperatorOutput(T, car, car.waveTable[(car.phaseOut + 2 * (m >> 1)) & 1023],
-                                     car.patch->AM ? tremolo : 0);
+    return m;
+}
+
+// Second half: the carrier, phase-modulated by the modulator's new output.
+inline int32_t CarrierOutput(const OpllTables& T, OpllOperator& car, int32_t m, uint32_t tremolo)
+{
+    const int32_t c = OperatorOutput(T, car, (car.phaseOut + 2 * (m >> 1)) & 1023, tremolo & car.amMask);
     car.output[1] = car.output[0];
     car.output[0] = c;
     return c;
@@ -196,14 +217,27 @@ inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-c
 
 inline int16_t SingleOutput(const OpllTables& T, const OpllOperator& op, uint32_t index)
 {
-    return static_cast<int16_t>(OperatorOutput(T, op, op.waveTable[index], 0));
+    return static_cast<int16_t>(OperatorOutput(T, op, index, 0));
 }
 
 } // namespace
 
-void OpllRefreshPhaseStep(OpllOperator& op)
+void OpllRefreshOutputCache(OpllOperator& op)
 {
     const OpllTables& T = OpllTables::Get();
+    op.attenuation = op.level + op.totalLevel;
+    if (op.level > 123)
+        op.outputWave = T.silentWave;
+    else
+        op.outputWave = op.waveTable == T.halfSine ? T.halfSineIndex : T.fullSineIndex;
+}
+
+void OpllRefreshPatchCache(OpllOperator& op)
+{
+    const OpllTables& T = OpllTables::Get();
+    op.amMask = op.patch->AM ? ~0u : 0u;
+    op.feedback = op.patch->FB & 7;
+    op.sustainLevel = op.patch->SL;
     const int32_t base = op.fnum * 2;
     const int32_t mul = static_cast<int32_t>(kOpllMultiple[op.patch->ML & 15]);
     const int8_t* vib = T.pm[(op.fnum >> 6) & 7];
@@ -213,10 +247,6 @@ void OpllRefreshPhaseStep(OpllOperator& op)
     }
 }
 
-// Operators are processed channel by channel, each pair right before its
-// voice is computed. This gives the same result as running all 18
-// operators first: an operator only ever touches itself and its channel
-// partner, and the noise register and short noise do not depend on them.
 void OPLL::Step(OPLL* chip)
 {
     const OpllTables& T = OpllTables::Get();
@@ -243,43 +273,47 @@ void OPLL::Step(OPLL* chip)
             static_cast<uint8_t>((((h >> 2) ^ (h >> 7)) | ((h >> 3) ^ (c >> 5)) | ((c >> 3) ^ (c >> 5))) & 1);
     }
 
+    // Operators: pending updates, envelope, phase.
     const uint32_t counter = ++chip->envelopeCounter;
     const uint32_t vibCol = (chip->vibratoPhase >> 10) & 7;
-    const bool rhythm = chip->rhythmMode;
-    int16_t* slot = chip->slotOutputs;
-
-    for (int c = 0; c < 6; ++c) {
-        RunOperator(T, ops, ops[2 * c], counter, vibCol, test);
-        RunOperator(T, ops, ops[2 * c + 1], counter, vibCol, test);
-        slot[c] = MelodicSlot(Voice(T, ops[2 * c], ops[2 * c + 1], tremolo));
+    if (test & 5) [[unlikely]] {
+        for (int n = 0; n < 18; ++n)
+            RunOperatorUnderTest(T, ops, ops[n], counter, vibCol, test);
+    } else {
+        for (int n = 0; n < 18; ++n)
+            RunOperator(T, ops, ops[n], counter, vibCol);
     }
 
-    RunOperator(T, ops, ops[12], counter, vibCol, test);
-    RunOperator(T, ops, ops[13], counter, vibCol, test);
-    if (!rhythm)
-        slot[6] = MelodicSlot(Voice(T, ops[12], ops[13], tremolo));
-    else
-        slot[kSlotBassDrum] = static_cast<int16_t>(Voice(T, ops[12], ops[13], tremolo));
+    // Two-operator voices: nine melodic channels, or channels 0..6 in rhythm
+    // mode (6 being the bass drum). Voices are independent of each other, so
+    // all modulators go first and then all carriers; the table look-ups of
+    // different channels can then overlap.
+    const bool rhythm = chip->rhythmMode;
+    const int voices = rhythm ? 7 : 9;
+    int32_t modOut[9], carOut[9];
+    for (int c = 0; c < voices; ++c)
+        modOut[c] = ModulatorOutput(T, ops[2 * c], tremolo);
+    for (int c = 0; c < voices; ++c)
+        carOut[c] = CarrierOutput(T, ops[2 * c + 1], modOut[c], tremolo);
 
+    int16_t* slot = chip->slotOutputs;
+    for (int c = 0; c < 6; ++c)
+        slot[c] = MelodicSlot(carOut[c]);
     uint32_t noise = OpllNoiseAdvance<5>(OpllNoiseAdvance<9>(chip->noise));
-    RunOperator(T, ops, ops[14], counter, vibCol, test);
-    RunOperator(T, ops, ops[15], counter, vibCol, test);
     if (!rhythm) {
-        slot[7] = MelodicSlot(Voice(T, ops[14], ops[15], tremolo));
+        slot[6] = MelodicSlot(carOut[6]);
+        slot[7] = MelodicSlot(carOut[7]);
+        slot[8] = MelodicSlot(carOut[8]);
+        noise = OpllNoiseAdvance<2>(noise);
     } else {
+        slot[kSlotBassDrum] = static_cast<int16_t>(carOut[6]);
+        // Hi-hat and snare read the noise after 14 clocks.
         const bool bit = noise & 1;
         const uint32_t hh = chip->shortNoise ? (bit ? 0x2D0 : 0x234) : (bit ? 0x34 : 0xD0);
         slot[kSlotHiHat] = SingleOutput(T, ops[14], hh);
         const uint32_t sd = (ops[15].phaseOut & 0x100) ? (bit ? 0x300 : 0x200) : (bit ? 0x000 : 0x100);
         slot[kSlotSnare] = SingleOutput(T, ops[15], sd);
-    }
-
-    noise = OpllNoiseAdvance<2>(noise);
-    RunOperator(T, ops, ops[16], counter, vibCol, test);
-    RunOperator(T, ops, ops[17], counter, vibCol, test);
-    if (!rhythm) {
-        slot[8] = MelodicSlot(Voice(T, ops[16], ops[17], tremolo));
-    } else {
+        noise = OpllNoiseAdvance<2>(noise);
         slot[kSlotTomTom] = SingleOutput(T, ops[16], ops[16].phaseOut);
         slot[kSlotCymbal] = SingleOutput(T, ops[17], chip->shortNoise ? 0x300 : 0x100);
     }
@@ -291,13 +325,20 @@ void OPLL::RenderStereo(OPLL* chip, int32_t out[2])
     while (chip->outputStep > chip->timeAccumulator) {
         chip->timeAccumulator += chip->inputStep;
         Step(chip);
-        uint16_t left = 0, right = 0;
-        for (int i = 0; i < 14; ++i) {
-            const float s = chip->slotOutputs[i];
-            if (chip->pan[i] & 2)
-                left = static_cast<uint16_t>(left + static_cast<uint16_t>(static_cast<int32_t>(s * chip->finePan[i][0])));
-            if (chip->pan[i] & 1)
-                right = static_cast<uint16_t>(right + static_cast<uint16_t>(static_cast<int32_t>(s * chip->finePan[i][1])));
+        // Each term truncated toward zero; the sums wrap at 16 bits, which
+        // summing in 32 bits and keeping the low half gives as well.
+        int32_t left = 0, right = 0;
+        if (chip->mixIsPlain) {
+            for (int i = 0; i < 14; ++i) {
+                left += chip->slotOutputs[i] & chip->mixMask[0][i];
+                right += chip->slotOutputs[i] & chip->mixMask[1][i];
+            }
+        } else {
+            for (int i = 0; i < 14; ++i) {
+                const float s = chip->slotOutputs[i];
+                left += static_cast<int32_t>(s * chip->mixGain[0][i]);
+                right += static_cast<int32_t>(s * chip->mixGain[1][i]);
+            }
         }
         chip->mix[0] = static_cast<int16_t>(left);
         chip->mix[1] = static_cast<int16_t>(right);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <mutex>
 #include <numbers>
 
@@ -31,10 +32,37 @@ void BuildExponent(OpllTables& t)
 {
     for (int i = 0; i < 256; ++i)
         t.exponent[i] = static_cast<uint16_t>(std::lround((std::exp2(i / 256.0) - 1.0) * 1024.0));
-    for (int x = 0; x < 3073; ++x) {
-        const uint32_t shift = static_cast<uint32_t>(x >> 8);
-        const uint32_t r = shift < 12 ? (t.exponent[(x & 0xFF) ^ 0xFF] + 1024u) >> shift : 0;
-        t.outputMagnitude[x] = static_cast<uint16_t>(2 * r);
+}
+
+// Operator output for a 16-bit sum i of wave entry and attenuation << 4:
+// bits 7..0 index the exponent, bits 14..8 shift it, bit 15 is the sign.
+int32_t OutputFormula(const OpllTables& t, uint32_t i)
+{
+    const int32_t r = static_cast<int32_t>((t.exponent[(i & 0xFF) ^ 0xFF] + 1024u) >> ((i >> 8) & 0x7F));
+    return 2 * ((i & 0x8000) ? ~r : r);
+}
+
+void BuildOutput(OpllTables& t)
+{
+    constexpr int span = OpllTables::kOutputSpan;
+    for (int x = 0; x < span; ++x) {
+        t.signedOutput[x] = static_cast<int16_t>(OutputFormula(t, static_cast<uint32_t>(x)));
+        t.signedOutput[OpllTables::kNegativeBase + x] =
+            static_cast<int16_t>(OutputFormula(t, 0x8000u | static_cast<uint32_t>(x)));
+    }
+    // 0x0FFF plus any attenuation shifts the exponent away entirely.
+    for (int x = OpllTables::kSilentBase; x < static_cast<int>(std::size(t.signedOutput)); ++x)
+        t.signedOutput[x] = 0;
+    auto index = [](uint16_t w) -> uint16_t {
+        if (w == 0x0FFF)
+            return OpllTables::kSilentBase;
+        const uint16_t magnitude = w & 0x7FFF; // at most 2137
+        return static_cast<uint16_t>((w & 0x8000) ? OpllTables::kNegativeBase + magnitude : magnitude);
+    };
+    for (int n = 0; n < 1024; ++n) {
+        t.fullSineIndex[n] = index(t.fullSine[n]);
+        t.halfSineIndex[n] = index(t.halfSine[n]);
+        t.silentWave[n] = OpllTables::kSilentBase;
     }
 }
 
@@ -102,6 +130,7 @@ void OpllTables::Build()
     std::call_once(s_once, [] {
         BuildSine(s_tables);
         BuildExponent(s_tables);
+        BuildOutput(s_tables);
         BuildTotalLevel(s_tables);
         BuildLfo(s_tables);
         BuildToneSets(s_tables);

@@ -28,11 +28,20 @@ struct OpllTables {
     int8_t pm[8][8];
     // Tremolo attenuation over one LFO period.
     uint8_t tremolo[210];
-    // Operator output magnitude, doubled, by x = (wave entry & 0x7FFF) +
-    // (attenuation << 4): 2 * ((exponent[(x & 0xFF) ^ 0xFF] + 1024) >> (x >> 8)).
-    // From x = 3072 on the shift leaves nothing, so the last entry (0)
-    // stands for every larger x. Derived from exponent[] for the hot path.
-    uint16_t outputMagnitude[3073];
+    // Hot-path form of the two wave tables, derived from them: each entry is
+    // an index into signedOutput that already separates the sign, so an
+    // operator's output is signedOutput[waveIndex[phase] + (attenuation << 4)].
+    // silentWave stands for any operator whose level makes it silent.
+    uint16_t fullSineIndex[1024];
+    uint16_t halfSineIndex[1024];
+    uint16_t silentWave[1024];
+    // Operator output by that index: the positive half (log-sine values up
+    // to 2137 plus attenuation up to 2032), the negative half, and a zero
+    // region for the half sine's silent entries.
+    static constexpr int kOutputSpan = 2137 + 0x7F0 + 1;
+    static constexpr int kNegativeBase = kOutputSpan;
+    static constexpr int kSilentBase = 2 * kOutputSpan;
+    int16_t signedOutput[2 * kOutputSpan + 0x7F0 + 1];
     // Decoded instrument sets, indexed by tone set number (0..2); unknown
     // set numbers stay all zero and are never selected.
     OpllPatch toneSets[3][2 * kOpllInstrumentCount];
