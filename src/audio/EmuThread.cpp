@@ -56,8 +56,9 @@ bool CEmuThread::CopyGeometryAndAllocate(std::unique_ptr<uint8_t[]>& mirror)
 {
     int32_t total = m_device.TotalBytes();
     Log("Allocation Buffer...(%d)\n", total);
-    // Whole 16-bit samples only, so a block can be viewed as frames.
-    mirror.reset(new (std::nothrow) uint8_t[static_cast<size_t>(total > 0 ? total : 0) + 1]);
+    // Without a device buffer the geometry is empty; the thread then never
+    // renders (the device never plays), and an empty mirror is enough.
+    mirror.reset(new (std::nothrow) uint8_t[static_cast<size_t>(total > 0 ? total : 0)]);
     if (!mirror)
         return false;
     m_blockCount = m_device.BlockCount();
