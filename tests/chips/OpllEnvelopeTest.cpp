@@ -1,0 +1,250 @@
+// Envelope generator, waveforms and the test register, observed through
+// the operators a chip sample leaves behind.
+#include "OpllTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+using namespace OpllTest;
+
+// Steps until the carrier of channel 0 leaves Damp; fails the test after
+// `limit` samples.
+void StepThroughDamp(OPLL* chip, int limit = 5000)
+{
+    for (int i = 0; i < limit && chip->operators[1].envState == EnvDamp; ++i)
+        OPLL::Step(chip);
+    ASSERT_NE(chip->operators[1].envState, EnvDamp) << "damp never ended";
+}
+
+TEST(OpllEnvelope, InstantAttackSkipsTheAttackState)
+{
+    // AR 15 directly, and AR 13 lifted to 15 by key scale rate (KR 1,
+    // block 7, F-number 0x100: rate key scale 15 >> 2 = 3).
+    struct Case {
+        uint8_t carrierFlags, carrierAr;
+        uint32_t fnum, block;
+    } cases[] = {{0x21, 0xF0, 0x100, 4}, {0x31, 0xD0, 0x100, 7}};
+    for (const Case& k : cases) {
+        auto chip = MakeChip();
+        UserInstrument inst;
+        inst.reg[1] = k.carrierFlags;
+        inst.reg[5] = k.carrierAr;
+        Load(chip.get(), inst);
+        PlayChannel(chip.get(), 0, k.fnum, k.block);
+        StepThroughDamp(chip.get());
+        EXPECT_EQ(chip->operators[1].envState, EnvDecay);
+        EXPECT_EQ(chip->operators[1].level, 0u);
+    }
+}
+
+TEST(OpllEnvelope, AttackFallsToZeroThenDecaysToSustainLevel)
+{
+    auto chip = MakeChip();
+    UserInstrument inst;
+    inst.reg[1] = 0x01;  // not sustained
+    inst.reg[5] = 0x96;  // AR 9, DR 6
+    inst.reg[7] = 0x45;  // SL 4, RR 5
+    Load(chip.get(), inst);
+    PlayChannel(chip.get(), 0, 0x150, 4);
+    StepThroughDamp(chip.get());
+    ASSERT_EQ(chip->operators[1].envState, EnvAttack);
+    uint32_t last = chip->operators[1].level;
+    int steps = 0;
+    while (chip->operators[1].envState == EnvAttack && steps++ < 200000) {
+        OPLL::Step(chip.get());
+        ASSERT_LE(chip->operators[1].level, last);
+        last = chip->operators[1].level;
+    }
+    ASSERT_EQ(chip->operators[1].envState, EnvDecay);
+    EXPECT_EQ(chip->operators[1].level, 0u);
+    for (steps = 0; chip->operators[1].envState == EnvDecay && steps < 400000; ++steps)
+        OPLL::Step(chip.get());
+    ASSERT_EQ(chip->operators[1].envState, EnvSustain);
+    EXPECT_EQ(chip->operators[1].level >> 3, 4u);
+    // EG 0: sustain keeps falling at RR.
+    const uint32_t atSustain = chip->operators[1].level;
+    for (int i = 0; i < 50000; ++i)
+        OPLL::Step(chip.get());
+    EXPECT_GT(chip->operators[1].level, atSustain);
+}
+
+TEST(OpllEnvelope, SustainedToneHoldsItsLevel)
+{
+    auto chip = MakeChip();
+    UserInstrument inst;
+    inst.reg[5] = 0xF3; // AR 15, DR 3
+    inst.reg[7] = 0x2F; // SL 2, RR 15 (not used while sustained)
+    Load(chip.get(), inst);
+    PlayChannel(chip.get(), 0, 0x150, 4);
+    for (int i = 0; i < 300000 && chip->operators[1].envState != EnvSustain; ++i)
+        OPLL::Step(chip.get());
+    ASSERT_EQ(chip->operators[1].envState, EnvSustain);
+    const uint32_t level = chip->operators[1].level;
+    for (int i = 0; i < 50000; ++i)
+        OPLL::Step(chip.get());
+    EXPECT_EQ(chip->operators[1].level, level);
+    EXPECT_EQ(chip->operators[1].rateHigh, 0);
+}
+
+TEST(OpllEnvelope, ZeroAttackRateStaysSilentInAttack)
+{
+    auto chip = MakeChip();
+    UserInstrument inst;
+    inst.reg[5] = 0x00;
+    Load(chip.get(), inst);
+    PlayChannel(chip.get(), 0, 0x150, 4);
+    StepThroughDamp(chip.get());
+    for (int i = 0; i < 20000; ++i) {
+        OPLL::Step(chip.get());
+        ASSERT_EQ(chip->operators[1].envState, EnvAttack);
+        ASSERT_GE(chip->operators[1].level, 123u);
+        ASSERT_EQ(chip->slotOutputs[0], 0);
+    }
+}
+
+TEST(OpllEnvelope, RetriggerFadesOutThroughDampBeforeRestartingPhase)
+{
+    auto chip = MakeChip();
+    UserInstrument inst;
+    inst.reg[5] = 0xA0; // AR 10: a real attack
+    Load(chip.get(), inst);
+    PlayChannel(chip.get(), 0, 0x150, 4);
+    for (int i = 0; i < 20000; ++i)
+        OPLL::Step(chip.get());
+    ASSERT_EQ(chip->operators[1].level, 0u);
+
+    PlayChannel(chip.get(), 0, 0x150, 4, false);
+    PlayChannel(chip.get(), 0, 0x150, 4, true);
+    ASSERT_EQ(chip->operators[1].envState, EnvDamp);
+    uint32_t peak = 0;
+    int steps = 0;
+    while (chip->operators[1].envState == EnvDamp && steps++ < 5000) {
+        OPLL::Step(chip.get());
+        peak = std::max(peak, chip->operators[1].level);
+    }
+    ASSERT_EQ(chip->operators[1].envState, EnvAttack);
+    EXPECT_GE(peak, 123u);
+    EXPECT_GT(steps, 20); // a fade, not a jump
+    // The carrier restarted its phase (and its modulator's) at the end of
+    // Damp, then advanced once.
+    EXPECT_EQ(chip->operators[1].phase, chip->operators[1].phaseStep[0]);
+    EXPECT_LE(chip->operators[0].phase, chip->operators[0].phaseStep[0]);
+}
+
+TEST(OpllEnvelope, KeyOffReleaseRateFollowsSustainFlagAndEg)
+{
+    // Block 0, small F-number, KR 0: key scale rate 0, so rate high = rate.
+    struct Case {
+        uint8_t carrierFlags;
+        bool sustain;
+        int expectedRate;
+    } cases[] = {
+        {0x21, true, 5},  // sustain flag: 5
+        {0x01, true, 5},
+        {0x01, false, 7}, // EG 0, no sustain flag: 7
+        {0x21, false, 9}, // EG 1: RR
+    };
+    for (const Case& k : cases) {
+        auto chip = MakeChip();
+        UserInstrument inst;
+        inst.reg[1] = k.carrierFlags;
+        inst.reg[7] = 0x09; // RR 9
+        Load(chip.get(), inst);
+        PlayChannel(chip.get(), 0, 0x40, 0, true, k.sustain);
+        for (int i = 0; i < 3000; ++i)
+            OPLL::Step(chip.get());
+        PlayChannel(chip.get(), 0, 0x40, 0, false, k.sustain);
+        OPLL::Step(chip.get());
+        EXPECT_EQ(chip->operators[1].envState, EnvRelease);
+        EXPECT_EQ(chip->operators[1].rateHigh, k.expectedRate) << "flags " << int(k.carrierFlags);
+    }
+}
+
+TEST(OpllWaveform, HalfSineIsSilentForTheWholeSecondHalf)
+{
+    auto chip = MakeChip();
+    UserInstrument inst;
+    inst.reg[3] = 0x10; // carrier WS 1
+    Load(chip.get(), inst);
+    PlayChannel(chip.get(), 0, 0x100, 4);
+    for (int i = 0; i < 500; ++i)
+        OPLL::Step(chip.get());
+    int firstHalfLoud = 0, secondHalf = 0;
+    for (int i = 0; i < 20000; ++i) {
+        OPLL::Step(chip.get());
+        const OpllOperator& car = chip->operators[1];
+        if (car.phaseOut >= 512) {
+            ++secondHalf;
+            ASSERT_EQ(car.output[0], 0) << "sample " << i;
+            ASSERT_EQ(chip->slotOutputs[0], 0);
+        } else if (car.output[0] != 0) {
+            ++firstHalfLoud;
+        }
+    }
+    EXPECT_GT(secondHalf, 9000);
+    EXPECT_GT(firstHalfLoud, 9000);
+}
+
+TEST(OpllTestRegister, BitsForceLevelHoldPhaseAndDriveTheLfos)
+{
+    auto chip = MakeChip();
+    PlayChannel(chip.get(), 0, 0x120, 4, false);
+    for (int i = 0; i < 100; ++i)
+        OPLL::Step(chip.get());
+
+    OPLL::WriteReg(chip.get(), 0x0F, 0x01); // every level to 0, keyed or not
+    EXPECT_EQ(chip->test, 0x01);
+    OPLL::Step(chip.get());
+    for (const OpllOperator& op : chip->operators)
+        EXPECT_EQ(op.level, 0u);
+    EXPECT_NE(chip->slotOutputs[0], 0);
+
+    OPLL::WriteReg(chip.get(), 0x0F, 0x04); // phases restart every sample
+    OPLL::Step(chip.get());
+    OPLL::Step(chip.get());
+    EXPECT_EQ(chip->operators[1].phase, chip->operators[1].phaseStep[(chip->vibratoPhase >> 10) & 7]);
+
+    OPLL::WriteReg(chip.get(), 0x0F, 0x08); // LFOs 1024x / 64x faster
+    const uint32_t vib = chip->vibratoPhase;
+    const int32_t trem = chip->tremoloPhase;
+    OPLL::Step(chip.get());
+    EXPECT_EQ(chip->vibratoPhase, vib + 1024);
+    EXPECT_EQ(chip->tremoloPhase, (trem + 64) % (210 * 64));
+
+    OPLL::WriteReg(chip.get(), 0x0F, 0x02); // LFOs held at 0
+    OPLL::Step(chip.get());
+    EXPECT_EQ(chip->vibratoPhase, 0u);
+    EXPECT_EQ(chip->tremoloPhase, 0);
+    EXPECT_EQ(chip->tremoloLevel, 0);
+}
+
+TEST(OpllTestRegister, FastTremoloKeepsCyclingPastThirtyOneBitsOfPhase)
+{
+    // With test bit 3 the tremolo phase grows by 64 per sample; after about
+    // 33.5 million samples (11 minutes) a plain 32-bit phase would overflow.
+#ifdef KELVARA_SANITIZE
+    const long samples = 300000;
+#else
+    const long samples = (1L << 31) / 64 + 5000;
+#endif
+    auto chip = MakeChip();
+    OPLL::WriteReg(chip.get(), 0x0F, 0x08);
+    for (long i = 0; i < samples; ++i)
+        OPLL::Step(chip.get());
+    // One table step per sample: the last 420 levels are two full periods.
+    std::vector<int> levels;
+    for (int i = 0; i < 420; ++i) {
+        OPLL::Step(chip.get());
+        levels.push_back(chip->tremoloLevel);
+    }
+    for (int i = 0; i < 210; ++i)
+        ASSERT_EQ(levels[i], levels[i + 210]);
+    EXPECT_EQ(*std::max_element(levels.begin(), levels.end()), 13);
+    EXPECT_EQ(*std::min_element(levels.begin(), levels.end()), 0);
+}
+
+} // namespace
