@@ -4,7 +4,7 @@
 // Prints emulated MHz (T-states per second) against wall-clock time and
 // against the thread's CPU time; on a shared machine the second is the
 // steadier figure.
-#include "cpu/Z80CpmMachine.h"
+#include "cpu/CpmMachine.h"
 
 #include <chrono>
 #include <cstdio>

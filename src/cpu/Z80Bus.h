@@ -28,6 +28,11 @@
 //     virtual operations, which stay authoritative for everything else.
 //     Sizes are at most 0x10000; the write window must not wrap past 0xFFFF.
 // Port accesses always go to the virtual operations.
+//
+// While CZ80::Execute runs, the core keeps PC and the remaining budget in its
+// own locals: inside a port operation the CZ80 record is current (and the
+// board may change it), inside a memory operation PC and CyclesLeft may be
+// stale and must not be changed.
 #pragma once
 
 #include <cstdint>

@@ -42,17 +42,6 @@ TEST(Z80Core, ResetGivesPowerOnState)
     EXPECT_EQ(cpu.AckClearsPending, 1);  // left alone by reset
 }
 
-TEST(Z80Core, RegisterBytesOverlayTheirPairs)
-{
-    Z80TestBoard board;
-    board.cpu.AF.W = 0x12F0;
-    EXPECT_EQ(board.cpu.AF.B.H, 0x12);  // A
-    EXPECT_EQ(board.cpu.AF.B.L, 0xF0);  // F
-    board.cpu.HL.B.H = 0xAB;
-    board.cpu.HL.B.L = 0xCD;
-    EXPECT_EQ(board.cpu.HL.W, 0xABCD);
-}
-
 TEST(Z80Core, BudgetOfOneRunsExactlyOneInstructionAndReturnsTheOverrun)
 {
     struct Case {
@@ -249,23 +238,6 @@ TEST(Z80Core, LdirPausesWhenTheBudgetRunsOutAndResumes)
     EXPECT_EQ(board.ram[0x5002], 0xA3);
     EXPECT_EQ(board.cpu.BC.W, 0);
     EXPECT_EQ(board.cpu.AF.B.L & (kPV | kH | kN), 0);
-}
-
-TEST(Z80Core, LddrCopiesDownwards)
-{
-    Z80TestBoard board;
-    board.Poke(0, {0xED, 0xB8});
-    board.Poke(0x4000, {1, 2, 3, 4});
-    board.cpu.HL.W = 0x4003;
-    board.cpu.DE.W = 0x4005;  // overlapping move up by two
-    board.cpu.BC.W = 4;
-    EXPECT_EQ(board.cpu.Execute(3 * 21 + 16), 0);
-    EXPECT_EQ(board.ram[0x4002], 1);
-    EXPECT_EQ(board.ram[0x4003], 2);
-    EXPECT_EQ(board.ram[0x4004], 3);
-    EXPECT_EQ(board.ram[0x4005], 4);
-    EXPECT_EQ(board.cpu.HL.W, 0x3FFF);
-    EXPECT_EQ(board.cpu.DE.W, 0x4001);
 }
 
 TEST(Z80Core, CpirStopsAtTheMatchOrWhenTheCountRunsOut)

@@ -1,7 +1,7 @@
 // kelvara-z80run FILE.com: runs a CP/M program on the Z80 core with 64 KB of
 // flat RAM and console output through BDOS functions 2 and 9, then prints
 // the T-states executed and the emulation speed.
-#include "cpu/Z80CpmMachine.h"
+#include "cpu/CpmMachine.h"
 
 #include <chrono>
 #include <cstdio>
@@ -42,6 +42,10 @@ int main(int argc, char** argv)
 
     if (!machine.Output().empty() && machine.Output().back() != '\n')
         std::printf("\n");
+    if (result.halted) {  // HALT drops the rest of the budget: no exact count
+        std::fprintf(stderr, "kelvara-z80run: %s\n", result.error.c_str());
+        return 1;
+    }
     std::printf("T-states: %llu  seconds: %.3f  MHz: %.1f\n",
                 static_cast<unsigned long long>(result.tStates), seconds, mhz);
     std::fflush(stdout);

@@ -1,4 +1,4 @@
-#include "cpu/Z80CpmMachine.h"
+#include "cpu/CpmMachine.h"
 
 namespace {
 constexpr uint8_t kStopPort = 0xFE;
@@ -68,6 +68,7 @@ CCpmMachine::RunResult CCpmMachine::Run(uint64_t maxTStates, std::FILE* echo)
         }
         result.tStates += static_cast<uint64_t>(m_chunkBudget - left);
         if (m_cpu.StatusFlags & CZ80::kHalt) {
+            result.halted = true;
             char text[64];
             std::snprintf(text, sizeof text, "program halted at %04X", m_cpu.PC);
             result.error = text;

@@ -27,6 +27,8 @@ public:
     struct RunResult {
         uint64_t tStates = 0;   // T-states executed, exactly
         bool finished = false;  // the program ended by reaching address 0
+        bool halted = false;    // stopped on HALT: tStates then includes the
+                                // dropped rest of the last Execute budget
         std::string error;      // why it stopped otherwise ("" when finished)
     };
 
