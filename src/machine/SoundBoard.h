@@ -110,6 +110,8 @@ public:
     const RomEntry& Entry() const { return m_entry; }
     const MachineDef& Def() const { return m_def; }
     uint32_t Crc() const { return m_entry.crc; }
+    // The machine's title in UTF-8 (the database keeps CP932 in Entry().name).
+    const char* Title() const { return m_entry.title ? m_entry.title : ""; }
     uint32_t MachineType() const { return m_def.machineType; }
     uint32_t ChipKind() const { return m_def.chipKind; }
     uint32_t ChipClock() const { return m_def.chipClock; }

@@ -87,6 +87,7 @@ TEST(SoundBoardLoad, SuccessfulLoadLogsEveryStepAndTheDestructorFrees)
         EXPECT_EQ(board->Opll(), nullptr);
         EXPECT_EQ(board->Sn(), nullptr);
         EXPECT_EQ(board->Crc(), FirstRomCrcForType(22));
+        EXPECT_STREQ(board->Title(), GetRomEntry(FirstRomIndexForType(22)).title);
         EXPECT_EQ(board->SampleRate(), 44100u);
         EXPECT_TRUE(board->BootDone());
         EXPECT_EQ(g_CurrentBoard, board.get());
