@@ -1,0 +1,301 @@
+// Rendered sound of the FM chip: pitch, rate conversion, resampler, mix and
+// a determinism guard.
+#include "OpllTestSupport.h"
+#include "chips/OpllResampler.h"
+#include "support/ToneMeasure.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace OpllTest;
+
+std::vector<int32_t> RenderLeft(OPLL* chip, int count, std::vector<int32_t>* right = nullptr)
+{
+    std::vector<int32_t> left(count);
+    for (int i = 0; i < count; ++i) {
+        int32_t out[2];
+        OPLL::RenderStereo(chip, out);
+        left[i] = out[0];
+        if (right)
+            right->push_back(out[1]);
+    }
+    return left;
+}
+
+TEST(OpllPitch, PureToneFrequencyIsFnumberTimesTwoToBlockOverTwoToNineteen)
+{
+    struct Pair {
+        uint32_t fnum, block;
+    } pairs[] = {{0x120, 3}, {0x1C0, 5}, {0x0AB, 7}, {0x181, 2}, {0x0F0, 4}};
+    for (uint32_t rate : {44100u, 48000u, 96000u}) {
+        for (const Pair& p : pairs) {
+            auto chip = MakeChip(rate);
+            Load(chip.get(), UserInstrument{});
+            PlayChannel(chip.get(), 0, p.fnum, p.block);
+            RenderLeft(chip.get(), static_cast<int>(rate / 20)); // past the damp and attack
+            const std::vector<int32_t> tone = RenderLeft(chip.get(), static_cast<int>(rate / 2));
+            const double expected = p.fnum * std::ldexp(1.0, static_cast<int>(p.block)) * (kClock / 72.0) / 524288.0;
+            const double measured = ToneMeasure::MeasureFrequency(tone, rate, 50, 5000);
+            EXPECT_NEAR(measured, expected, expected * 0.002)
+                << "rate " << rate << " fnum 0x" << std::hex << p.fnum << " block " << p.block;
+            EXPECT_GT(ToneMeasure::PeakAbs(tone), 1000); // a loud tone, not noise
+        }
+    }
+}
+
+TEST(OpllPitch, MultipleAndVibratoShiftThePitch)
+{
+    // Carrier ML 2 doubles the pitch; ML 0 halves it.
+    for (auto [ml, factor] : {std::pair{0x22, 2.0}, std::pair{0x20, 0.5}}) {
+        auto chip = MakeChip(48000);
+        UserInstrument inst;
+        inst.reg[1] = static_cast<uint8_t>(ml);
+        Load(chip.get(), inst);
+        PlayChannel(chip.get(), 0, 0x120, 4);
+        RenderLeft(chip.get(), 2400);
+        const auto tone = RenderLeft(chip.get(), 24000);
+        const double expected = factor * 0x120 * 16 * (kClock / 72.0) / 524288.0;
+        EXPECT_NEAR(ToneMeasure::MeasureFrequency(tone, 48000, 50, 5000), expected, expected * 0.002);
+    }
+}
+
+TEST(OpllRateConversion, RunsTheChipAtClockOverSeventyTwo)
+{
+    for (uint32_t rate : {22050u, 44100u, 96000u}) {
+        auto chip = MakeChip(rate);
+        RenderLeft(chip.get(), static_cast<int>(rate)); // one second
+        const double chipSamples = kClock / 72.0;
+        EXPECT_NEAR(static_cast<double>(chip->envelopeCounter), chipSamples, 1.0) << rate;
+    }
+}
+
+TEST(OpllRateConversion, ChipRateOutputUsesNoResamplerAndReturnsTheMix)
+{
+    for (uint32_t rate : {49715u, 49716u}) {
+        auto chip = MakeChip(rate);
+        EXPECT_EQ(chip->resampler, nullptr) << rate;
+        Load(chip.get(), UserInstrument{});
+        PlayChannel(chip.get(), 0, 0x120, 4);
+        bool loud = false;
+        for (int i = 0; i < 5000; ++i) {
+            int32_t out[2];
+            OPLL::RenderStereo(chip.get(), out);
+            ASSERT_EQ(out[0], chip->mix[0]);
+            ASSERT_EQ(out[1], chip->mix[1]);
+            loud = loud || out[0] != 0;
+        }
+        EXPECT_TRUE(loud);
+    }
+    // 44100 down-samples (table stretched by the ratio), 96000 up-samples.
+    auto down = MakeChip(44100);
+    ASSERT_NE(down->resampler, nullptr);
+    EXPECT_DOUBLE_EQ(down->resampler->ratio, kClock / 72.0 / 44100);
+    EXPECT_NEAR(down->resampler->table[0], 4096 / down->resampler->ratio, 1.0);
+    // The first zero crossing is stretched from x = 1 to x = ratio (i = 288.6).
+    EXPECT_GT(down->resampler->table[288], 0);
+    EXPECT_LT(down->resampler->table[289], 0);
+    auto up = MakeChip(96000);
+    ASSERT_NE(up->resampler, nullptr);
+    EXPECT_NEAR(up->resampler->table[0], 4096, 1.0);
+    EXPECT_EQ(up->resampler->table[256], 0); // sinc zero at x = 1
+
+    // Changing the rate rebuilds the conversion and keeps the chip state.
+    OPLL::WriteReg(up.get(), 0x10, 0x77);
+    OPLL::SetRate(up.get(), 49716);
+    EXPECT_EQ(up->resampler, nullptr);
+    EXPECT_EQ(up->rate, 49716u);
+    EXPECT_EQ(up->registers[0x10], 0x77);
+}
+
+// The windowed sinc written out directly, as an independent check of the
+// resampler's coefficient table and tap positions.
+double Windowed(double x)
+{
+    const double t = 0.5 + x / 16;
+    const double blackman = 0.42 - 0.5 * std::cos(2 * std::numbers::pi * t) + 0.08 * std::cos(4 * std::numbers::pi * t);
+    const double sinc = x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+    return blackman * sinc;
+}
+
+TEST(OpllResamplerTest, PullIsTheWindowedSincSumAtTheTimerFraction)
+{
+    for (double ratio : {kClock / 72.0 / 44100, kClock / 72.0 / 96000, 2.5}) {
+        OpllResampler r(ratio);
+        for (int i = 0; i < 2048; i += 97) {
+            const double x = i / 256.0;
+            const double w = ratio > 1 ? 4096 * Windowed(x / ratio) / ratio : 4096 * Windowed(x);
+            ASSERT_EQ(r.table[i], static_cast<int16_t>(std::trunc(w))) << i;
+        }
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int> sample(-32768, 32767);
+        double timer = 0;
+        for (int n = 0; n < 3000; ++n) {
+            const int ch = n & 1;
+            r.Push(ch, static_cast<int16_t>(sample(rng)));
+            // Now and then put the timer right next to an index boundary.
+            if (n % 50 == 0) {
+                const double edges[] = {0.0, 1.0 / 256 - 1e-17, 0.5, 1.0 - 1e-16, 3.0 / 256};
+                r.timer = edges[(n / 50) % 5] - ratio + 7;
+                timer = r.timer;
+            }
+            timer += ratio;
+            const double d = timer - std::floor(timer);
+            timer = d;
+            int32_t sum = 0;
+            for (int k = 0; k < 16; ++k) {
+                int j = std::abs(static_cast<int>(std::trunc(((k - 7) - d) * 256)));
+                sum += r.history[ch][k] * r.table[std::min(j, 2047)];
+            }
+            ASSERT_EQ(r.Pull(ch), static_cast<int16_t>(sum >> 12)) << "n " << n << " d " << d;
+        }
+    }
+}
+
+TEST(OpllResamplerTest, PushShiftsHistoryTowardsTheOldestEnd)
+{
+    OpllResampler r(1.2);
+    for (int i = 1; i <= 20; ++i)
+        r.Push(1, static_cast<int16_t>(i));
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_EQ(r.history[1][k], 5 + k);
+        EXPECT_EQ(r.history[0][k], 0);
+    }
+    r.Reset();
+    EXPECT_EQ(r.history[1][15], 0);
+    EXPECT_EQ(r.timer, 0.0);
+}
+
+TEST(OpllMix, PanRoutesSlotsToEachSide)
+{
+    auto chip = MakeChip(49716); // no resampler: output is the mix itself
+    Load(chip.get(), UserInstrument{});
+    PlayChannel(chip.get(), 2, 0x120, 4);
+    OPLL::SetPan(chip.get(), 2, 2); // left only
+    RenderLeft(chip.get(), 2000);
+    std::vector<int32_t> right;
+    const auto left = RenderLeft(chip.get(), 2000, &right);
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_EQ(right[i], 0);
+    EXPECT_GT(ToneMeasure::PeakAbs(left), 1000);
+    // The carrier's output, negated and halved, is the slot value.
+    EXPECT_EQ(chip->slotOutputs[2], static_cast<int16_t>((-chip->operators[5].output[0]) >> 1));
+    EXPECT_EQ(chip->mix[0], chip->slotOutputs[2]);
+
+    OPLL::SetPan(chip.get(), 2 + 16, 1); // slot number taken modulo 16: right only
+    OPLL::RenderStereo(chip.get(), std::array<int32_t, 2>{}.data());
+    EXPECT_EQ(chip->mix[0], 0);
+    EXPECT_EQ(chip->mix[1], chip->slotOutputs[2]);
+}
+
+TEST(OpllMix, RhythmModeKeepsMelodicSlotsAndMixesAllFourteen)
+{
+    auto chip = MakeChip(49716);
+    Load(chip.get(), UserInstrument{});
+    PlayChannel(chip.get(), 7, 0x120, 4);
+    RenderLeft(chip.get(), 3000);
+    const int16_t held = chip->slotOutputs[7];
+    ASSERT_NE(held, 0);
+    OPLL::WriteReg(chip.get(), 0x0E, 0x20);
+    OPLL::WriteReg(chip.get(), 0x36, 0x00);
+    OPLL::WriteReg(chip.get(), 0x16, 0x40);
+    OPLL::WriteReg(chip.get(), 0x26, 0x06);
+    OPLL::WriteReg(chip.get(), 0x0E, 0x30); // bass drum
+    RenderLeft(chip.get(), 300);
+    EXPECT_EQ(chip->slotOutputs[7], held); // not computed in rhythm mode
+    int32_t out[2];
+    OPLL::RenderStereo(chip.get(), out);
+    int32_t sum = 0;
+    for (int i = 0; i < 14; ++i)
+        sum += chip->slotOutputs[i];
+    EXPECT_EQ(out[0], static_cast<int16_t>(sum));
+    EXPECT_NE(chip->slotOutputs[OPLL::kSlotBassDrum], 0);
+}
+
+// FNV-1a over the output pairs of one second of a fixed register script
+// covering melody, user instrument, feedback, vibrato, tremolo, rhythm mode
+// and the YMF281B set. Guards against any unnoticed change of the sound.
+uint64_t ScriptChecksum(int toneSet, int32_t& peak)
+{
+    peak = 0;
+    auto chip = MakeChip(44100);
+    if (toneSet)
+        OPLL::SelectToneSet(chip.get(), toneSet);
+    const uint8_t user[8] = {0xC3, 0x61, 0x15, 0x0D, 0xF2, 0xA5, 0x23, 0x46};
+    for (uint32_t r = 0; r < 8; ++r)
+        OPLL::WriteReg(chip.get(), r, user[r]);
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](uint32_t v) {
+        for (int b = 0; b < 4; ++b) {
+            h ^= (v >> (8 * b)) & 0xFF;
+            h *= 1099511628211ull;
+        }
+    };
+    for (int i = 0; i < 44100; ++i) {
+        if (i % 4410 == 0) {
+            const int step = i / 4410;
+            for (int c = 0; c < 6; ++c) {
+                const uint32_t fnum = 0x100 + 0x23 * ((c + step) % 7);
+                OPLL::WriteReg(chip.get(), 0x30 + c, static_cast<uint8_t>((((c + step) % 16) << 4) | (c & 3)));
+                OPLL::WriteReg(chip.get(), 0x10 + c, static_cast<uint8_t>(fnum));
+                OPLL::WriteReg(chip.get(), 0x20 + c,
+                               static_cast<uint8_t>(((step + c) % 3 ? 0x10 : 0) | ((2 + c % 4) << 1) | (fnum >> 8)));
+            }
+            OPLL::WriteReg(chip.get(), 0x16, 0x50);
+            OPLL::WriteReg(chip.get(), 0x26, 0x05);
+            OPLL::WriteReg(chip.get(), 0x17, 0x50);
+            OPLL::WriteReg(chip.get(), 0x27, 0x05);
+            OPLL::WriteReg(chip.get(), 0x18, 0xC0);
+            OPLL::WriteReg(chip.get(), 0x28, 0x01);
+            OPLL::WriteReg(chip.get(), 0x36, 0x02);
+            OPLL::WriteReg(chip.get(), 0x37, 0x31);
+            OPLL::WriteReg(chip.get(), 0x38, 0x12);
+            static const uint8_t rhythm[] = {0x30, 0x21, 0x28, 0x24, 0x22, 0x3F, 0x20, 0x00, 0x2A, 0x35};
+            OPLL::WriteReg(chip.get(), 0x0E, rhythm[step]);
+        }
+        int32_t out[2];
+        OPLL::RenderStereo(chip.get(), out);
+        mix(static_cast<uint32_t>(out[0]));
+        mix(static_cast<uint32_t>(out[1]));
+        peak = std::max({peak, std::abs(out[0]), std::abs(out[1])});
+    }
+    return h;
+}
+
+TEST(OpllDeterminism, FirstSecondOfAFixedScriptKeepsItsChecksum)
+{
+    int32_t peak = 0;
+    EXPECT_EQ(ScriptChecksum(ToneSetYM2413, peak), 0xf903a096a472941aull);
+    EXPECT_GT(peak, 2000); // the script is audible, not a checksum of silence
+    EXPECT_EQ(ScriptChecksum(ToneSetYMF281B, peak), 0x72765d9e14504922ull);
+    EXPECT_GT(peak, 2000);
+}
+
+TEST(ToneMeasureCheck, FindsKnownSineAndSquareFrequencies)
+{
+    for (double rate : {44100.0, 96000.0}) {
+        for (double f : {61.7, 440.0, 2500.3}) {
+            std::vector<double> sine(static_cast<size_t>(rate / 2));
+            std::vector<int16_t> square(sine.size());
+            for (size_t i = 0; i < sine.size(); ++i) {
+                sine[i] = 5000 * std::sin(2 * std::numbers::pi * f * i / rate + 1.0);
+                square[i] = std::fmod(f * i / rate, 1.0) < 0.5 ? 3000 : -3000;
+            }
+            EXPECT_NEAR(ToneMeasure::MeasureFrequency(sine, rate), f, f * 1e-4);
+            EXPECT_NEAR(ToneMeasure::MeasureFrequency(square, rate), f, f * 1e-4);
+            EXPECT_NEAR(ToneMeasure::FrequencyByZeroCrossings(sine, rate), f, f * 1e-4);
+            EXPECT_NEAR(ToneMeasure::FrequencyByZeroCrossings(square, rate), f, f * 1e-3);
+        }
+    }
+    EXPECT_EQ(ToneMeasure::MeasureFrequency(std::vector<int16_t>(4000, 7), 44100.0), 0.0);
+    EXPECT_EQ(ToneMeasure::FrequencyByZeroCrossings(std::vector<int16_t>(4000, 0), 44100.0), 0.0);
+}
+
+} // namespace
