@@ -163,8 +163,11 @@ int ParseOptions(int argc, char** argv, Options& o) {
     return 0;
 }
 
+// Frames for a length, never more than a WAV file can hold (4 GiB).
 uint64_t FramesFor(double seconds, uint32_t rate) {
-    return static_cast<uint64_t>(std::ceil(seconds * rate));
+    const uint64_t limit = (CWaveRec::kMaxFileSize - CWaveRec::kHeaderSize) / 4 - static_cast<uint64_t>(FramesPerBlock(rate));
+    const uint64_t frames = static_cast<uint64_t>(std::ceil(seconds * rate));
+    return frames < limit ? frames : limit;
 }
 
 // WAV output through the player's recorder.
