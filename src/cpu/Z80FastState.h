@@ -7,26 +7,38 @@
 // port accesses, interrupt entry and the trace. The copy of the windows is
 // refreshed after every virtual bus call, since a board may change its windows
 // from inside one. The object never leaves Execute(), so the compiler keeps
-// its fields in registers.
+// its fields in registers: every member is forced inline, and the virtual
+// bus calls sit behind out-of-line helpers that never see the object.
 #pragma once
 
 #include "cpu/Z80.h"
 #include "cpu/Z80Bus.h"
 
+#define Z80_INLINE [[gnu::always_inline]] inline
+
+[[gnu::noinline]] inline uint8_t Z80ReadMemVirtual(uint16_t address)
+{
+    return g_CurrentBoard->ReadMem(address);
+}
+
+[[gnu::noinline]] inline void Z80WriteMemVirtual(uint16_t address, uint8_t value)
+{
+    g_CurrentBoard->WriteMem(address, value);
+}
+
 struct Z80FastState {
     uint16_t pc;
     int32_t cycles;
     bool trace;  // TraceOn, which only the board changes (between Execute calls)
-    CZ80Bus* bus;
     const uint8_t* readBase;
     uint32_t readSize;
     uint8_t* writeBase;
     uint32_t writeStart;
     uint32_t writeSize;
 
-    void LoadWindows()
+    Z80_INLINE void LoadWindows()
     {
-        bus = g_CurrentBoard;
+        CZ80Bus* bus = g_CurrentBoard;
         readBase = bus->fastRead;
         readSize = bus->fastReadSize;
         writeBase = bus->fastWrite;
@@ -34,7 +46,7 @@ struct Z80FastState {
         writeSize = bus->fastWriteSize;
     }
 
-    void SyncIn(const CZ80& cpu)
+    Z80_INLINE void SyncIn(const CZ80& cpu)
     {
         pc = cpu.PC;
         cycles = cpu.CyclesLeft;
@@ -42,61 +54,63 @@ struct Z80FastState {
         LoadWindows();
     }
 
-    void SyncOut(CZ80& cpu) const
+    Z80_INLINE void SyncOut(CZ80& cpu) const
     {
         cpu.PC = pc;
         cpu.CyclesLeft = cycles;
     }
 
-    uint8_t Read(uint16_t address)
+    Z80_INLINE uint8_t Read(uint16_t address)
     {
         if (address < readSize) [[likely]]
             return readBase[address];
-        uint8_t value = bus->ReadMem(address);
+        uint8_t value = Z80ReadMemVirtual(address);
         LoadWindows();
         return value;
     }
 
-    void Write(uint16_t address, uint8_t value)
+    Z80_INLINE void Write(uint16_t address, uint8_t value)
     {
         uint32_t offset = static_cast<uint32_t>(address) - writeStart;
         if (offset < writeSize) [[likely]] {
             writeBase[offset] = value;
             return;
         }
-        bus->WriteMem(address, value);
+        Z80WriteMemVirtual(address, value);
         LoadWindows();
     }
 
-    uint8_t Fetch() { return Read(pc++); }
+    Z80_INLINE uint8_t Fetch() { return Read(pc++); }
 
-    uint16_t Fetch16()
+    Z80_INLINE uint16_t Fetch16()
     {
         uint8_t low = Fetch();
         return static_cast<uint16_t>(low | Fetch() << 8);
     }
 
-    uint16_t Read16(uint16_t address)
+    Z80_INLINE uint16_t Read16(uint16_t address)
     {
         uint8_t low = Read(address);
         return static_cast<uint16_t>(low | Read(static_cast<uint16_t>(address + 1)) << 8);
     }
 
-    void Write16(uint16_t address, uint16_t value)
+    Z80_INLINE void Write16(uint16_t address, uint16_t value)
     {
         Write(address, static_cast<uint8_t>(value));
         Write(static_cast<uint16_t>(address + 1), static_cast<uint8_t>(value >> 8));
     }
 
-    void Push(uint16_t& sp, uint16_t value)
+    Z80_INLINE void Push(uint16_t& sp, uint16_t value)
     {
         Write(--sp, static_cast<uint8_t>(value >> 8));
         Write(--sp, static_cast<uint8_t>(value));
     }
 
-    uint16_t Pop(uint16_t& sp)
+    Z80_INLINE uint16_t Pop(uint16_t& sp)
     {
         uint8_t low = Read(sp++);
         return static_cast<uint16_t>(low | Read(sp++) << 8);
     }
 };
+
+#undef Z80_INLINE
