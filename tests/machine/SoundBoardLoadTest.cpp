@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
 
 #include "SoundBoardTestRoms.h"
 #include "machine/DriverStubs.h"
@@ -25,9 +26,11 @@ std::string ErrorOf(const char* path, const IFixupTable& fixups = BuiltinFixups(
     return "(no error)";
 }
 
-std::string TempPath(const char* name)
+// Per-process names: test programs of several builds may run at once.
+std::string TempPath(const std::string& name)
 {
-    return (std::filesystem::temp_directory_path() / name).string();
+    if (name.empty()) return std::filesystem::temp_directory_path().string();
+    return (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "-" + name)).string();
 }
 
 std::vector<uint8_t> IdleRom(std::size_t size = 0x2000)
@@ -64,7 +67,7 @@ TEST(SoundBoardLoad, FailuresCarryExactMessagesAndLogTheSteps)
     EXPECT_EQ(ErrorOf(unknownPath.c_str()), "Unknown ROM image.\n");
     EXPECT_TRUE(log.Contains("\nUnknown ROM image.\n\n"));
 
-    EXPECT_EQ(ErrorOf(TempPath("").c_str()), "File not found.");  // a directory
+    EXPECT_EQ(ErrorOf(TempPath("").c_str()), "File not found.");  // the temp directory itself
 
     std::string message;
     EXPECT_EQ(CSoundBoard::Load(small.c_str(), message), nullptr);
