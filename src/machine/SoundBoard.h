@@ -103,6 +103,11 @@ public:
     uint8_t ReadPort(uint8_t port) override;
     void WritePort(uint8_t port, uint8_t value) override;
 
+    // A CPU waiting in place (HALT, JR $, JP $) is fast-forwarded to the next
+    // timer event instead of being stepped; the result is the same. On by
+    // default; tests switch it off to compare.
+    void SetIdleSkip(bool on) { m_skipIdle = on; }
+
     // Optional observer of chip writes (nullptr = none). Not owned.
     void SetChipWriteObserver(IChipWriteObserver* observer) { m_observer = observer; }
 
@@ -143,6 +148,7 @@ private:
     void ChipWrite(uint32_t port, uint8_t value);
     void EnterAt(uint16_t address);
     int32_t Step();
+    int32_t IdleStepCycles(uint16_t pc) const;
     void Tick();
     uint8_t ReadType9Status();
     void WriteType13(uint16_t address, uint8_t value);
@@ -170,5 +176,6 @@ private:
     const IFixupTable& m_fixups;
     const ResetFixup* m_fixup = nullptr;  // this ROM's record, if any
     bool m_missingStub = false;
+    bool m_skipIdle = true;
     IChipWriteObserver* m_observer = nullptr;
 };

@@ -19,11 +19,42 @@ constexpr uint32_t kType24BusyOffset = 0x0FFF;
 
 } // namespace
 
-// One instruction (two after EI). Counted cycles are the negated remainder
-// of a one-cycle budget: an instruction's T-states less one.
+// One step: one instruction (two after EI). Counted cycles are the negated
+// remainder of a one-cycle budget, an instruction's T-states less one; a
+// step that spends nothing (a halted CPU) counts as one, so time passes.
 inline int32_t CSoundBoard::Step()
 {
-    return -m_cpu->Execute(1);
+    int32_t c = -m_cpu->Execute(1);
+    return c > 0 ? c : 1;
+}
+
+// A CPU waiting in place repeats the same step with no effect but time:
+// HALT (1 counted cycle a step), JR $ (11) or JP $ (9). The loop must sit in
+// ROM or RAM, whose reads have no side effects, so that skipping the fetches
+// changes nothing. Returns the counted cycles of one such step, or 0.
+int32_t CSoundBoard::IdleStepCycles(uint16_t pc) const
+{
+    if (!m_skipIdle) return 0;
+    auto plain = [&](uint32_t address, uint8_t& value) {
+        if (address <= m_romTop) {
+            value = m_rom[address];
+            return true;
+        }
+        if (address >= m_def.ramStart && address <= m_def.ramEnd) {
+            uint32_t offset = m_def.machineType == 69 ? address - m_def.ramStart : address & 0x1FFFu;
+            value = m_ram[offset & (kRamSize - 1)];
+            return true;
+        }
+        return false;
+    };
+    uint8_t op = 0, b1 = 0, b2 = 0;
+    if (!plain(pc, op)) return 0;
+    if (m_cpu->StatusFlags & CZ80::kEiPending) return 0;
+    if (op == 0x76) return (m_cpu->StatusFlags & CZ80::kHalt) ? 1 : 0;
+    if (!plain(static_cast<uint16_t>(pc + 1), b1)) return 0;
+    if (op == 0x18 && b1 == 0xFE) return 11;
+    if (op == 0xC3 && plain(static_cast<uint16_t>(pc + 2), b2) && (b1 | b2 << 8) == pc) return 9;
+    return 0;
 }
 
 int32_t CSoundBoard::RunCycles(int32_t budget)
@@ -31,12 +62,17 @@ int32_t CSoundBoard::RunCycles(int32_t budget)
     g_CurrentBoard = this;
     int32_t total = 0;
     while (budget > 0) {
+        const uint16_t pc = m_cpu->PC;
         int32_t c = Step();
-        // A halted CPU (or a zero-cost opcode) spends nothing; count it as
-        // one so the budget always runs out.
-        if (c <= 0) c = 1;
         budget -= c;
         total += c;
+        if (budget > 0 && m_cpu->PC == pc) {
+            if (int32_t idle = IdleStepCycles(pc)) {
+                int32_t skip = (budget + idle - 1) / idle * idle;
+                budget -= skip;
+                total += skip;
+            }
+        }
     }
     return total;
 }
@@ -68,12 +104,24 @@ int32_t CSoundBoard::RunTimed(int32_t budget)
     int32_t total = 0;
 
     while (budget > 0) {
-        int32_t c = -cpu.Execute(1);
-        if (c < 1) c = 1;  // a halted CPU still lets time pass
+        const uint16_t pc = cpu.PC;
+        int32_t c = Step();
         budget -= c;
         total += c;
         pending += c;
-        if (pending <= slack) continue;
+        if (pending <= slack) {
+            if (budget <= 0 || cpu.PC != pc) continue;
+            int32_t idle = IdleStepCycles(pc);
+            if (idle == 0) continue;
+            // Repeat the idle step up to the one on which the budget ends or
+            // a timer expires, exactly as stepping one by one would.
+            int64_t limit = std::min<int64_t>(budget, slack - pending + 1);
+            int64_t skip = (limit + idle - 1) / idle * idle;
+            budget -= static_cast<int32_t>(skip);
+            total += static_cast<int32_t>(skip);
+            pending += skip;
+            if (pending <= slack) continue;
+        }
 
         if (irqPeriod != 0) {
             irqAcc += pending;
