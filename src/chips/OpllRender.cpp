@@ -320,26 +320,38 @@ void OPLL::Step(OPLL* chip)
     chip->noise = OpllNoiseAdvance<2>(noise);
 }
 
+namespace {
+
+// Left and right sums of the 14 slot outputs. Each term is truncated toward
+// zero and the sums wrap at 16 bits, which summing in 32 bits and keeping
+// the low half gives as well.
+inline void MixSlots(const OPLL* chip, int32_t& left, int32_t& right)
+{
+    left = 0;
+    right = 0;
+    if (chip->mixIsPlain) {
+        for (int i = 0; i < 14; ++i) {
+            left += chip->slotOutputs[i] & chip->mixMask[0][i];
+            right += chip->slotOutputs[i] & chip->mixMask[1][i];
+        }
+    } else {
+        for (int i = 0; i < 14; ++i) {
+            const float s = chip->slotOutputs[i];
+            left += static_cast<int32_t>(s * chip->mixGain[0][i]);
+            right += static_cast<int32_t>(s * chip->mixGain[1][i]);
+        }
+    }
+}
+
+} // namespace
+
 void OPLL::RenderStereo(OPLL* chip, int32_t out[2])
 {
     while (chip->outputStep > chip->timeAccumulator) {
         chip->timeAccumulator += chip->inputStep;
         Step(chip);
-        // Each term truncated toward zero; the sums wrap at 16 bits, which
-        // summing in 32 bits and keeping the low half gives as well.
-        int32_t left = 0, right = 0;
-        if (chip->mixIsPlain) {
-            for (int i = 0; i < 14; ++i) {
-                left += chip->slotOutputs[i] & chip->mixMask[0][i];
-                right += chip->slotOutputs[i] & chip->mixMask[1][i];
-            }
-        } else {
-            for (int i = 0; i < 14; ++i) {
-                const float s = chip->slotOutputs[i];
-                left += static_cast<int32_t>(s * chip->mixGain[0][i]);
-                right += static_cast<int32_t>(s * chip->mixGain[1][i]);
-            }
-        }
+        int32_t left, right;
+        MixSlots(chip, left, right);
         chip->mix[0] = static_cast<int16_t>(left);
         chip->mix[1] = static_cast<int16_t>(right);
         if (chip->resampler) {

@@ -21,18 +21,72 @@ public:
     explicit OpllResampler(double ratio);
 
     void Reset();
+
+    // The channel's history moves one place towards the oldest end and v
+    // becomes the newest sample. Stored as a ring in which every sample
+    // also sits 16 places further on, so the 16 newest are always one
+    // contiguous run.
     void Push(int ch, int16_t v)
     {
-        auto& h = history[ch];
-        for (int k = 0; k < kTaps - 1; ++k)
-            h[k] = h[k + 1];
-        h[kTaps - 1] = v;
+        const int p = head[ch];
+        ring[ch][p] = v;
+        ring[ch][p + kTaps] = v;
+        head[ch] = (p + 1) & (kTaps - 1);
     }
+
+    // The history of a channel, oldest first: History(ch)[15] is the newest.
+    const int16_t* History(int ch) const { return &ring[ch][head[ch]]; }
+
+    // One output sample of channel ch; advances the shared timer.
     int16_t Pull(int ch);
 
     int channels = kChannels;
     double timer = 0;
     double ratio;
     std::array<int16_t, kTableSize> table;
-    std::array<std::array<int16_t, kTaps>, kChannels> history;
+
+private:
+    std::array<std::array<int16_t, 2 * kTaps>, kChannels> ring;
+    std::array<int, kChannels> head;
 };
+
+inline int16_t OpllResampler::Pull(int ch)
+{
+    // timer = frac(timer + ratio). Taking whole ones off one at a time is
+    // exact (the result keeps the low bits of the sum) and cheaper than a
+    // round trip through an integer.
+    double d = timer + ratio;
+    while (d >= 1.0)
+        d -= 1.0;
+    timer = d;
+    const int16_t* h = History(ch);
+    // 16 taps of |sample| <= 32768 times |coefficient| <= 4096 cannot leave
+    // 32 bits, and most coefficients are far smaller.
+    int32_t sum = 0;
+
+    // Tap k sits at x = (k - 7) - d and takes table[|trunc(256 x)|], limited
+    // to the table. With D = 256 d = a + f (a integer, 0 < f < 1) that index
+    // is 256 (7 - k) + a for k <= 7 and 256 (k - 7) - a - 1 above, always
+    // inside the table. Computing x in doubles rounds by at most 2^-43 in
+    // units of 256 x, so the integer form gives the same indices whenever f
+    // keeps clear of 0 and 1 by more than that; otherwise the positions are
+    // computed as doubles, one by one.
+    const double D = d * 256.0;
+    const int32_t a = static_cast<int32_t>(D);
+    const double f = D - a;
+    constexpr double kMargin = 0x1p-40;
+    if (f > kMargin && f < 1.0 - kMargin) [[likely]] {
+        for (int k = 0; k <= 7; ++k)
+            sum += static_cast<int32_t>(h[k]) * table[256 * (7 - k) + a];
+        for (int k = 8; k < kTaps; ++k)
+            sum += static_cast<int32_t>(h[k]) * table[256 * (k - 7) - a - 1];
+    } else {
+        for (int k = 0; k < kTaps; ++k) {
+            const double x = static_cast<double>(k - 7) - d;
+            int32_t j = static_cast<int32_t>(x * 256.0); // truncates toward zero
+            j = j < 0 ? -j : j;
+            sum += static_cast<int32_t>(h[k]) * table[j < kTableSize - 1 ? j : kTableSize - 1];
+        }
+    }
+    return static_cast<int16_t>(sum >> 12);
+}

@@ -152,7 +152,7 @@ TEST(OpllResamplerTest, PullIsTheWindowedSincSumAtTheTimerFraction)
             int32_t sum = 0;
             for (int k = 0; k < 16; ++k) {
                 int j = std::abs(static_cast<int>(std::trunc(((k - 7) - d) * 256)));
-                sum += r.history[ch][k] * r.table[std::min(j, 2047)];
+                sum += r.History(ch)[k] * r.table[std::min(j, 2047)];
             }
             ASSERT_EQ(r.Pull(ch), static_cast<int16_t>(sum >> 12)) << "n " << n << " d " << d;
         }
@@ -165,11 +165,15 @@ TEST(OpllResamplerTest, PushShiftsHistoryTowardsTheOldestEnd)
     for (int i = 1; i <= 20; ++i)
         r.Push(1, static_cast<int16_t>(i));
     for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(r.history[1][k], 5 + k);
-        EXPECT_EQ(r.history[0][k], 0);
+        EXPECT_EQ(r.History(1)[k], 5 + k);
+        EXPECT_EQ(r.History(0)[k], 0);
     }
+    r.Push(0, 99);
+    EXPECT_EQ(r.History(0)[15], 99);
+    EXPECT_EQ(r.History(0)[14], 0);
     r.Reset();
-    EXPECT_EQ(r.history[1][15], 0);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(r.History(1)[k], 0);
     EXPECT_EQ(r.timer, 0.0);
 }
 
