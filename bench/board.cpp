@@ -162,6 +162,46 @@ int main()
         std::remove(path.c_str());
     }
     {
+        // Type 4: the same nine OPLL channels, but the program works only in
+        // its NMI tick (every 3575 cycles) and halts in between, as
+        // interrupt-driven sound programs do.
+        Z80Asm a(0);
+        a.di();
+        a.ld_sp_nn(0xA000);
+        a.jp(0x0100);
+        a.org(0x0066);
+        a.jp("nmi");
+        a.org(0x0100);
+        for (uint8_t ch = 0; ch < 9; ++ch) {
+            a.ld_a_n(static_cast<uint8_t>(0x30 + ch)); a.out_n_a(0xFC);
+            a.ld_a_n(static_cast<uint8_t>((ch + 1) << 4)); a.out_n_a(0xFD);
+            a.ld_a_n(static_cast<uint8_t>(0x20 + ch)); a.out_n_a(0xFC);
+            a.ld_a_n(static_cast<uint8_t>(0x31 + ((3 + ch % 3) << 1))); a.out_n_a(0xFD);
+        }
+        a.label("wait");
+        a.halt();
+        a.jr("wait");
+        a.label("nmi");
+        a.push(R16::AF);
+        a.ld_a_mem(0x8100);
+        a.inc(R8::A);
+        a.ld_mem_a(0x8100);
+        a.ld(R8::B, uint8_t{9});
+        a.ld(R8::C, uint8_t{0x10});
+        a.label("pitch");
+        a.ld(R8::A, R8::C); a.out_n_a(0xFC);
+        a.ld_a_mem(0x8100); a.out_n_a(0xFD);
+        a.inc(R8::C);
+        a.djnz("pitch");
+        a.pop(R16::AF);
+        a.retn();
+        std::string path = WriteRom(a.bytes(), 4);
+        CSoundBoard board(path.c_str(), fixups);
+        std::printf("RenderSample, interrupt-driven OPLL board (type 4, halts between ticks): %.0fx real time\n",
+                    RealTimeFactor(board, 10.0));
+        std::remove(path.c_str());
+    }
+    {
         // Type 22: PSG at ports 0xEC/0xED; three tones with noise.
         std::vector<std::pair<uint8_t, uint8_t>> setup = {{7, 0x30}, {8, 15}, {9, 14}, {10, 13}, {6, 7}};
         auto program = BusyChipProgram(0xA000, setup, 0, 6, [](Z80Asm& a) {
