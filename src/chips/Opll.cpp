@@ -194,6 +194,11 @@ void WriteUserPatch(OPLL* chip, uint32_t reg, uint8_t v)
 // Chip rate and, unless the output rate matches it, a resampler.
 void SetUpRateConversion(OPLL* chip)
 {
+    // An output rate of 0 would never consume a chip sample (RenderStereo
+    // would loop forever) and make the resampler ratio infinite; the
+    // slowest rate the chip runs at is 1 Hz.
+    if (chip->rate == 0)
+        chip->rate = 1;
     const double fIn = chip->clock * (1.0 / 72.0);
     const double fOut = chip->rate;
     chip->timeAccumulator = 0;

@@ -52,12 +52,12 @@ private:
 
 inline int16_t OpllResampler::Pull(int ch)
 {
-    // timer = frac(timer + ratio). Taking whole ones off one at a time is
-    // exact (the result keeps the low bits of the sum) and cheaper than a
-    // round trip through an integer.
+    // timer = frac(timer + ratio); the sum is never negative, so taking off
+    // its truncation is the floor, and the subtraction is exact. Most pulls
+    // have nothing to take off.
     double d = timer + ratio;
-    while (d >= 1.0)
-        d -= 1.0;
+    if (d >= 1.0)
+        d -= static_cast<double>(static_cast<int64_t>(d));
     timer = d;
     const int16_t* h = History(ch);
     // 16 taps of |sample| <= 32768 times |coefficient| <= 4096 cannot leave

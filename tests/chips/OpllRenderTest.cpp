@@ -115,6 +115,19 @@ TEST(OpllRateConversion, ChipRateOutputUsesNoResamplerAndReturnsTheMix)
     EXPECT_EQ(up->registers[0x10], 0x77);
 }
 
+TEST(OpllRateConversion, ZeroOutputRateRendersInsteadOfHanging)
+{
+    auto chip = MakeChip(0);
+    ASSERT_TRUE(chip);
+    EXPECT_EQ(chip->rate, 1u);
+    int32_t out[2] = {1, 1};
+    OPLL::RenderStereo(chip.get(), out); // one second of chip samples
+    EXPECT_NEAR(static_cast<double>(chip->envelopeCounter), kClock / 72.0, 1.0);
+    OPLL::SetRate(chip.get(), 0);
+    OPLL::RenderStereo(chip.get(), out);
+    EXPECT_EQ(chip->rate, 1u);
+}
+
 // The windowed sinc written out directly, as an independent check of the
 // resampler's coefficient table and tap positions.
 double Windowed(double x)
