@@ -51,7 +51,7 @@ TEST(OpllPitch, PureToneFrequencyIsFnumberTimesTwoToBlockOverTwoToNineteen)
     }
 }
 
-TEST(OpllPitch, MultipleAndVibratoShiftThePitch)
+TEST(OpllPitch, CarrierMultipleScalesThePitch)
 {
     // Carrier ML 2 doubles the pitch; ML 0 halves it.
     for (auto [ml, factor] : {std::pair{0x22, 2.0}, std::pair{0x20, 0.5}}) {
@@ -170,24 +170,6 @@ TEST(OpllResamplerTest, PullIsTheWindowedSincSumAtTheTimerFraction)
             ASSERT_EQ(r.Pull(ch), static_cast<int16_t>(sum >> 12)) << "n " << n << " d " << d;
         }
     }
-}
-
-TEST(OpllResamplerTest, PushShiftsHistoryTowardsTheOldestEnd)
-{
-    OpllResampler r(1.2);
-    for (int i = 1; i <= 20; ++i)
-        r.Push(1, static_cast<int16_t>(i));
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(r.History(1)[k], 5 + k);
-        EXPECT_EQ(r.History(0)[k], 0);
-    }
-    r.Push(0, 99);
-    EXPECT_EQ(r.History(0)[15], 99);
-    EXPECT_EQ(r.History(0)[14], 0);
-    r.Reset();
-    for (int k = 0; k < 16; ++k)
-        EXPECT_EQ(r.History(1)[k], 0);
-    EXPECT_EQ(r.timer, 0.0);
 }
 
 TEST(OpllMix, PanRoutesSlotsToEachSide)

@@ -68,16 +68,10 @@ TEST(OpllTables, LfoAndRateTables)
 {
     const OpllTables& t = Tables();
     ASSERT_EQ(sizeof t.tremolo, 210u);
-    EXPECT_EQ(t.tremolo[0], 0);
-    EXPECT_EQ(t.tremolo[7], 0);
-    EXPECT_EQ(t.tremolo[8], 1);
-    EXPECT_EQ(t.tremolo[103], 12);
-    EXPECT_EQ(t.tremolo[104], 13);
-    EXPECT_EQ(t.tremolo[106], 13);
-    EXPECT_EQ(t.tremolo[107], 12);
-    EXPECT_EQ(t.tremolo[202], 1);
-    EXPECT_EQ(t.tremolo[203], 0);
-    EXPECT_EQ(t.tremolo[209], 0);
+    // 0..12 eight times each, 13 three times, 12..1 eight times each, 0 seven times.
+    const int spots[][2] = {{0, 0}, {7, 0}, {8, 1}, {103, 12}, {104, 13}, {106, 13}, {107, 12}, {202, 1}, {203, 0}, {209, 0}};
+    for (const auto& [index, value] : spots)
+        EXPECT_EQ(t.tremolo[index], value) << index;
 
     const int8_t row7[8] = {0, 3, 7, 3, 0, -3, -7, -3};
     for (int c = 0; c < 8; ++c) {
