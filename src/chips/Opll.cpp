@@ -10,7 +10,7 @@ namespace {
 
 const OpllPatch kNullPatch{};
 
-void Request(OpllOperator& op, uint32_t flags) { op.pendingUpdates |= flags; }
+void Request(OpllOperator& op, uint32_t flags) { OpllRequestUpdate(op, flags); }
 
 OpllOperator& Modulator(OPLL* chip, int c) { return chip->operators[2 * c]; }
 OpllOperator& Carrier(OPLL* chip, int c) { return chip->operators[2 * c + 1]; }

@@ -53,7 +53,7 @@ struct OpllOperator {
     // contents) requests an update, except swapping the instrument set,
     // which refreshes the patch-derived ones directly.
     uint32_t envMask;      // (1 << envShift) - 1
-    uint32_t idleMask;     // counter & idleMask != 0: the envelope has nothing to do this sample
+    uint32_t idleMask;     // counter & idleMask != 0: nothing to commit and no envelope work this sample
     uint32_t amMask;       // all ones when the patch has tremolo on
     uint32_t feedback;     // patch FB
     uint32_t sustainLevel; // patch SL
@@ -62,6 +62,14 @@ struct OpllOperator {
     const uint16_t* outputWave; // index form of waveTable, or the silent table when level > 123
     uint32_t attenuation;       // level + total level
 };
+
+// Asks the operator to recompute the values behind `flags` at its next step.
+// The idle mask is cleared so that step cannot skip the envelope work.
+inline void OpllRequestUpdate(OpllOperator& op, uint32_t flags)
+{
+    op.pendingUpdates |= flags;
+    op.idleMask = 0;
+}
 
 // Returns the operator to its power-on state (operator n, all-zero patch).
 void OpllResetOperator(OpllOperator& op, uint8_t number);

@@ -110,7 +110,7 @@ void StartEnvelope(OpllOperator* ops, OpllOperator& op)
     } else {
         op.envState = EnvAttack;
     }
-    op.pendingUpdates |= UpdateEnvelope;
+    OpllRequestUpdate(op, UpdateEnvelope);
     if (op.type & 1) {
         if (!op.keepPhase)
             op.phase = 0;
@@ -137,7 +137,7 @@ inline void RunEnvelope(const OpllTables& T, OpllOperator* ops, OpllOperator& op
         }
         if (op.level == 0) {
             op.envState = EnvDecay;
-            op.pendingUpdates |= UpdateEnvelope;
+            OpllRequestUpdate(op, UpdateEnvelope);
         }
     } else {
         if (due == 0 && op.rateHigh > 0)
@@ -148,7 +148,7 @@ inline void RunEnvelope(const OpllTables& T, OpllOperator* ops, OpllOperator& op
         } else if (op.envState == EnvDecay) {
             if ((op.level >> 3) == op.sustainLevel) {
                 op.envState = EnvSustain;
-                op.pendingUpdates |= UpdateEnvelope;
+                OpllRequestUpdate(op, UpdateEnvelope);
             }
         }
     }
@@ -168,7 +168,7 @@ inline void AdvancePhase(OpllOperator& op, uint32_t phase, uint32_t vibCol)
 inline void RunOperator(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter,
                         uint32_t vibCol)
 {
-    if (((counter & op.idleMask) == 0) | (op.pendingUpdates != 0))
+    if ((counter & op.idleMask) == 0)
         RunEnvelope(T, ops, op, counter);
     AdvancePhase(op, op.phase, vibCol);
 }
@@ -262,7 +262,8 @@ void OPLL::Step(OPLL* chip)
         if (chip->tremoloPhase >= kTremoloPeriod)
             chip->tremoloPhase -= kTremoloPeriod;
     }
-    chip->tremoloLevel = T.tremolo[(chip->tremoloPhase >> 6) % 210];
+    // The phase stays below one period, so (phase >> 6) mod 210 is phase >> 6.
+    chip->tremoloLevel = T.tremolo[chip->tremoloPhase >> 6];
     const uint32_t tremolo = chip->tremoloLevel;
 
     // Short noise for hi-hat and cymbal from the previous sample's phases.

@@ -8,7 +8,6 @@
 
 namespace {
 
-OpllTables s_tables;
 std::once_flag s_once;
 std::atomic<bool> s_built{false};
 
@@ -128,16 +127,16 @@ static_assert(sizeof(OpllTables::tremolo) == 8 * 13 + 3 + 8 * 12 + 7);
 void OpllTables::Build()
 {
     std::call_once(s_once, [] {
-        BuildSine(s_tables);
-        BuildExponent(s_tables);
-        BuildOutput(s_tables);
-        BuildTotalLevel(s_tables);
-        BuildLfo(s_tables);
-        BuildToneSets(s_tables);
+        BuildSine(OpllTables::s_instance);
+        BuildExponent(OpllTables::s_instance);
+        BuildOutput(OpllTables::s_instance);
+        BuildTotalLevel(OpllTables::s_instance);
+        BuildLfo(OpllTables::s_instance);
+        BuildToneSets(OpllTables::s_instance);
         s_built.store(true, std::memory_order_release);
     });
 }
 
 bool OpllTables::Built() { return s_built.load(std::memory_order_acquire); }
 
-const OpllTables& OpllTables::Get() { return s_tables; }
+OpllTables OpllTables::s_instance;

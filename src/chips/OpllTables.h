@@ -48,7 +48,10 @@ struct OpllTables {
 
     static void Build();
     static bool Built();
-    static const OpllTables& Get();
+    static const OpllTables& Get() { return s_instance; }
+
+private:
+    static OpllTables s_instance; // filled once by Build()
 };
 
 // Frequency multiple by ML, in half-units (ML 0 means x0.5).
