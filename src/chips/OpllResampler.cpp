@@ -20,7 +20,7 @@ double Windowed(double x) { return Blackman(0.5 + x / 16.0) * Sinc(x); }
 
 } // namespace
 
-OpllResampler::OpllResampler(double r) : ratio(r)
+OpllResampler::OpllResampler(double r) : ratio(r), whole(std::floor(r))
 {
     const bool down = r > 1.0; // output rate below input rate
     for (int i = 0; i < kTableSize; ++i) {

@@ -46,18 +46,20 @@ public:
     std::array<int16_t, kTableSize> table;
 
 private:
+    double whole; // floor(ratio)
     std::array<std::array<int16_t, 2 * kTaps>, kChannels> ring;
     std::array<int, kChannels> head;
 };
 
 inline int16_t OpllResampler::Pull(int ch)
 {
-    // timer = frac(timer + ratio); the sum is never negative, so taking off
-    // its truncation is the floor, and the subtraction is exact. Most pulls
-    // have nothing to take off.
-    double d = timer + ratio;
-    if (d >= 1.0)
-        d -= static_cast<double>(static_cast<int64_t>(d));
+    // timer = frac(timer + ratio). The sum is at least whole (= floor of the
+    // ratio) and rarely reaches whole + 1; taking off whole ones leaves the
+    // low bits of the sum, so every subtraction is exact, and the serial
+    // chain from one pull's timer to the next stays short.
+    double d = timer + ratio - whole;
+    while (d >= 1.0)
+        d -= 1.0;
     timer = d;
     const int16_t* h = History(ch);
     // 16 taps of |sample| <= 32768 times |coefficient| <= 4096 cannot leave
