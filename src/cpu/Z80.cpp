@@ -36,6 +36,14 @@ int CZ80::Execute(int budget)
     m_freeRunCount = 0;
     Z80FastState c;
     c.SyncIn(*this);
+    RunUntilSpent(c);
+    return CyclesLeft;
+}
+
+// Runs while c.cycles > 0, then finishes a pending EI, and repeats. Leaves
+// the CZ80 record current.
+inline __attribute__((always_inline)) void CZ80::RunUntilSpent(Z80FastState& c)
+{
     for (;;) {
         while (c.cycles > 0) {
             if (c.trace) [[unlikely]] {
@@ -48,17 +56,71 @@ int CZ80::Execute(int budget)
             ExecuteMain(c, op);
         }
         c.SyncOut(*this);
-        if (!(StatusFlags & kEiPending))
+        if (!(StatusFlags & kEiPending)) [[likely]]
             break;
-        // The instruction after EI has run: interrupts are on from here, and
-        // the budget parked by EI comes back less the one cycle lent to it.
-        StatusFlags = static_cast<uint8_t>((StatusFlags & ~kEiPending) | kIff1);
-        CyclesLeft += SavedBudget - 1;
-        if (PendingIrq != kNoIrq)
-            Interrupt(PendingIrq);
+        FinishEi();
         c.SyncIn(*this);
     }
-    return CyclesLeft;
+}
+
+void CZ80::FinishEi()
+{
+    // The instruction after EI has run: interrupts are on from here, and
+    // the budget parked by EI comes back less the one cycle lent to it.
+    StatusFlags = static_cast<uint8_t>((StatusFlags & ~kEiPending) | kIff1);
+    CyclesLeft += SavedBudget - 1;
+    if (PendingIrq != kNoIrq)
+        Interrupt(PendingIrq);
+}
+
+int CZ80::ExecuteCounted(int countedBudget)
+{
+    int budget = countedBudget;
+    if (budget <= 0)
+        return budget;
+    Z80FastState c;
+    c.SyncIn(*this);
+    while (budget > 0) {
+        // One step, exactly as Execute(1): a fresh one-cycle budget, so
+        // that everything that reads the budget (LD A,R, the zero-cost
+        // guard, the EI loan) sees what it would see there.
+        const uint16_t stepPc = c.pc;
+        m_freeRunCount = 0;
+        c.cycles = 1;
+        RunUntilSpent(c);  // leaves c and the record in step
+        const int counted = c.cycles < 0 ? -c.cycles : 1;
+        budget -= counted;
+        if (c.pc == stepPc && budget > 0) [[unlikely]] {
+            // Waiting in place: every further step repeats this one with no
+            // effect but time. Take them all at once.
+            const int idle = IdleStepCycles(c);
+            if (idle == counted)
+                budget -= (budget + idle - 1) / idle * idle;
+        }
+    }
+    c.SyncOut(*this);
+    return budget;
+}
+
+// The counted cycles of one step of the instruction at c.pc when repeating
+// it changes nothing but time: HALT while halted (1), JR $ and JP $. Its
+// bytes must come from the fast read window (plain memory, so skipping
+// their fetches loses nothing). 0 when the step is not of that kind.
+int CZ80::IdleStepCycles(const Z80FastState& c) const
+{
+    if (c.trace || (StatusFlags & kEiPending))
+        return 0;
+    const uint32_t pc = c.pc;
+    if (pc + 2 >= c.readSize)
+        return 0;
+    const uint8_t op = c.readBase[pc];
+    if (op == 0x76)
+        return (StatusFlags & kHalt) ? 1 : 0;
+    if (op == 0x18 && c.readBase[pc + 1] == 0xFE)
+        return kCyclesMain[0x18] - 1;
+    if (op == 0xC3 && static_cast<uint32_t>(c.readBase[pc + 1] | c.readBase[pc + 2] << 8) == pc)
+        return kCyclesMain[0xC3] - 1;
+    return 0;
 }
 
 void CZ80::ChargeFreeInstruction()

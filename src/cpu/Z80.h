@@ -65,6 +65,18 @@ public:
     // or the budget itself when it is <= 0 (nothing runs then).
     int Execute(int budget);
 
+    // Runs instructions in steps, each counted as Execute(1) would count it,
+    // until countedBudget is used; returns the remainder (<= 0: the overrun),
+    // or the budget itself when it is <= 0. A step is one instruction (EI and
+    // the one after it together; a run of zero-cost forms together with the
+    // instruction that ends it), counted as its T-states less one and at
+    // least 1; a block instruction's step is one repetition. Calling
+    // ExecuteCounted(n) leaves the CPU, CyclesLeft included, exactly as
+    // calling Execute(1) until n counted cycles are used, only faster: a CPU
+    // waiting in place (HALT, JR $, JP $, read through the fast windows) is
+    // fast-forwarded to the end of the budget.
+    int ExecuteCounted(int countedBudget);
+
     // NMI (kNmi) or a maskable request whose low byte is the data-bus value.
     // Charges no T-states.
     void Interrupt(uint16_t value);
@@ -107,6 +119,9 @@ private:
     uint16_t Pop();
 
     void ExecuteMain(Z80FastState& c, uint8_t op);  // one unprefixed opcode (hot path)
+    void RunUntilSpent(Z80FastState& c);   // the loop body of Execute
+    void FinishEi();                       // the instruction after EI has run
+    int IdleStepCycles(const Z80FastState& c) const;
     void ExecutePlain(uint8_t op);         // same, out of line, for DD/FD plain forms
     void ExecuteCB();
     void ExecuteED();

@@ -15,6 +15,10 @@
 //   * write window: addresses fastWriteStart .. fastWriteStart+fastWriteSize-1
 //                   are written as fastWrite[address - fastWriteStart] = value,
 //                   without calling WriteMem.
+//   * the write window may also be read: with fastWriteReadable set, reads of
+//     its addresses (those the read window does not cover) come from
+//     fastWrite[address - fastWriteStart], without calling ReadMem. RAM is
+//     the usual case: reads of it are as common as writes.
 //
 // Contract for a board that fills them:
 //   - A window must behave exactly like the virtual operation would for every
@@ -51,6 +55,7 @@ public:
     uint8_t* fastWrite = nullptr;
     uint32_t fastWriteStart = 0;
     uint32_t fastWriteSize = 0;
+    bool fastWriteReadable = false;
 };
 
 // constinit: no dynamic initialisation, so access needs no TLS wrapper call.
@@ -61,6 +66,9 @@ inline uint8_t Z80ReadMem(uint16_t address)
     CZ80Bus* bus = g_CurrentBoard;
     if (address < bus->fastReadSize)
         return bus->fastRead[address];
+    uint32_t offset = static_cast<uint32_t>(address) - bus->fastWriteStart;
+    if (bus->fastWriteReadable && offset < bus->fastWriteSize)
+        return bus->fastWrite[offset];
     return bus->ReadMem(address);
 }
 

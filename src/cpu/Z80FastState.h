@@ -35,6 +35,7 @@ struct Z80FastState {
     uint8_t* writeBase;
     uint32_t writeStart;
     uint32_t writeSize;
+    uint32_t writeReadSize;  // writeSize when the write window is readable, else 0
 
     Z80_INLINE void LoadWindows()
     {
@@ -44,6 +45,7 @@ struct Z80FastState {
         writeBase = bus->fastWrite;
         writeStart = bus->fastWriteStart;
         writeSize = bus->fastWriteSize;
+        writeReadSize = bus->fastWriteReadable ? bus->fastWriteSize : 0;
     }
 
     Z80_INLINE void SyncIn(const CZ80& cpu)
@@ -64,6 +66,9 @@ struct Z80FastState {
     {
         if (address < readSize) [[likely]]
             return readBase[address];
+        uint32_t offset = static_cast<uint32_t>(address) - writeStart;
+        if (offset < writeReadSize)
+            return writeBase[offset];
         uint8_t value = Z80ReadMemVirtual(address);
         LoadWindows();
         return value;

@@ -122,10 +122,13 @@ void CSoundBoard::PublishFastWindows()
     // RAM is addressed by address AND 0x1FFF (type 69: address - ramStart);
     // the window is the same mapping only when the two agree.
     const bool linear = m_def.machineType == 69 || ((m_def.ramStart & 0x1FFF) == 0 && ramSize <= 0x2000);
-    if (linear && ramSize != 0 && m_def.ramEnd <= 0xFFFF) {
+    if (linear && ramSize != 0 && ramSize <= kRamSize && m_def.ramEnd <= 0xFFFF) {
         fastWrite = m_ram;
         fastWriteStart = m_def.ramStart;
         fastWriteSize = ramSize;
+        // RAM reads are as plain as its writes (ReadMem decodes the ROM
+        // first, and so does the CPU's read window).
+        fastWriteReadable = true;
     }
 }
 

@@ -108,6 +108,12 @@ public:
     // default; tests switch it off to compare.
     void SetIdleSkip(bool on) { m_skipIdle = on; }
 
+    // The CPU runs in batches (CZ80::ExecuteCounted) that end exactly where
+    // the step-by-step loop would raise a timer event or stop; the result is
+    // the same. On by default; off, the board steps the CPU one Execute(1)
+    // at a time (the reference the batched path is checked against).
+    void SetBatchedCpu(bool on) { m_batched = on; }
+
     // Optional observer of chip writes (nullptr = none). Not owned.
     void SetChipWriteObserver(IChipWriteObserver* observer) { m_observer = observer; }
 
@@ -128,6 +134,8 @@ public:
     uint32_t SampleRate() const { return m_sampleRate; }
     double CyclesPerSample() const { return m_cyclesPerSample; }
     double SampleAccumulator() const { return m_sampleAcc; }
+    double TickAccumulator() const { return m_tickAcc; }
+    double IrqAccumulator() const { return m_irqAcc; }
     bool BootDone() const { return m_bootDone != 0; }
     uint8_t Latch() const { return m_latch; }
     const uint8_t* Rom() const { return m_rom; }
@@ -148,6 +156,8 @@ private:
     void ChipWrite(uint32_t port, uint8_t value);
     void EnterAt(uint16_t address);
     int32_t Step();
+    int32_t RunCyclesStepping(int32_t budget);
+    int32_t RunTimedStepping(int32_t budget);
     int32_t IdleStepCycles(uint16_t pc) const;
     void Tick();
     uint8_t ReadType9Status();
@@ -177,5 +187,6 @@ private:
     const ResetFixup* m_fixup = nullptr;  // this ROM's record, if any
     bool m_missingStub = false;
     bool m_skipIdle = true;
+    bool m_batched = true;
     IChipWriteObserver* m_observer = nullptr;
 };

@@ -60,6 +60,13 @@ int32_t CSoundBoard::IdleStepCycles(uint16_t pc) const
 int32_t CSoundBoard::RunCycles(int32_t budget)
 {
     g_CurrentBoard = this;
+    if (!m_batched) return RunCyclesStepping(budget);
+    if (budget <= 0) return 0;
+    return budget - m_cpu->ExecuteCounted(budget);
+}
+
+int32_t CSoundBoard::RunCyclesStepping(int32_t budget)
+{
     int32_t total = 0;
     while (budget > 0) {
         const uint16_t pc = m_cpu->PC;
@@ -86,6 +93,51 @@ int32_t CSoundBoard::RunTimed(int32_t budget)
 {
     if (budget <= 0) return 0;
     g_CurrentBoard = this;
+    if (!m_batched) return RunTimedStepping(budget);
+    CZ80& cpu = *m_cpu;
+
+    // The accumulators only ever hold whole cycle counts.
+    const int64_t irqPeriod = m_def.irqPeriod;
+    const int64_t tickPeriod = m_def.tickPeriod;
+    int64_t irqAcc = static_cast<int64_t>(m_irqAcc);
+    int64_t tickAcc = static_cast<int64_t>(m_tickAcc);
+    int32_t total = 0;
+
+    while (budget > 0) {
+        // A batch runs up to the step on which the budget ends or the nearer
+        // timer's accumulator goes above its period, and at least one step
+        // (an accumulator may already be above its period after a long step).
+        int64_t slack = INT64_MAX;
+        if (irqPeriod != 0) slack = irqPeriod - irqAcc;
+        if (tickPeriod != 0) slack = std::min(slack, tickPeriod - tickAcc);
+        const int64_t toEvent = slack < budget ? slack + 1 : budget;
+        const int32_t limit = static_cast<int32_t>(std::max<int64_t>(1, toEvent));
+        const int32_t used = limit - cpu.ExecuteCounted(limit);
+        budget -= used;
+        total += used;
+
+        if (irqPeriod != 0) {
+            irqAcc += used;
+            if (irqAcc > irqPeriod) {
+                cpu.Interrupt(static_cast<uint16_t>(m_def.irqData & 0xFF));
+                irqAcc -= irqPeriod;
+            }
+        }
+        if (tickPeriod != 0) {
+            tickAcc += used;
+            if (tickAcc > tickPeriod) {
+                Tick();
+                tickAcc -= tickPeriod;
+            }
+        }
+    }
+    m_irqAcc = static_cast<double>(irqAcc);
+    m_tickAcc = static_cast<double>(tickAcc);
+    return total;
+}
+
+int32_t CSoundBoard::RunTimedStepping(int32_t budget)
+{
     CZ80& cpu = *m_cpu;
 
     // The accumulators only ever hold whole cycle counts.

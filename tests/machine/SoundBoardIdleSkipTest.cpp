@@ -31,6 +31,7 @@ Snapshot Run(uint32_t type, const std::vector<uint8_t>& rom, const IFixupTable& 
 {
     std::unique_ptr<TempRom> file;
     auto board = MakeBoard(type, rom, fixups, file);
+    board->SetBatchedCpu(false);  // the step-by-step loop is the one that skips here
     board->SetIdleSkip(skip);
     Snapshot s{};
     for (uint8_t code : {uint8_t{0x21}, uint8_t{0x42}}) {
@@ -187,10 +188,13 @@ TEST(SoundBoardIdleSkip, RunCyclesCountsSkippedStepsExactly)
     TestFixups none;
     std::unique_ptr<TempRom> file;
     auto board = MakeBoard(0, a.image(0x2000), none, file);
-    for (bool skip : {false, true}) {
-        board->SetIdleSkip(skip);
-        EXPECT_EQ(board->RunCycles(100), 12 * 9) << skip;  // JP $ counts 9 a step
-        EXPECT_EQ(board->RunCycles(9), 9) << skip;
-        EXPECT_EQ(board->RunCycles(27), 27) << skip;
+    for (bool batched : {false, true}) {
+        for (bool skip : {false, true}) {
+            board->SetBatchedCpu(batched);
+            board->SetIdleSkip(skip);
+            EXPECT_EQ(board->RunCycles(100), 12 * 9) << skip << batched;  // JP $ counts 9 a step
+            EXPECT_EQ(board->RunCycles(9), 9) << skip << batched;
+            EXPECT_EQ(board->RunCycles(27), 27) << skip << batched;
+        }
     }
 }

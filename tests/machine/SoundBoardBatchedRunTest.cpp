@@ -1,0 +1,145 @@
+// The batched CPU run (ExecuteCounted, batches ending at timer events and
+// sample boundaries) against the board's step-by-step loop with nothing
+// skipped: every machine type's tone program and random images of every
+// type must give the same samples, registers, RAM, latch and timer phase.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "SoundBoardTestRoms.h"
+#include "cpu/Z80.h"
+#include "machine/RomDatabase.h"
+#include "support/RomForge.h"
+
+using namespace boardtest;
+
+namespace {
+
+#ifdef KELVARA_SANITIZE
+constexpr int kFuzzCodes = 3;
+constexpr int kFuzzSamples = 400;
+#else
+constexpr int kFuzzCodes = 8;
+constexpr int kFuzzSamples = 1500;
+#endif
+
+struct Snapshot {
+    std::vector<int32_t> samples;
+    std::vector<uint8_t> ram;
+    std::vector<uint16_t> words;  // register pairs, PC, SP, alternates
+    std::vector<int32_t> cpu;     // flags, I, R, budgets, pending request
+    uint8_t latch = 0;
+    double sampleAcc = 0, tickAcc = 0, irqAcc = 0;
+};
+
+void Capture(CSoundBoard& board, Snapshot& s)
+{
+    CZ80& c = board.Cpu();
+    s.ram.assign(board.Ram(), board.Ram() + CSoundBoard::kRamSize);
+    s.words = {c.AF.W, c.BC.W, c.DE.W, c.HL.W, c.IX.W, c.IY.W, c.PC, c.SP, c.AF2.W, c.BC2.W, c.DE2.W, c.HL2.W};
+    s.cpu = {c.StatusFlags, c.I, c.R, c.CyclesLeft, c.SavedBudget, c.PendingIrq};
+    s.latch = board.Latch();
+    s.sampleAcc = board.SampleAccumulator();
+    s.tickAcc = board.TickAccumulator();
+    s.irqAcc = board.IrqAccumulator();
+}
+
+void Render(CSoundBoard& board, int count, Snapshot& s)
+{
+    int32_t left = 0, right = 0;
+    for (int i = 0; i < count; ++i) {
+        board.RenderSample(left, right);
+        s.samples.push_back(left);
+        s.samples.push_back(right);
+    }
+}
+
+void ExpectSame(const Snapshot& stepped, const Snapshot& batched)
+{
+    ASSERT_EQ(stepped.samples.size(), batched.samples.size());
+    for (std::size_t i = 0; i < stepped.samples.size(); ++i)
+        ASSERT_EQ(stepped.samples[i], batched.samples[i]) << "sample value " << i;
+    EXPECT_TRUE(stepped.ram == batched.ram);
+    EXPECT_EQ(stepped.words, batched.words);
+    EXPECT_EQ(stepped.cpu, batched.cpu);
+    EXPECT_EQ(stepped.latch, batched.latch);
+    EXPECT_EQ(stepped.sampleAcc, batched.sampleAcc);
+    EXPECT_EQ(stepped.tickAcc, batched.tickAcc);
+    EXPECT_EQ(stepped.irqAcc, batched.irqAcc);
+}
+
+// Sets the board to the reference loop (one Execute(1) a step, no waits
+// fast-forwarded) or to the batched run.
+void SelectPath(CSoundBoard& board, bool batched)
+{
+    board.SetBatchedCpu(batched);
+    board.SetIdleSkip(batched);
+}
+
+std::vector<uint32_t> CrcsOfType(uint32_t type)
+{
+    std::vector<uint32_t> crcs;
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
+        if (GetRomEntry(i).machineType == type) crcs.push_back(GetRomEntry(i).crc);
+    return crcs;
+}
+
+} // namespace
+
+TEST(SoundBoardBatchedRun, ToneProgramsOfEveryTypeMatchStepping)
+{
+    for (uint32_t type : MachineTypesWithRoms()) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        const MachineDef* def = FindMachineDef(type);
+        ASSERT_NE(def, nullptr);
+        Snapshot result[2];
+        for (bool batched : {false, true}) {
+            TestFixups fixups;
+            std::unique_ptr<TempRom> file;
+            std::unique_ptr<CSoundBoard> board = MakeToneBoard(*def, fixups, file);
+            SelectPath(*board, batched);
+            Snapshot& s = result[batched];
+            for (uint8_t code : {uint8_t{0x25}, uint8_t{0x61}}) {
+                board->Reset();  // the boot run goes through the chosen path too
+                board->SendCommand(code);
+                Render(*board, 2500, s);
+            }
+            Capture(*board, s);
+        }
+        ExpectSame(result[0], result[1]);
+        if (testing::Test::HasFailure()) return;
+    }
+}
+
+TEST(SoundBoardBatchedRun, RandomImagesOfEveryTypeMatchStepping)
+{
+    std::mt19937 rng(1206);
+    for (uint32_t type : MachineTypesWithRoms()) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        std::vector<uint32_t> crcs = CrcsOfType(type);
+        ASSERT_FALSE(crcs.empty());
+        std::vector<uint8_t> image(8192 + rng() % 8193);
+        for (uint8_t& b : image) b = static_cast<uint8_t>(rng());
+        TempRom file(image, crcs[rng() % crcs.size()]);
+        std::vector<uint8_t> codes(kFuzzCodes);
+        for (uint8_t& code : codes) code = static_cast<uint8_t>(rng());
+
+        Snapshot result[2];
+        for (bool batched : {false, true}) {
+            std::string message;
+            std::unique_ptr<CSoundBoard> board = CSoundBoard::Load(file.Path(), message);
+            ASSERT_NE(board, nullptr) << message;
+            SelectPath(*board, batched);
+            board->Reset();
+            Snapshot& s = result[batched];
+            for (std::size_t i = 0; i < codes.size(); ++i) {
+                if (i == codes.size() / 2) board->Reset();
+                board->SendCommand(codes[i]);
+                Render(*board, kFuzzSamples, s);
+            }
+            Capture(*board, s);
+        }
+        ExpectSame(result[0], result[1]);
+        if (testing::Test::HasFailure()) return;
+    }
+}
