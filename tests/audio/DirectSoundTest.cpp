@@ -14,50 +14,41 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Message {
-    void* owner = nullptr;
-    std::string caption;
-    std::string text;
-};
-
 class DirectSoundTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
 
-    // Creates the device and buffer at the given rate; asserts success.
-    void Open(CDirectSound& ds, int rate)
-    {
+    static void Open(CDirectSound& ds, int rate) {
         ds.SetFormat(rate, 16);
         ASSERT_TRUE(ds.Create(nullptr, nullptr));
         ASSERT_TRUE(ds.CreateBuffer());
     }
-
-    // Waits until the cursor has moved away from `from` (bounded wait).
-    static uint32_t WaitForCursorChange(CDirectSound& ds, uint32_t from)
-    {
+    static uint32_t Cursor(CDirectSound& ds) {
+        uint32_t play = 0, write = 0;
+        EXPECT_TRUE(ds.GetPosition(play, write));
+        return play;
+    }
+    // Waits (bounded) until the cursor has moved away from `from`.
+    static uint32_t WaitForCursorChange(CDirectSound& ds, uint32_t from) {
         uint32_t play = from;
-        uint32_t write = 0;
         for (int i = 0; i < 400 && play == from; ++i) {
             std::this_thread::sleep_for(5ms);
-            ds.GetPosition(play, write);
+            play = Cursor(ds);
         }
         return play;
     }
 };
 
-TEST_F(DirectSoundTest, BlockGeometryFollowsRateAndRoundsToWholeFrames)
-{
-    struct Case {
-        int rate, blockBytes, frames;
-    };
-    for (Case c : {Case{44100, 880, 220}, Case{48000, 960, 240}, Case{22050, 440, 110},
-                   Case{96000, 1920, 480}, Case{192000, 3840, 960}}) {
+TEST_F(DirectSoundTest, BlockGeometryFollowsRateAndRoundsToWholeFrames) {
+    struct Case { int rate, blockBytes; };
+    for (Case c : {Case{44100, 880}, Case{48000, 960}, Case{22050, 440}, Case{96000, 1920}, Case{192000, 3840}}) {
+        SCOPED_TRACE(c.rate);
         CDirectSound ds;
         Open(ds, c.rate);
-        EXPECT_EQ(ds.BlockBytes(), c.blockBytes) << c.rate;
-        EXPECT_EQ(ds.FramesPerBlock(), c.frames) << c.rate;
+        EXPECT_EQ(ds.BlockBytes(), c.blockBytes);
+        EXPECT_EQ(ds.FramesPerBlock(), c.blockBytes / 4);
         EXPECT_EQ(ds.BlockCount(), 200);
-        EXPECT_EQ(ds.TotalBytes(), 200 * c.blockBytes) << c.rate;
+        EXPECT_EQ(ds.TotalBytes(), 200 * c.blockBytes);
         int rate = 0, bits = 0;
         ds.GetFormat(rate, bits);
         EXPECT_EQ(rate, c.rate);
@@ -65,15 +56,15 @@ TEST_F(DirectSoundTest, BlockGeometryFollowsRateAndRoundsToWholeFrames)
     }
 }
 
-TEST_F(DirectSoundTest, ErrorsAreReportedWithCaptionAndLeaveNothingOpen)
-{
+TEST_F(DirectSoundTest, ErrorsAreReportedWithCaptionAndLeaveNothingOpen) {
     LogCapture log;
-    std::vector<Message> shown;
+    std::vector<std::string> shown;
+    std::vector<void*> owners;
     int window = 0;
-    auto handler = [&](void* owner, const std::string& caption, const std::string& text) {
-        shown.push_back(Message{owner, caption, text});
+    const auto handler = [&](void* owner, const std::string& caption, const std::string& text) {
+        shown.push_back(caption + ":" + text);
+        owners.push_back(owner);
     };
-
     {
         CDirectSound ds;
         ds.SetMessageHandler(handler);
@@ -83,7 +74,7 @@ TEST_F(DirectSoundTest, ErrorsAreReportedWithCaptionAndLeaveNothingOpen)
     {
         CDirectSound ds;
         ds.SetMessageHandler(handler);
-        DeviceGuid unknown = DeviceGuidFromName("no such device in this test");
+        const DeviceGuid unknown = DeviceGuidFromName("no such device in this test");
         EXPECT_FALSE(ds.Create(&window, &unknown));
         EXPECT_FALSE(ds.IsCreated());
     }
@@ -96,24 +87,20 @@ TEST_F(DirectSoundTest, ErrorsAreReportedWithCaptionAndLeaveNothingOpen)
         EXPECT_FALSE(ds.HasBuffer());
         ds.SetFormat(44100, 12);
         EXPECT_FALSE(ds.CreateBuffer());
-        // The device stays usable with a sane format.
-        ds.SetFormat(44100, 16);
+        ds.SetFormat(44100, 16);  // the device stays usable with a sane format
         EXPECT_TRUE(ds.CreateBuffer());
     }
-    ASSERT_EQ(shown.size(), 4u);
-    EXPECT_EQ(shown[0].text, "CDirectSound:DirectSound object uninitialized.");
-    EXPECT_EQ(shown[1].text, "CDirectSound:DirectSoundCreate failed.");
-    EXPECT_EQ(shown[1].owner, &window);
-    EXPECT_EQ(shown[2].text, "CDirectSound:SetFormat failed.");
-    EXPECT_EQ(shown[3].text, "CDirectSound:SetFormat failed.");
-    for (const auto& m : shown)
-        EXPECT_EQ(m.caption, "ERROR");
+    EXPECT_EQ(shown, (std::vector<std::string>{"ERROR:CDirectSound:DirectSound object uninitialized.",
+                                               "ERROR:CDirectSound:DirectSoundCreate failed.",
+                                               "ERROR:CDirectSound:SetFormat failed.",
+                                               "ERROR:CDirectSound:SetFormat failed."}));
+    ASSERT_EQ(owners.size(), 4u);
+    EXPECT_EQ(owners[1], &window);
     EXPECT_TRUE(log.Contains("CDirectSound:DirectSoundCreate failed.\n"));
     EXPECT_TRUE(log.Contains("DeviceNum:"));
 }
 
-TEST_F(DirectSoundTest, DeviceIdentityIsStableAndZeroMeansDefault)
-{
+TEST_F(DirectSoundTest, DeviceIdentityIsStableAndZeroMeansDefault) {
     CDirectSound ds;
     const auto& devices = ds.GetDevices();
     ASSERT_FALSE(devices.empty());
@@ -127,47 +114,40 @@ TEST_F(DirectSoundTest, DeviceIdentityIsStableAndZeroMeansDefault)
     const DeviceGuid golden = {0x13, 0xe9, 0x82, 0xb9, 0x1f, 0xb3, 0x4d, 0x75,
                                0xa6, 0xa1, 0x55, 0xe7, 0xed, 0x5b, 0xc6, 0x12};
     EXPECT_EQ(DeviceGuidFromName("Built-in Audio Analog Stereo"), golden);
-    SettingsGuid stored = ToSettingsGuid(golden);
+    const SettingsGuid stored = ToSettingsGuid(golden);
     EXPECT_EQ(stored.Data1, 0xb982e913u);
     EXPECT_EQ(stored.Data3, 0x754du);
     EXPECT_EQ(ToDeviceGuid(stored), golden);
 }
 
-TEST_F(DirectSoundTest, PlayCursorAdvancesAtTheDeviceRate)
-{
+TEST_F(DirectSoundTest, PlayCursorAdvancesAtTheDeviceRate) {
     for (int rate : {44100, 192000}) {
+        SCOPED_TRACE(rate);
         CDirectSound ds;
         Open(ds, rate);
         ds.Play();
-        auto t0 = std::chrono::steady_clock::now();
-        uint64_t b0 = ds.GetPlayedBytes();
+        const auto t0 = std::chrono::steady_clock::now();
+        const uint64_t b0 = ds.GetPlayedBytes();
         std::this_thread::sleep_for(600ms);
-        uint64_t b1 = ds.GetPlayedBytes();
-        double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        double bytesPerSecond = static_cast<double>(b1 - b0) / seconds;
-        double expected = rate * 4.0;
-        // Loose bounds: the dummy driver paces itself with sleeps (it runs
-        // a little fast at 44100 Hz) and a loaded machine only slows it.
-        // A cursor counting frames as bytes, or bytes twice, falls outside.
-        EXPECT_GT(bytesPerSecond, expected * 0.3) << rate;
-        EXPECT_LT(bytesPerSecond, expected * 1.35) << rate;
-        uint32_t play = 0, write = 0;
-        ASSERT_TRUE(ds.GetPosition(play, write));
-        EXPECT_LT(play, static_cast<uint32_t>(ds.TotalBytes()));
+        const double bytes = static_cast<double>(ds.GetPlayedBytes() - b0);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        // Loose bounds: the dummy driver paces itself with sleeps and a
+        // loaded machine only slows it; a cursor counting frames as bytes,
+        // or bytes twice, falls outside.
+        EXPECT_GT(bytes / seconds, rate * 4.0 * 0.3);
+        EXPECT_LT(bytes / seconds, rate * 4.0 * 1.35);
+        EXPECT_LT(Cursor(ds), static_cast<uint32_t>(ds.TotalBytes()));
     }
 }
 
-TEST_F(DirectSoundTest, StopPauseAndResumeOnlyActWhereTheyApply)
-{
+TEST_F(DirectSoundTest, StopPauseAndResumeOnlyActWhereTheyApply) {
     CDirectSound ds;
     uint32_t play = 0, write = 0;
     EXPECT_FALSE(ds.GetPosition(play, write));  // no buffer yet
     ds.Play();
     EXPECT_FALSE(ds.IsPlaying());
     Open(ds, 44100);
-
-    ds.Stop();  // not playing: nothing happens
+    ds.Stop();  // none of these apply before Play
     ds.Resume();
     ds.Pause();
     EXPECT_FALSE(ds.IsPlaying());
@@ -177,19 +157,15 @@ TEST_F(DirectSoundTest, StopPauseAndResumeOnlyActWhereTheyApply)
     EXPECT_TRUE(ds.IsPlaying());
     ds.Resume();  // not paused: nothing happens
     EXPECT_FALSE(ds.IsPaused());
-    play = WaitForCursorChange(ds, 0);
-    ASSERT_NE(play, 0u);
+    ASSERT_NE(WaitForCursorChange(ds, 0), 0u);
 
     ds.Pause();
+    ds.Pause();  // twice is the same as once
     EXPECT_TRUE(ds.IsPlaying());  // a paused device is still in its playing state
     EXPECT_TRUE(ds.IsPaused());
-    ds.Pause();  // already paused
-    EXPECT_TRUE(ds.IsPaused());
-    ASSERT_TRUE(ds.GetPosition(play, write));
+    play = Cursor(ds);
     std::this_thread::sleep_for(60ms);
-    uint32_t later = 0;
-    ASSERT_TRUE(ds.GetPosition(later, write));
-    EXPECT_EQ(later, play);  // the cursor stands still while paused
+    EXPECT_EQ(Cursor(ds), play);  // the cursor stands still while paused
 
     ds.Resume();
     EXPECT_FALSE(ds.IsPaused());
@@ -198,11 +174,9 @@ TEST_F(DirectSoundTest, StopPauseAndResumeOnlyActWhereTheyApply)
     ds.Stop();
     EXPECT_FALSE(ds.IsPlaying());
     EXPECT_FALSE(ds.IsPaused());
-    ASSERT_TRUE(ds.GetPosition(play, write));
-    EXPECT_EQ(play, 0u);
+    EXPECT_EQ(Cursor(ds), 0u);
     std::this_thread::sleep_for(30ms);
-    ASSERT_TRUE(ds.GetPosition(play, write));
-    EXPECT_EQ(play, 0u);
+    EXPECT_EQ(Cursor(ds), 0u);
 
     ds.Release();
     EXPECT_FALSE(ds.HasBuffer());
@@ -210,30 +184,27 @@ TEST_F(DirectSoundTest, StopPauseAndResumeOnlyActWhereTheyApply)
     EXPECT_FALSE(ds.IsPlaying());
 }
 
-TEST_F(DirectSoundTest, LockSplitsWrappingRangesAndRejectsBadOnes)
-{
+TEST_F(DirectSoundTest, LockSplitsWrappingRangesAndRejectsBadOnes) {
     CDirectSound ds;
     Open(ds, 44100);
     const uint32_t total = ds.TotalBytes();
-    void *p1, *p2, *base, *unused;
-    uint32_t l1, l2, lb, lu;
-    ASSERT_TRUE(ds.Lock(0, total, base, lb, unused, lu));
-    EXPECT_EQ(unused, nullptr);
-    EXPECT_EQ(lu, 0u);
-    ASSERT_TRUE(ds.Unlock(base, lb, unused, lu));
-
-    ASSERT_TRUE(ds.Lock(total - 100, 880, p1, l1, p2, l2));
-    EXPECT_EQ(p1, static_cast<uint8_t*>(base) + total - 100);
-    EXPECT_EQ(l1, 100u);
-    EXPECT_EQ(p2, base);
-    EXPECT_EQ(l2, 780u);
-    EXPECT_TRUE(ds.Unlock(p1, l1, p2, l2));
-
-    ASSERT_TRUE(ds.Lock(880 * 3, 880, p1, l1, p2, l2));
-    EXPECT_EQ(p1, static_cast<uint8_t*>(base) + 880 * 3);
-    EXPECT_EQ(l1, 880u);
+    void *p1, *p2, *base;
+    uint32_t l1, l2, lb;
+    ASSERT_TRUE(ds.Lock(0, total, base, lb, p2, l2));
     EXPECT_EQ(p2, nullptr);
+    EXPECT_EQ(l2, 0u);
+    ASSERT_TRUE(ds.Unlock(base, lb, p2, l2));
 
+    struct Case { uint32_t offset, bytes, first; void* second; uint32_t secondBytes; };
+    for (Case c : {Case{total - 100, 880, 100, base, 780}, Case{880 * 3, 880, 880, nullptr, 0}}) {
+        SCOPED_TRACE(c.offset);
+        ASSERT_TRUE(ds.Lock(c.offset, c.bytes, p1, l1, p2, l2));
+        EXPECT_EQ(p1, static_cast<uint8_t*>(base) + c.offset);
+        EXPECT_EQ(l1, c.first);
+        EXPECT_EQ(p2, c.second);
+        EXPECT_EQ(l2, c.secondBytes);
+        EXPECT_TRUE(ds.Unlock(p1, l1, p2, l2));
+    }
     EXPECT_FALSE(ds.Lock(total, 4, p1, l1, p2, l2));
     EXPECT_FALSE(ds.Lock(0, total + 1, p1, l1, p2, l2));
     EXPECT_FALSE(ds.Lock(0, 0, p1, l1, p2, l2));
@@ -242,22 +213,18 @@ TEST_F(DirectSoundTest, LockSplitsWrappingRangesAndRejectsBadOnes)
     EXPECT_FALSE(ds.Unlock(base, total + 1, nullptr, 0));
 }
 
-TEST_F(DirectSoundTest, CountsBlocksPlayedAgainWithoutBeingRewritten)
-{
+TEST_F(DirectSoundTest, CountsBlocksPlayedAgainWithoutBeingRewritten) {
     CDirectSound ds;
-    Open(ds, 192000);  // the quickest lap keeps this test short
+    Open(ds, 192000);  // the quickest lap (1 s) keeps this test short
     void *p1, *p2;
     uint32_t l1, l2;
     ASSERT_TRUE(ds.Lock(0, ds.TotalBytes(), p1, l1, p2, l2));
     ASSERT_TRUE(ds.Unlock(p1, l1, p2, l2));
     ds.Play();
-    // Well inside the first lap (1 s) every block is fresh.
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(ds.GetUnderrunCount(), 0u);
-    // Nothing is rewritten: the second lap replays stale blocks.
-    for (int i = 0; i < 800 && ds.GetUnderrunCount() == 0; ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_GT(ds.GetUnderrunCount(), 0u);
+    EXPECT_EQ(ds.GetUnderrunCount(), 0u);  // first lap: every block fresh
+    for (int i = 0; i < 800 && ds.GetUnderrunCount() == 0; ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_GT(ds.GetUnderrunCount(), 0u);  // second lap replays stale blocks
 }
 
 }  // namespace

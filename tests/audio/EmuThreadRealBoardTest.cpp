@@ -7,11 +7,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
+#include "AudioTestFiles.h"
 #include "EmuThreadTestRom.h"
 #include "audio/EmuThread.h"
 #include "audio/RenderBlock.h"
@@ -20,60 +18,43 @@
 namespace {
 
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-
-std::vector<uint8_t> ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+using namespace audiotest;
 
 class EmuThreadRealBoardTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
-
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() /
-                ("kelvara-realboard-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+    void SetUp() override {
         m_device.SetFormat(44100, 16);
         ASSERT_TRUE(m_device.Create(nullptr, nullptr));
         ASSERT_TRUE(m_device.CreateBuffer());
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
+    ScratchDir m_tmp;
     CDirectSound m_device;
-    fs::path m_dir;
 };
 
-TEST_F(EmuThreadRealBoardTest, RecordingEqualsTheOfflineRender)
-{
+TEST_F(EmuThreadRealBoardTest, RecordingEqualsTheOfflineRender) {
     const uint32_t type = emutest::PickPlainType(ChipYM2413);
     ASSERT_NE(type, 0u);
-    const std::string rom = (m_dir / "tone.bin").string();
+    const std::string rom = m_tmp / "tone.bin";
     ASSERT_TRUE(WriteImageFile(rom, emutest::BuildToneRom(*FindMachineDef(type))));
     const uint8_t code = 77;
     const size_t blocks = 300;  // 200 from the prefill, 100 from the pump
 
     CEmuThread thread(m_device);
-    thread.SetWaveFolder(m_dir.string(), "/");
+    thread.SetWaveFolder(m_tmp.dir.string(), "/");
     ASSERT_TRUE(thread.Start(rom));
-    for (auto [command, argument] : {std::pair{CEmuThread::CmdRecord, 1},
-                                     std::pair{CEmuThread::CmdPlay, int{code}}}) {
+    for (auto [command, argument] : {std::pair{CEmuThread::CmdRecord, 1}, std::pair{CEmuThread::CmdPlay, int{code}}}) {
         ASSERT_TRUE(thread.PostCommand(command, argument));
         thread.WaitCommand();
     }
-    uint64_t played = m_device.GetPlayedBytes();
+    const uint64_t played = m_device.GetPlayedBytes();
     for (int i = 0; i < 2000 && m_device.GetPlayedBytes() < played + (blocks - 190) * 880; ++i)
         std::this_thread::sleep_for(5ms);
     int32_t left = 0, right = 0;
     thread.GetLevels(left, right);
     EXPECT_GT(left, 100);  // a tone is playing
     thread.Stop();         // ends the thread, which closes the file
-    std::vector<uint8_t> recorded = ReadFile(m_dir / "tone.wav");
+    const std::vector<uint8_t> recorded = ReadBytes(m_tmp.dir / "tone.wav");
     ASSERT_GE(recorded.size(), 44 + blocks * 880);
 
     // The offline path: one silent block, then consecutive blocks.
@@ -85,33 +66,30 @@ TEST_F(EmuThreadRealBoardTest, RecordingEqualsTheOfflineRender)
     board->Reset();
     board->SendCommand(code);
     std::vector<int16_t> offline(blocks * 440, 0);
-    for (size_t b = 1; b < blocks; ++b)
-        RenderBlock(*board, chain, offline.data() + b * 440, 220);
+    for (size_t b = 1; b < blocks; ++b) RenderBlock(*board, chain, offline.data() + b * 440, 220);
     EXPECT_EQ(std::memcmp(recorded.data() + 44, offline.data(), blocks * 880), 0);
 
 #ifdef KELVARA_RENDER_PATH
     // And kelvara-render's file for the same code starts with the same bytes.
-    const fs::path toolFile = m_dir / "offline.wav";
-    std::string command = std::string("\"") + KELVARA_RENDER_PATH + "\" --seconds 1.6 -o \"" +
-                          toolFile.string() + "\" \"" + rom + "\" 77 2>/dev/null";
+    const std::string toolFile = m_tmp / "offline.wav";
+    const std::string command = std::string("\"") + KELVARA_RENDER_PATH + "\" --seconds 1.6 -o \"" + toolFile +
+                                "\" \"" + rom + "\" 77 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::vector<uint8_t> tool = ReadFile(toolFile);
+    const std::vector<uint8_t> tool = ReadBytes(toolFile);
     ASSERT_GE(tool.size(), 44 + blocks * 880);
     EXPECT_EQ(std::memcmp(recorded.data() + 8, tool.data() + 8, 32), 0);  // format fields
     EXPECT_EQ(std::memcmp(recorded.data() + 44, tool.data() + 44, blocks * 880), 0);
 #endif
 }
 
-TEST_F(EmuThreadRealBoardTest, LoadFailuresShowTheBoardMessage)
-{
+TEST_F(EmuThreadRealBoardTest, LoadFailuresShowTheBoardMessage) {
     std::vector<std::string> shown;
     CEmuThread thread(m_device);
-    thread.SetMessageHandler([&](void*, const std::string& caption, const std::string& text) {
-        shown.push_back(caption + ":" + text);
-    });
-    EXPECT_FALSE(thread.Start((m_dir / "absent.bin").string()));
-    ASSERT_TRUE(WriteImageFile((m_dir / "unknown.bin").string(), std::vector<uint8_t>(8192, 0x5A)));
-    EXPECT_FALSE(thread.Start((m_dir / "unknown.bin").string()));
+    thread.SetMessageHandler(
+        [&](void*, const std::string& caption, const std::string& text) { shown.push_back(caption + ":" + text); });
+    EXPECT_FALSE(thread.Start(m_tmp / "absent.bin"));
+    ASSERT_TRUE(WriteImageFile(m_tmp / "unknown.bin", std::vector<uint8_t>(8192, 0x5A)));
+    EXPECT_FALSE(thread.Start(m_tmp / "unknown.bin"));
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_EQ(shown, (std::vector<std::string>{"Error:File not found.", "Error:Unknown ROM image.\n"}));
 }

@@ -5,149 +5,112 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
+#include "AudioTestFiles.h"
 #include "support/LogCapture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
+using namespace audiotest;
 
-// What the scripted boards saw, shared with the test. While the gate is
-// closed, Reset waits: the render thread is then busy handling a command
-// and the test can post behind its back.
+// What the scripted boards saw. While the gate is closed, Reset waits: the
+// render thread is then busy with a command and the test can post behind
+// its back.
 struct BoardJournal {
     std::mutex lock;
-    std::vector<int> sent;  // codes, in order
+    std::vector<int> sent;
     std::vector<uint32_t> rates;
     int resets = 0;
-    std::atomic<int> live{0};  // boards alive
-    std::atomic<bool> gateOpen{true};
-    std::atomic<bool> atGate{false};
-
-    std::vector<int> Sent()
-    {
-        std::lock_guard<std::mutex> g(lock);
-        return sent;
-    }
+    std::atomic<int> live{0};
+    std::atomic<bool> gateOpen{true}, atGate{false};
+    std::vector<int> Sent() { std::lock_guard<std::mutex> g(lock); return sent; }
 };
 
-// A square wave of 100-sample period whose amplitude is 200 x the code;
-// the right channel carries half of it.
+// A square wave of 100-sample period and amplitude 200 x code; the right
+// channel carries half of it.
 class ScriptedBoard : public IRenderBoard {
 public:
-    explicit ScriptedBoard(BoardJournal& journal) : m_journal(journal) { ++m_journal.live; }
-    ~ScriptedBoard() override { --m_journal.live; }
-    void SetSampleRate(uint32_t rate) override
-    {
-        std::lock_guard<std::mutex> g(m_journal.lock);
-        m_journal.rates.push_back(rate);
+    explicit ScriptedBoard(BoardJournal& j) : m_j(j) { ++m_j.live; }
+    ~ScriptedBoard() override { --m_j.live; }
+    void SetSampleRate(uint32_t rate) override { std::lock_guard<std::mutex> g(m_j.lock); m_j.rates.push_back(rate); }
+    void Reset() override {
+        while (!m_j.gateOpen) m_j.atGate = true, std::this_thread::sleep_for(1ms);
+        m_j.atGate = false;
+        std::lock_guard<std::mutex> g(m_j.lock);
+        ++m_j.resets;
+        m_code = 0, m_phase = 0;
     }
-    void Reset() override
-    {
-        while (!m_journal.gateOpen) {
-            m_journal.atGate = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        m_journal.atGate = false;
-        std::lock_guard<std::mutex> g(m_journal.lock);
-        ++m_journal.resets;
-        m_code = 0;
-        m_phase = 0;
-    }
-    void SendCommand(uint8_t code) override
-    {
-        std::lock_guard<std::mutex> g(m_journal.lock);
-        m_journal.sent.push_back(code);
-        m_code = code;
-    }
-    void RenderSample(int32_t& left, int32_t& right) override
-    {
+    void SendCommand(uint8_t code) override { std::lock_guard<std::mutex> g(m_j.lock); m_j.sent.push_back(code); m_code = code; }
+    void RenderSample(int32_t& left, int32_t& right) override {
         left = ((m_phase++ / 50) & 1 ? 200 : -200) * m_code;
         right = left / 2;
     }
 
 private:
-    BoardJournal& m_journal;
+    BoardJournal& m_j;
     int m_code = 0;
     uint32_t m_phase = 0;
 };
 
 template <class Pred>
-bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 3000ms)
-{
-    auto end = std::chrono::steady_clock::now() + limit;
+bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 3000ms) {
+    const auto end = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
+        if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(2ms);
     }
     return true;
 }
 
-std::vector<uint8_t> ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
 class EmuThreadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
-
-    void SetUp() override
-    {
+    void SetUp() override {
         m_device.SetFormat(44100, 16);
         ASSERT_TRUE(m_device.Create(nullptr, nullptr));
         ASSERT_TRUE(m_device.CreateBuffer());
-        m_dir = fs::temp_directory_path() /
-                ("kelvara-emuthread-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_thread.SetWaveFolder(m_dir.string() + "/", "/");
+        m_thread.SetWaveFolder(m_tmp.dir.string() + "/", "/");
     }
-    void TearDown() override
-    {
-        m_thread.Stop();
-        fs::remove_all(m_dir);
-    }
+    void TearDown() override { m_thread.Stop(); }
 
+    void Start(const char* rom = "demo.bin") {
+        ASSERT_TRUE(m_thread.Start(rom));
+        m_thread.WaitCommand();  // the init must be taken before the next post
+    }
     // Posts a command and waits until it has been handled.
-    void Send(int32_t command, int32_t argument = 0)
-    {
+    void Send(int32_t command, int32_t argument = 0) {
         ASSERT_TRUE(m_thread.PostCommand(command, argument));
         m_thread.WaitCommand();
         ASSERT_TRUE(m_thread.IsIdle());
     }
-
-    BoardFactory Factory()
-    {
-        return [this](const std::string&, std::string&) {
-            return std::unique_ptr<IRenderBoard>(new ScriptedBoard(m_journal));
-        };
+    int32_t WaitForLeftLevel() {
+        int32_t left = 0, right = 0;
+        EXPECT_TRUE(WaitUntil([&] { m_thread.GetLevels(left, right); return left > 0; }));
+        m_right = right;
+        return left;
+    }
+    void ExpectZeroLevels(CEmuThread& t) {
+        int32_t l = -1, r = -1;
+        t.GetLevels(l, r);
+        EXPECT_EQ(l, 0);
+        EXPECT_EQ(r, 0);
     }
 
+    ScratchDir m_tmp;
     BoardJournal m_journal;
     CDirectSound m_device;
-    CEmuThread m_thread{m_device, Factory()};
-    fs::path m_dir;
+    CEmuThread m_thread{m_device, [this](const std::string&, std::string&) {
+                            return std::unique_ptr<IRenderBoard>(new ScriptedBoard(m_journal));
+                        }};
+    int32_t m_right = 0;
 };
 
-TEST_F(EmuThreadTest, FailedStartShowsTheBoardMessageAndStartsNothing)
-{
+TEST_F(EmuThreadTest, FailedStartShowsTheBoardMessageAndStartsNothing) {
     std::string next = "Unknown ROM image.\n";
     CEmuThread thread(m_device, [&](const std::string&, std::string& message) {
         message = next;
@@ -161,25 +124,18 @@ TEST_F(EmuThreadTest, FailedStartShowsTheBoardMessageAndStartsNothing)
     EXPECT_FALSE(thread.Start("missing.bin"));
     next = "";
     EXPECT_FALSE(thread.Start("missing.bin"));
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0], "Error:Unknown ROM image.\n");
-    EXPECT_EQ(shown[1], "Error:Unknown error.");
+    EXPECT_EQ(shown, (std::vector<std::string>{"Error:Unknown ROM image.\n", "Error:Unknown error."}));
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_FALSE(thread.IsIdle());
     EXPECT_FALSE(thread.PostCommand(CEmuThread::CmdPlay, 1));
-    int32_t l = -1, r = -1;
-    thread.GetLevels(l, r);
-    EXPECT_EQ(l, 0);
-    EXPECT_EQ(r, 0);
+    ExpectZeroLevels(thread);
     thread.WaitCommand();  // returns at once when nothing runs
 }
 
-TEST_F(EmuThreadTest, StartLogsItsStepsAndInitSilencesTheBoard)
-{
+TEST_F(EmuThreadTest, StartLogsItsStepsAndInitSilencesTheBoard) {
     LogCapture log;
-    ASSERT_TRUE(m_thread.Start("/roms/demo.bin"));
-    m_thread.WaitCommand();  // the init must be taken before the next post
-    Send(99, 5);             // unknown: taken and ignored
+    Start("/roms/demo.bin");
+    Send(99, 5);  // unknown: taken and ignored
     EXPECT_TRUE(log.Contains("Allocating CWaveRec...\nOk.\nAllocation Buffer...(176000)\nOk.\n"));
     EXPECT_EQ(m_journal.Sent(), std::vector<int>{0});
     EXPECT_EQ(m_journal.rates.back(), 44100u);
@@ -187,40 +143,31 @@ TEST_F(EmuThreadTest, StartLogsItsStepsAndInitSilencesTheBoard)
     EXPECT_EQ(m_thread.GetPlayTime(), 0u);
 }
 
-TEST_F(EmuThreadTest, PlayTwiceWithoutWaitingPlaysOnlyTheSecond)
-{
-    // Keep the thread busy in its first command (CmdInit's board reset)
-    // while two plays are posted: the second replaces the first.
+TEST_F(EmuThreadTest, PlayTwiceWithoutWaitingPlaysOnlyTheSecond) {
+    // Hold the thread in the init's board reset while two plays are posted.
     m_journal.gateOpen = false;
     ASSERT_TRUE(m_thread.Start("demo.bin"));
     ASSERT_TRUE(WaitUntil([&] { return m_journal.atGate.load(); }));
     ASSERT_TRUE(m_thread.PostCommand(CEmuThread::CmdPlay, 3));
     ASSERT_TRUE(m_thread.PostCommand(CEmuThread::CmdPlay, 7));
     std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(m_thread.IsIdle());  // the init is still being handled
+    EXPECT_FALSE(m_thread.IsIdle());
     m_journal.gateOpen = true;
     m_thread.WaitCommand();
     ASSERT_TRUE(WaitUntil([&] { return m_thread.IsIdle(); }));
-    // The init's code 0, then the second play; the first never reached the board.
     EXPECT_EQ(m_journal.Sent(), (std::vector<int>{0, 7}));
     EXPECT_TRUE(m_device.IsPlaying());
 
-    // Once the cursor has left a block, its level is that of code 7:
-    // 1400 peak left, 700 right, halved by the equalizer.
-    int32_t left = 0, right = 0;
-    ASSERT_TRUE(WaitUntil([&] {
-        m_thread.GetLevels(left, right);
-        return left > 0;
-    }));
+    // The level is that of code 7: peak 1400 left, 700 right, halved by the
+    // equalizer; the mean of the square wave is close to its peak.
+    const int32_t left = WaitForLeftLevel();
     EXPECT_GT(left, 7 * 200 / 2 * 6 / 10);
     EXPECT_LE(left, 7 * 200 / 2);
-    EXPECT_NEAR(right * 2, left, left / 20);
+    EXPECT_NEAR(m_right * 2, left, left / 20);
 }
 
-TEST_F(EmuThreadTest, PauseFreezesPlayTimeAndResumeContinuesIt)
-{
-    ASSERT_TRUE(m_thread.Start("demo.bin"));
-    m_thread.WaitCommand();
+TEST_F(EmuThreadTest, PauseFreezesPlayTimeAndResumeContinuesIt) {
+    Start();
     Send(CEmuThread::CmdPause);  // idle: nothing to pause
     EXPECT_FALSE(m_device.IsPaused());
     EXPECT_EQ(m_thread.GetPlayTime(), 0u);
@@ -229,41 +176,33 @@ TEST_F(EmuThreadTest, PauseFreezesPlayTimeAndResumeContinuesIt)
     ASSERT_TRUE(WaitUntil([&] { return m_thread.GetPlayTime() >= 30; }));
     Send(CEmuThread::CmdPause);
     EXPECT_TRUE(m_device.IsPaused());
-    uint32_t frozen = m_thread.GetPlayTime();
-    uint32_t cursor = 0, write = 0;
+    const uint32_t frozen = m_thread.GetPlayTime();
+    uint32_t cursor = 0, later = 0, write = 0;
     ASSERT_TRUE(m_device.GetPosition(cursor, write));
     std::this_thread::sleep_for(150ms);
     EXPECT_EQ(m_thread.GetPlayTime(), frozen);
-    uint32_t cursorLater = 0;
-    ASSERT_TRUE(m_device.GetPosition(cursorLater, write));
-    EXPECT_EQ(cursorLater, cursor);
+    ASSERT_TRUE(m_device.GetPosition(later, write));
+    EXPECT_EQ(later, cursor);
 
-    auto resumed = std::chrono::steady_clock::now();
+    const auto resumed = std::chrono::steady_clock::now();
     Send(CEmuThread::CmdPause);
     EXPECT_FALSE(m_device.IsPaused());
     ASSERT_TRUE(WaitUntil([&] { return m_thread.GetPlayTime() > frozen + 20; }));
-    uint32_t now = m_thread.GetPlayTime();
-    auto sinceResume = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now() - resumed)
-                           .count();
-    // Continued from the frozen value: the paused stretch is not counted.
-    EXPECT_LE(now - frozen, static_cast<uint32_t>(sinceResume) + 2);
+    const uint32_t now = m_thread.GetPlayTime();
+    const auto sinceResume =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - resumed).count();
+    EXPECT_LE(now - frozen, static_cast<uint32_t>(sinceResume) + 2);  // the pause is not counted
 
     Send(CEmuThread::CmdStop);
     EXPECT_FALSE(m_device.IsPlaying());
     EXPECT_EQ(m_thread.GetPlayTime(), 0u);
-    int32_t l = -1, r = -1;
-    m_thread.GetLevels(l, r);
-    EXPECT_EQ(l, 0);
-    EXPECT_EQ(r, 0);
+    ExpectZeroLevels(m_thread);
 }
 
-TEST_F(EmuThreadTest, RecordingWhileIdleWaitsForPlayWhichStartsWithSilence)
-{
+TEST_F(EmuThreadTest, RecordingWhileIdleWaitsForPlayWhichStartsWithSilence) {
     LogCapture log;
-    ASSERT_TRUE(m_thread.Start("/roms/demo.bin"));
-    m_thread.WaitCommand();
-    const fs::path wav = m_dir / "demo.wav";
+    Start("/roms/demo.bin");
+    const fs::path wav = m_tmp.dir / "demo.wav";
 
     Send(CEmuThread::CmdRecord, 1);
     EXPECT_TRUE(log.Contains("WAVE FILE:" + wav.string() + "\n"));
@@ -274,60 +213,42 @@ TEST_F(EmuThreadTest, RecordingWhileIdleWaitsForPlayWhichStartsWithSilence)
     Send(CEmuThread::CmdRecord, 1);
     Send(CEmuThread::CmdRecord, 1);  // already recording: nothing changes
     Send(CEmuThread::CmdPlay, 4);
-    // Let the cursor move on so that blocks after the prefill are written.
-    uint64_t played = m_device.GetPlayedBytes();
+    const uint64_t played = m_device.GetPlayedBytes();
     ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > played + 20 * 880; }));
     Send(CEmuThread::CmdRecord, 0);
     Send(CEmuThread::CmdRecord, 0);  // not recording: nothing happens
 
-    std::vector<uint8_t> file = ReadFile(wav);
+    const std::vector<uint8_t> file = ReadBytes(wav);
     ASSERT_GE(file.size(), 44u + 200 * 880);
-    EXPECT_EQ(Le32(file, 24), 44100u);      // rate
+    EXPECT_EQ(Le32(file, 24), 44100u);
     EXPECT_EQ(Le32(file, 40), file.size() - 44);
     EXPECT_EQ((file.size() - 44) % 880, 0u);  // whole blocks only
-    for (size_t i = 44; i < 44 + 880; ++i)
-        ASSERT_EQ(file[i], 0) << "byte " << i;
-    bool sound = false;
-    for (size_t i = 44 + 880; i < 44 + 2 * 880 && !sound; ++i)
-        sound = file[i] != 0;
-    EXPECT_TRUE(sound);
+    for (size_t i = 44; i < 44 + 880; ++i) ASSERT_EQ(file[i], 0) << "byte " << i;
+    EXPECT_TRUE(std::any_of(file.begin() + 44 + 880, file.begin() + 44 + 2 * 880, [](uint8_t b) { return b != 0; }));
 }
 
-TEST_F(EmuThreadTest, GainStopAndSilenceFollowTheCommands)
-{
-    ASSERT_TRUE(m_thread.Start("demo.bin"));
-    m_thread.WaitCommand();
+TEST_F(EmuThreadTest, GainStopAndSilenceFollowTheCommands) {
+    Start();
     Send(CEmuThread::CmdPlay, 5);
-    int32_t left = 0, right = 0;
-    ASSERT_TRUE(WaitUntil([&] {
-        m_thread.GetLevels(left, right);
-        return left > 0;
-    }));
+    WaitForLeftLevel();
     EXPECT_EQ(m_thread.GetSilentBlocks(), 0);
-
-    // Gain 0 silences every block rendered from now on.
-    Send(CEmuThread::CmdSetGain, 0);
+    Send(CEmuThread::CmdSetGain, 0);  // silences every block rendered from now on
     ASSERT_TRUE(WaitUntil([&] { return m_thread.GetSilentBlocks() >= 20; }));
 
-    // Stop resets the board; the next play starts from the same state.
     Send(CEmuThread::CmdStop);
     EXPECT_FALSE(m_device.IsPlaying());
     EXPECT_EQ(m_thread.GetSilentBlocks(), 0);
-    int resets = 0;
     {
         std::lock_guard<std::mutex> g(m_journal.lock);
-        resets = m_journal.resets;
+        EXPECT_EQ(m_journal.resets, 3);  // init, play, stop
     }
-    EXPECT_EQ(resets, 3);  // init, play, stop
     Send(CEmuThread::CmdPlayCode, 6);
     EXPECT_TRUE(m_device.IsPlaying());
     EXPECT_EQ(m_journal.Sent(), (std::vector<int>{0, 5, 6}));
 }
 
-TEST_F(EmuThreadTest, DeviceResetTakesTheNewRateAndGeometry)
-{
-    ASSERT_TRUE(m_thread.Start("demo.bin"));
-    m_thread.WaitCommand();
+TEST_F(EmuThreadTest, DeviceResetTakesTheNewRateAndGeometry) {
+    Start();
     Send(CEmuThread::CmdPlay, 1);
     Send(CEmuThread::CmdStop);
 
@@ -341,21 +262,15 @@ TEST_F(EmuThreadTest, DeviceResetTakesTheNewRateAndGeometry)
     EXPECT_EQ(m_journal.rates.back(), 48000u);
 
     Send(CEmuThread::CmdPlay, 2);
-    uint64_t played = m_device.GetPlayedBytes();
+    const uint64_t played = m_device.GetPlayedBytes();
     ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > played + 10 * 960; }));
-    int32_t left = 0, right = 0;
-    ASSERT_TRUE(WaitUntil([&] {
-        m_thread.GetLevels(left, right);
-        return left > 0;
-    }));
+    WaitForLeftLevel();
     EXPECT_EQ(m_device.GetUnderrunCount(), 0u);
 }
 
-TEST_F(EmuThreadTest, StopAndStartAnotherRomFreesEveryBoard)
-{
+TEST_F(EmuThreadTest, StopAndStartAnotherRomFreesEveryBoard) {
     for (const char* rom : {"first.bin", "second.bin", "third.bin"}) {
-        ASSERT_TRUE(m_thread.Start(rom));
-        m_thread.WaitCommand();
+        Start(rom);
         Send(CEmuThread::CmdRecord, 1);
         Send(CEmuThread::CmdPlay, 3);
         EXPECT_EQ(m_journal.live.load(), 1);
@@ -366,7 +281,7 @@ TEST_F(EmuThreadTest, StopAndStartAnotherRomFreesEveryBoard)
     EXPECT_FALSE(m_device.IsPlaying());
     // Each recording was closed properly when its thread ended.
     for (const char* name : {"first.wav", "second.wav", "third.wav"}) {
-        std::vector<uint8_t> file = ReadFile(m_dir / name);
+        const std::vector<uint8_t> file = ReadBytes(m_tmp.dir / name);
         ASSERT_GE(file.size(), 44u + 200 * 880) << name;
         EXPECT_EQ(Le32(file, 40), file.size() - 44) << name;
     }

@@ -6,31 +6,33 @@
 #include <string>
 #include <vector>
 
+#include "AudioTestFiles.h"
 #include "audio/OfflineRender.h"
 #include "audio/VgmWriter.h"
 
 namespace {
 
+using audiotest::Le32;
+
 const std::string kRoms = std::string(KELVARA_SOURCE_DIR) + "/examples/roms/";
 const std::string kOpll = kRoms + "demo-opll-type40.bin";
 const std::string kPsg = kRoms + "demo-psg-type62.bin";
 constexpr uint32_t kRate = 44100;
+constexpr std::size_t kBlock = 220;  // frames per 5 ms block at 44100 Hz
 
 struct MemorySink final : IOfflineSink {
     std::vector<int16_t> samples;
     void WriteFrames(const int16_t* f, std::size_t n) override { samples.insert(samples.end(), f, f + 2 * n); }
 };
 
-MemorySink Render(const std::string& rom, int code, double seconds, bool atSilence,
-                  const OfflineRenderSettings& settings = {}, CVgmWriter* vgm = nullptr) {
+std::vector<int16_t> Render(const std::string& rom, int code, double seconds, bool atSilence,
+                            const OfflineRenderSettings& settings = {}, CVgmWriter* vgm = nullptr) {
     MemorySink sink;
-    OfflineStop stop;
-    stop.maxFrames = static_cast<uint64_t>(seconds * settings.rate);
-    stop.atSilence = atSilence;
+    const OfflineStop stop{static_cast<uint64_t>(seconds * settings.rate), atSilence};
     const OfflineResult r = RenderCodeOffline(rom, settings, code, stop, sink, vgm);
     EXPECT_EQ(r.error, "");
     EXPECT_EQ(r.frames * 2, sink.samples.size());
-    return sink;
+    return sink.samples;
 }
 
 double MeanAbs(const std::vector<int16_t>& s, std::size_t from, std::size_t to) {
@@ -41,54 +43,45 @@ double MeanAbs(const std::vector<int16_t>& s, std::size_t from, std::size_t to) 
 
 TEST(OfflineRender, DemoRomRendersBitIdenticallyRunToRun) {
     for (const std::string& rom : {kOpll, kPsg}) {
-        const MemorySink a = Render(rom, 1, 3.0, false);
-        const MemorySink b = Render(rom, 1, 3.0, false);
-        ASSERT_EQ(a.samples.size(), b.samples.size());
-        EXPECT_TRUE(a.samples == b.samples) << rom;
-        EXPECT_GT(MeanAbs(a.samples, 0, a.samples.size()), 100.0) << rom << " should be audible";
+        const std::vector<int16_t> a = Render(rom, 1, 3.0, false);
+        EXPECT_TRUE(a == Render(rom, 1, 3.0, false)) << rom;
+        EXPECT_GT(MeanAbs(a, 0, a.size()), 100.0) << rom << " should be audible";
     }
 }
 
 TEST(OfflineRender, StartsWithOneSilentBlockThenWholeBlocks) {
-    const int block = FramesPerBlock(kRate);
-    EXPECT_EQ(block, 220);
-    EXPECT_EQ(FramesPerBlock(48000), 240);
+    EXPECT_EQ(FramesPerBlock(kRate), static_cast<int>(kBlock));
     EXPECT_EQ(FramesPerBlock(22050), 110);
-    const MemorySink s = Render(kOpll, 1, 1.0, false);
-    const std::size_t frames = s.samples.size() / 2;
-    EXPECT_EQ(frames % block, 0u);
-    EXPECT_GE(frames, static_cast<std::size_t>(kRate));
-    EXPECT_LT(frames, static_cast<std::size_t>(kRate + block));
-    for (int i = 0; i < 2 * block; ++i) ASSERT_EQ(s.samples[i], 0) << i;
-    EXPECT_GT(MeanAbs(s.samples, 2 * block, s.samples.size()), 100.0);
+    const std::vector<int16_t> s = Render(kOpll, 1, 1.0, false);
+    const std::size_t frames = s.size() / 2;
+    EXPECT_EQ(frames % kBlock, 0u);
+    EXPECT_GE(frames, kRate);
+    EXPECT_LT(frames, kRate + kBlock);
+    for (std::size_t i = 0; i < 2 * kBlock; ++i) ASSERT_EQ(s[i], 0) << i;
+    EXPECT_GT(MeanAbs(s, 2 * kBlock, s.size()), 100.0);
 }
 
 TEST(OfflineRender, StopsAfterMoreThan300SilentBlocksCountedFromPlayback) {
-    const int block = FramesPerBlock(kRate);
     // Code 0 is silence: the prefill (200 blocks) does not count, then 301
     // silent blocks end the sound.
-    const MemorySink quiet = Render(kOpll, 0, 600.0, true);
-    EXPECT_EQ(quiet.samples.size() / 2, static_cast<std::size_t>((1 + 199 + 301) * block));
+    EXPECT_EQ(Render(kOpll, 0, 600.0, true).size() / 2, (1 + 199 + 301) * kBlock);
 
-    // A short sound effect ends the same way: at least 300 quiet blocks at
-    // the end, far less than the cap.
-    const MemorySink se = Render(kOpll, 3, 600.0, true);
-    const std::size_t frames = se.samples.size() / 2;
-    EXPECT_GE(frames, static_cast<std::size_t>(501 * block));
-    EXPECT_LT(frames, static_cast<std::size_t>(30 * kRate));
-    EXPECT_LT(MeanAbs(se.samples, se.samples.size() - 2 * 300 * block, se.samples.size()), 25.0);
+    // A short sound effect ends the same way, far before the cap.
+    const std::vector<int16_t> se = Render(kOpll, 3, 600.0, true);
+    EXPECT_GE(se.size() / 2, 501 * kBlock);
+    EXPECT_LT(se.size() / 2, 30 * kRate);
+    EXPECT_LT(MeanAbs(se, se.size() - 2 * 300 * kBlock, se.size()), 25.0);
 }
 
 TEST(OfflineRender, LevelControlsReachTheOutput) {
     OfflineRenderSettings mute;
     mute.titleGain = 0;
-    const MemorySink silent = Render(kOpll, 1, 1.0, false, mute);
-    for (int16_t s : silent.samples) ASSERT_EQ(s, 0);
+    for (int16_t s : Render(kOpll, 1, 1.0, false, mute)) ASSERT_EQ(s, 0);
 
     OfflineRenderSettings quieter;
-    quieter.masterVolume = 10;  // -20 dB
-    const double full = MeanAbs(Render(kOpll, 1, 1.0, false).samples, 0, 2 * kRate);
-    const double low = MeanAbs(Render(kOpll, 1, 1.0, false, quieter).samples, 0, 2 * kRate);
+    quieter.masterVolume = 10;  // multiplier 25 of 256
+    const double full = MeanAbs(Render(kOpll, 1, 1.0, false), 0, 2 * kRate);
+    const double low = MeanAbs(Render(kOpll, 1, 1.0, false, quieter), 0, 2 * kRate);
     EXPECT_NEAR(low / full, 25.0 / 256.0, 0.02);
 }
 
@@ -100,28 +93,23 @@ TEST(OfflineRender, MissingRomReportsTheBoardMessageAndWritesNothing) {
     EXPECT_EQ(r.frames, 0u);
 }
 
-uint32_t U32(const std::vector<uint8_t>& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
 TEST(OfflineRender, VgmLogOfARealBoardMatchesTheRender) {
     // YM2413 at 48000 Hz output: VGM waits are converted to 44100 Hz.
     OfflineRenderSettings settings;
     settings.rate = 48000;
     CVgmWriter vgm;
-    const MemorySink s = Render(kOpll, 1, 2.0, false, settings, &vgm);
+    const std::vector<int16_t> s = Render(kOpll, 1, 2.0, false, settings, &vgm);
     const std::vector<uint8_t> file = vgm.Finish("Demo", "001");
     ASSERT_GT(file.size(), 0x100u);
-    EXPECT_EQ(U32(file, 0x08), 0x171u);
-    EXPECT_GT(U32(file, 0x10), 3000000u);  // YM2413 clock
-    EXPECT_EQ(U32(file, 0x74), 0u);
+    EXPECT_EQ(Le32(file, 0x08), 0x171u);
+    EXPECT_GT(Le32(file, 0x10), 3000000u);  // YM2413 clock
+    EXPECT_EQ(Le32(file, 0x74), 0u);
     // Every rendered frame after the silent block is logged time.
-    const uint64_t rendered = s.samples.size() / 2 - FramesPerBlock(48000);
-    EXPECT_EQ(U32(file, 0x18), rendered * 44100 / 48000);
+    const uint64_t rendered = s.size() / 2 - FramesPerBlock(48000);
+    EXPECT_EQ(Le32(file, 0x18), rendered * 44100 / 48000);
     EXPECT_GT(vgm.WriteCount(), 20u);
 
-    // Count the YM2413 writes in the stream.
-    uint32_t writes = 0;
+    uint32_t writes = 0;  // YM2413 writes in the stream
     for (std::size_t p = 0x100; p < file.size();) {
         const uint8_t c = file[p];
         if (c == 0x51) writes++, p += 3;
@@ -135,8 +123,8 @@ TEST(OfflineRender, VgmLogOfARealBoardMatchesTheRender) {
     CVgmWriter psg;
     Render(kPsg, 1, 0.5, false, {}, &psg);
     const std::vector<uint8_t> ay = psg.Finish("", "");
-    EXPECT_GT(U32(ay, 0x74), 0u);
-    EXPECT_EQ(U32(ay, 0x10), 0u);
+    EXPECT_GT(Le32(ay, 0x74), 0u);
+    EXPECT_EQ(Le32(ay, 0x10), 0u);
     EXPECT_GT(psg.WriteCount(), 0u);
 }
 

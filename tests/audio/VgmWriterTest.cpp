@@ -5,47 +5,39 @@
 #include <string>
 #include <vector>
 
+#include "AudioTestFiles.h"
 #include "app/TextEncoding.h"
 #include "audio/VgmWriter.h"
 
 namespace {
 
-// A minimal reader of what CVgmWriter produces.
+using audiotest::Le32;
+using Bytes = std::vector<uint8_t>;
+
+// A minimal reader of what CVgmWriter produces; checks the stream ends
+// where the GD3 tag starts and the tag runs to the end of the file.
 struct ParsedVgm {
-    std::vector<uint8_t> bytes;
+    Bytes bytes;
     uint64_t waited = 0;
-    int writes = 0;
     bool ended = false;
-    std::vector<std::vector<uint8_t>> commands;  // write commands in order
+    std::vector<Bytes> commands;  // write commands in order
     std::vector<std::u16string> tags;
 
-    uint32_t U32(std::size_t at) const {
-        return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
-    }
+    uint32_t U32(std::size_t at) const { return Le32(bytes, at); }
 
-    explicit ParsedVgm(std::vector<uint8_t> file) : bytes(std::move(file)) {
+    explicit ParsedVgm(Bytes file) : bytes(std::move(file)) {
         std::size_t p = 0x34 + U32(0x34);
         const std::size_t gd3 = 0x14 + U32(0x14);
         while (p < gd3 && !ended) {
             const uint8_t c = bytes[p];
-            if (c == 0x50) {
-                commands.push_back({c, bytes[p + 1]});
-                ++writes, p += 2;
-            } else if (c == 0x51 || c == 0xA0) {
-                commands.push_back({c, bytes[p + 1], bytes[p + 2]});
-                ++writes, p += 3;
-            } else if (c == 0x61) {
-                waited += bytes[p + 1] | (bytes[p + 2] << 8);
-                p += 3;
-            } else if (c == 0x62) {
-                waited += 735, ++p;
-            } else if (c == 0x63) {
-                waited += 882, ++p;
-            } else if ((c & 0xF0) == 0x70) {
-                waited += (c & 0x0F) + 1, ++p;
-            } else if (c == 0x66) {
-                ended = true, ++p;
-            } else {
+            if (c == 0x50) commands.push_back({c, bytes[p + 1]}), p += 2;
+            else if (c == 0x51 || c == 0xA0) commands.push_back({c, bytes[p + 1], bytes[p + 2]}), p += 3;
+            else if (c == 0x61) waited += bytes[p + 1] | (bytes[p + 2] << 8), p += 3;
+            else if (c == 0x62) waited += 735, ++p;
+            else if (c == 0x63) waited += 882, ++p;
+            else if ((c & 0xF0) == 0x70) waited += (c & 0x0F) + 1, ++p;
+            else if (c == 0x66) ended = true, ++p;
+            else {
                 ADD_FAILURE() << "unknown command " << int(c) << " at " << p;
                 return;
             }
@@ -58,12 +50,8 @@ struct ParsedVgm {
         std::u16string s;
         for (std::size_t q = gd3 + 12; q + 1 < end; q += 2) {
             const char16_t ch = static_cast<char16_t>(bytes[q] | (bytes[q + 1] << 8));
-            if (ch == 0) {
-                tags.push_back(s);
-                s.clear();
-            } else {
-                s += ch;
-            }
+            if (ch == 0) tags.push_back(s), s.clear();
+            else s += ch;
         }
     }
 };
@@ -92,13 +80,8 @@ TEST(VgmWriter, Ym2413LogRoundTrips) {
     EXPECT_EQ(f.U32(0x34), 0xCCu);  // data right after the 256-byte header
     EXPECT_EQ(f.U32(0x1C), 0u);     // no loop
     EXPECT_TRUE(f.ended);
-    EXPECT_EQ(f.writes, 4);
     EXPECT_EQ(vgm.WriteCount(), 4u);
-    ASSERT_EQ(f.commands.size(), 4u);
-    EXPECT_EQ(f.commands[0], (std::vector<uint8_t>{0x51, 0x10, 0xAB}));
-    EXPECT_EQ(f.commands[1], (std::vector<uint8_t>{0x51, 0x10, 0xCD}));
-    EXPECT_EQ(f.commands[2], (std::vector<uint8_t>{0x51, 0x30, 0x7F}));
-    EXPECT_EQ(f.commands[3], (std::vector<uint8_t>{0x51, 0x0E, 0x20}));
+    EXPECT_EQ(f.commands, (std::vector<Bytes>{{0x51, 0x10, 0xAB}, {0x51, 0x10, 0xCD}, {0x51, 0x30, 0x7F}, {0x51, 0x0E, 0x20}}));
     const uint64_t total = 1 + 735 + 44100 * 3 + 5;
     EXPECT_EQ(f.waited, total);
     EXPECT_EQ(f.U32(0x18), total);
@@ -108,42 +91,36 @@ TEST(VgmWriter, Ym2413LogRoundTrips) {
     EXPECT_EQ(f.tags[3], Utf8ToUtf16(title));
 }
 
-TEST(VgmWriter, Ay8910HeaderCarriesClockAndChipType) {
+TEST(VgmWriter, PsgHeadersCarryClockChipTypeAndNoiseFields) {
+    VgmOptions ay;
+    ay.chip = VgmChip::Ay8910;
+    ay.clock = 2000000;
+    ay.ayType = 0x10;  // YM2149
     CVgmWriter vgm;
-    VgmOptions o;
-    o.chip = VgmChip::Ay8910;
-    o.clock = 2000000;
-    o.ayType = 0x10;  // YM2149
-    vgm.Begin(o);
-    vgm.Write(0, 7);
-    vgm.Write(1, 0x38);
-    vgm.Write(0, 8);
-    vgm.Write(1, 0x0F);
-    ParsedVgm f(vgm.Finish("t", "r"));
-    EXPECT_EQ(f.U32(0x74), 2000000u);
-    EXPECT_EQ(f.bytes[0x78], 0x10);
-    EXPECT_EQ(f.bytes[0x79], 0x01);
-    EXPECT_EQ(f.U32(0x10), 0u);
-    ASSERT_EQ(f.writes, 2);
-    EXPECT_EQ(f.commands[0], (std::vector<uint8_t>{0xA0, 7, 0x38}));
-    EXPECT_EQ(f.waited, 0u);
-    EXPECT_EQ(f.U32(0x18), 0u);
-}
+    vgm.Begin(ay);
+    vgm.Write(0, 7), vgm.Write(1, 0x38);
+    vgm.Write(0, 8), vgm.Write(1, 0x0F);
+    ParsedVgm a(vgm.Finish("t", "r"));
+    EXPECT_EQ(a.U32(0x74), 2000000u);
+    EXPECT_EQ(a.bytes[0x78], 0x10);
+    EXPECT_EQ(a.bytes[0x79], 0x01);
+    EXPECT_EQ(a.U32(0x10), 0u);
+    EXPECT_EQ(a.commands, (std::vector<Bytes>{{0xA0, 7, 0x38}, {0xA0, 8, 0x0F}}));
+    EXPECT_EQ(a.waited, 0u);
+    EXPECT_EQ(a.U32(0x18), 0u);
 
-TEST(VgmWriter, Sn76489LogsEveryByteWithNoiseFields) {
-    CVgmWriter vgm;
-    VgmOptions o;
-    o.chip = VgmChip::Sn76489;
-    o.clock = 3579545;
-    vgm.Begin(o);
+    VgmOptions sn;
+    sn.chip = VgmChip::Sn76489;
+    sn.clock = 3579545;
+    vgm.Begin(sn);
     for (uint8_t b : {0x9F, 0xBF, 0xDF, 0xFF, 0x80, 0x05}) vgm.Write(0, b);
-    ParsedVgm f(vgm.Finish("", ""));
-    EXPECT_EQ(f.U32(0x0C), 3579545u);
-    EXPECT_EQ(f.bytes[0x28] | (f.bytes[0x29] << 8), 0x0006);
-    EXPECT_EQ(f.bytes[0x2A], 15);
-    EXPECT_EQ(f.bytes[0x2B], 0x04);
-    EXPECT_EQ(f.writes, 6);
-    EXPECT_EQ(f.commands[5], (std::vector<uint8_t>{0x50, 0x05}));
+    ParsedVgm s(vgm.Finish("", ""));
+    EXPECT_EQ(s.U32(0x0C), 3579545u);
+    EXPECT_EQ(audiotest::Le16(s.bytes, 0x28), 0x0006);  // feedback
+    EXPECT_EQ(s.bytes[0x2A], 15);                        // shift width
+    EXPECT_EQ(s.bytes[0x2B], 0x04);
+    ASSERT_EQ(s.commands.size(), 6u);  // every byte logged
+    EXPECT_EQ(s.commands[5], (Bytes{0x50, 0x05}));
 }
 
 TEST(VgmWriter, OtherRenderRatesConvertWithoutDrift) {
@@ -158,13 +135,12 @@ TEST(VgmWriter, OtherRenderRatesConvertWithoutDrift) {
     ParsedVgm f(vgm.Finish("", ""));
     EXPECT_EQ(f.waited, 60u * 44100);
     EXPECT_EQ(f.U32(0x18), 60u * 44100);
-    EXPECT_EQ(f.writes, 60 * 200);
+    EXPECT_EQ(f.commands.size(), 60u * 200);
 
-    // Begin starts afresh.
-    vgm.Begin({VgmChip::Ym2413, 3579545, 44100});
+    vgm.Begin({VgmChip::Ym2413, 3579545, 44100});  // Begin starts afresh
     EXPECT_EQ(vgm.WriteCount(), 0u);
     ParsedVgm g(vgm.Finish("", ""));
-    EXPECT_EQ(g.writes, 0);
+    EXPECT_TRUE(g.commands.empty());
     EXPECT_EQ(g.waited, 0u);
 }
 
