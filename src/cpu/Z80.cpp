@@ -73,52 +73,94 @@ void CZ80::FinishEi()
         Interrupt(PendingIrq);
 }
 
+namespace {
+
+// Counted cycles of an unprefixed instruction run as one step (its table
+// T-states less one; taken-branch extras are charged by the instruction
+// itself), or kOwnStep for those that need a step of their own: the
+// prefixes (their costs and the zero-cost guard work on the step's own
+// budget), HALT, and EI/DI (the EI loan).
+constexpr uint8_t kOwnStep = 0xFF;
+constexpr z80tables::Table8 kCountedMain = [] {
+    z80tables::Table8 t{};
+    for (int op = 0; op < 256; ++op)
+        t[op] = kCyclesMain[op] == 0 ? kOwnStep : static_cast<uint8_t>(kCyclesMain[op] - 1);
+    t[0x76] = t[0xF3] = t[0xFB] = kOwnStep;
+    return t;
+}();
+
+}  // namespace
+
+// Most steps are a single unprefixed instruction whose count is its
+// T-states less one, whatever budget it runs under: those run straight off
+// the counted budget. The rest get a one-cycle budget of their own, exactly
+// as Execute(1) gives them, so that everything that looks at the budget
+// (LD A,R, the zero-cost guard, the EI loan, HALT) sees what it would see
+// there.
 int CZ80::ExecuteCounted(int countedBudget)
 {
-    int budget = countedBudget;
-    if (budget <= 0)
-        return budget;
+    if (countedBudget <= 0)
+        return countedBudget;
     Z80FastState c;
     c.SyncIn(*this);
-    while (budget > 0) {
-        // One step, exactly as Execute(1): a fresh one-cycle budget, so
-        // that everything that reads the budget (LD A,R, the zero-cost
-        // guard, the EI loan) sees what it would see there.
+    c.cycles = countedBudget;
+    int32_t stepStart = c.cycles;  // the budget before the latest step
+    int32_t ownStepLeft = 0;       // what the latest own step left of its budget
+    bool lastWasOwn = false;
+    while (c.cycles > 0) {
+        uint8_t op;
+        uint8_t cost;
+        if (!c.trace && c.Peek(c.pc, op) && (cost = kCountedMain[op]) != kOwnStep) [[likely]] {
+            stepStart = c.cycles;
+            lastWasOwn = false;
+            ++c.pc;
+            c.cycles -= cost;
+            ExecuteMain(c, op);
+            continue;
+        }
+        // A step of its own: Execute(1) itself, out of line, so that this
+        // loop keeps its state in registers.
         const uint16_t stepPc = c.pc;
-        m_freeRunCount = 0;
-        c.cycles = 1;
-        RunUntilSpent(c);  // leaves c and the record in step
-        const int counted = c.cycles < 0 ? -c.cycles : 1;
-        budget -= counted;
-        if (c.pc == stepPc && budget > 0) [[unlikely]] {
+        const int32_t remaining = c.cycles;
+        c.SyncOut(*this);
+        ownStepLeft = Execute(1);
+        c.SyncIn(*this);
+        lastWasOwn = true;
+        const int32_t counted = ownStepLeft < 0 ? -ownStepLeft : 1;
+        c.cycles = remaining - counted;
+        if (c.pc == stepPc && c.cycles > 0) {
             // Waiting in place: every further step repeats this one with no
             // effect but time. Take them all at once.
-            const int idle = IdleStepCycles(c);
+            const int idle = IdleStepCycles(c.pc, c.readBase, c.readSize);
             if (idle == counted)
-                budget -= (budget + idle - 1) / idle * idle;
+                c.cycles -= (c.cycles + idle - 1) / idle * idle;
         }
     }
+    const int32_t left = c.cycles;
     c.SyncOut(*this);
-    return budget;
+    // CyclesLeft as the last Execute(1) would have left it.
+    CyclesLeft = lastWasOwn ? ownStepLeft : left - stepStart;
+    return left;
 }
 
-// The counted cycles of one step of the instruction at c.pc when repeating
+// The counted cycles of one step of the instruction at pc when repeating
 // it changes nothing but time: HALT while halted (1), JR $ and JP $. Its
 // bytes must come from the fast read window (plain memory, so skipping
 // their fetches loses nothing). 0 when the step is not of that kind.
-int CZ80::IdleStepCycles(const Z80FastState& c) const
+// Takes the window by value: the loop state must not escape, or it could
+// not stay in registers.
+int CZ80::IdleStepCycles(uint16_t pc, const uint8_t* readBase, uint32_t readSize) const
 {
-    if (c.trace || (StatusFlags & kEiPending))
+    if (TraceOn || (StatusFlags & kEiPending))
         return 0;
-    const uint32_t pc = c.pc;
-    if (pc + 2 >= c.readSize)
+    if (pc + 2u >= readSize)
         return 0;
-    const uint8_t op = c.readBase[pc];
+    const uint8_t op = readBase[pc];
     if (op == 0x76)
         return (StatusFlags & kHalt) ? 1 : 0;
-    if (op == 0x18 && c.readBase[pc + 1] == 0xFE)
+    if (op == 0x18 && readBase[pc + 1] == 0xFE)
         return kCyclesMain[0x18] - 1;
-    if (op == 0xC3 && static_cast<uint32_t>(c.readBase[pc + 1] | c.readBase[pc + 2] << 8) == pc)
+    if (op == 0xC3 && (readBase[pc + 1] | readBase[pc + 2] << 8) == pc)
         return kCyclesMain[0xC3] - 1;
     return 0;
 }

@@ -121,7 +121,7 @@ private:
     void ExecuteMain(Z80FastState& c, uint8_t op);  // one unprefixed opcode (hot path)
     void RunUntilSpent(Z80FastState& c);   // the loop body of Execute
     void FinishEi();                       // the instruction after EI has run
-    int IdleStepCycles(const Z80FastState& c) const;
+    int IdleStepCycles(uint16_t pc, const uint8_t* readBase, uint32_t readSize) const;
     void ExecutePlain(uint8_t op);         // same, out of line, for DD/FD plain forms
     void ExecuteCB();
     void ExecuteED();

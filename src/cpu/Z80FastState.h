@@ -74,6 +74,22 @@ struct Z80FastState {
         return value;
     }
 
+    // Reads through the windows only (no side effects possible); false when
+    // the address lies outside both.
+    Z80_INLINE bool Peek(uint16_t address, uint8_t& value) const
+    {
+        if (address < readSize) [[likely]] {
+            value = readBase[address];
+            return true;
+        }
+        uint32_t offset = static_cast<uint32_t>(address) - writeStart;
+        if (offset < writeReadSize) {
+            value = writeBase[offset];
+            return true;
+        }
+        return false;
+    }
+
     Z80_INLINE void Write(uint16_t address, uint8_t value)
     {
         uint32_t offset = static_cast<uint32_t>(address) - writeStart;
