@@ -104,15 +104,15 @@ int CZ80::ExecuteCounted(int countedBudget)
     Z80FastState c;
     c.SyncIn(*this);
     c.cycles = countedBudget;
-    int32_t stepStart = c.cycles;  // the budget before the latest step
-    int32_t ownStepLeft = 0;       // what the latest own step left of its budget
-    bool lastWasOwn = false;
+    // CyclesLeft as the last Execute(1) would leave it is c.cycles less
+    // this after the latest step.
+    int32_t stepBase = c.cycles;
+    const bool trace = c.trace;  // every step of a traced run is its own
     while (c.cycles > 0) {
         uint8_t op;
         uint8_t cost;
-        if (!c.trace && c.Peek(c.pc, op) && (cost = kCountedMain[op]) != kOwnStep) [[likely]] {
-            stepStart = c.cycles;
-            lastWasOwn = false;
+        if (!trace && c.Peek(c.pc, op) && (cost = kCountedMain[op]) != kOwnStep) [[likely]] {
+            stepBase = c.cycles;
             ++c.pc;
             c.cycles -= cost;
             ExecuteMain(c, op);
@@ -123,23 +123,24 @@ int CZ80::ExecuteCounted(int countedBudget)
         const uint16_t stepPc = c.pc;
         const int32_t remaining = c.cycles;
         c.SyncOut(*this);
-        ownStepLeft = Execute(1);
+        const int32_t stepLeft = Execute(1);
         c.SyncIn(*this);
-        lastWasOwn = true;
-        const int32_t counted = ownStepLeft < 0 ? -ownStepLeft : 1;
+        const int32_t counted = stepLeft < 0 ? -stepLeft : 1;
         c.cycles = remaining - counted;
+        stepBase = c.cycles - stepLeft;
         if (c.pc == stepPc && c.cycles > 0) {
             // Waiting in place: every further step repeats this one with no
             // effect but time. Take them all at once.
             const int idle = IdleStepCycles(c.pc, c.readBase, c.readSize);
-            if (idle == counted)
+            if (idle == counted) {
                 c.cycles -= (c.cycles + idle - 1) / idle * idle;
+                stepBase = c.cycles - stepLeft;
+            }
         }
     }
     const int32_t left = c.cycles;
     c.SyncOut(*this);
-    // CyclesLeft as the last Execute(1) would have left it.
-    CyclesLeft = lastWasOwn ? ownStepLeft : left - stepStart;
+    CyclesLeft = left - stepBase;
     return left;
 }
 
