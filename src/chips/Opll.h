@@ -37,7 +37,9 @@ struct OPLL {
     OpllPatch patches[38];      // instrument n: 2n modulator, 2n+1 carrier
     uint8_t pan[16];            // per output slot: bit 1 left, bit 0 right
     float finePan[16][2];
-    int16_t slotOutputs[14];    // 0..8 melodic channels, 9..13 rhythm voices
+    // 0..8 melodic channels, 9..13 rhythm voices; 14 and 15 stay 0 so the
+    // mix can add all 16 in whole vectors.
+    int16_t slotOutputs[16];
     int16_t mix[2];
     std::unique_ptr<OpllResampler> resampler;
     // Per-slot mix gains: fine pan where the slot's pan bit routes it to

@@ -324,23 +324,27 @@ void OPLL::Step(OPLL* chip)
 namespace {
 
 // Left and right sums of the 14 slot outputs. Each term is truncated toward
-// zero and the sums wrap at 16 bits, which summing in 32 bits and keeping
-// the low half gives as well.
-inline void MixSlots(const OPLL* chip, int32_t& left, int32_t& right)
+// zero and the sums wrap at 16 bits. Only the low 16 bits are kept, so the
+// plain (masked) mix adds in 16-bit lanes, all 16 slots at once.
+inline void MixSlots(const OPLL* chip, int16_t& left, int16_t& right)
 {
-    left = 0;
-    right = 0;
     if (chip->mixIsPlain) {
-        for (int i = 0; i < 14; ++i) {
-            left += chip->slotOutputs[i] & chip->mixMask[0][i];
-            right += chip->slotOutputs[i] & chip->mixMask[1][i];
+        uint16_t l = 0, r = 0;
+        for (int i = 0; i < 16; ++i) {
+            l += static_cast<uint16_t>(chip->slotOutputs[i] & chip->mixMask[0][i]);
+            r += static_cast<uint16_t>(chip->slotOutputs[i] & chip->mixMask[1][i]);
         }
+        left = static_cast<int16_t>(l);
+        right = static_cast<int16_t>(r);
     } else {
+        int32_t l = 0, r = 0;
         for (int i = 0; i < 14; ++i) {
             const float s = chip->slotOutputs[i];
-            left += static_cast<int32_t>(s * chip->mixGain[0][i]);
-            right += static_cast<int32_t>(s * chip->mixGain[1][i]);
+            l += static_cast<int32_t>(s * chip->mixGain[0][i]);
+            r += static_cast<int32_t>(s * chip->mixGain[1][i]);
         }
+        left = static_cast<int16_t>(l);
+        right = static_cast<int16_t>(r);
     }
 }
 
@@ -351,10 +355,7 @@ void OPLL::RenderStereo(OPLL* chip, int32_t out[2])
     while (chip->outputStep > chip->timeAccumulator) {
         chip->timeAccumulator += chip->inputStep;
         Step(chip);
-        int32_t left, right;
-        MixSlots(chip, left, right);
-        chip->mix[0] = static_cast<int16_t>(left);
-        chip->mix[1] = static_cast<int16_t>(right);
+        MixSlots(chip, chip->mix[0], chip->mix[1]);
         if (chip->resampler) {
             chip->resampler->Push(0, chip->mix[0]);
             chip->resampler->Push(1, chip->mix[1]);
@@ -362,8 +363,7 @@ void OPLL::RenderStereo(OPLL* chip, int32_t out[2])
     }
     chip->timeAccumulator -= chip->outputStep;
     if (chip->resampler) {
-        out[0] = chip->resampler->Pull(0);
-        out[1] = chip->resampler->Pull(1);
+        chip->resampler->PullStereo(out);
     } else {
         out[0] = chip->mix[0];
         out[1] = chip->mix[1];

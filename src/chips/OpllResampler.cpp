@@ -28,6 +28,12 @@ OpllResampler::OpllResampler(double r) : ratio(r), whole(std::floor(r))
         double w = down ? 4096.0 * Windowed(x / r) / r : 4096.0 * Windowed(x);
         table[i] = static_cast<int16_t>(std::trunc(w));
     }
+    for (int a = 0; a < 256; ++a) {
+        for (int k = 0; k <= 7; ++k)
+            rows[a][k] = table[256 * (7 - k) + a];
+        for (int k = 8; k < kTaps; ++k)
+            rows[a][k] = table[256 * (k - 7) - a - 1];
+    }
     Reset();
 }
 

@@ -39,6 +39,8 @@ public:
 
     // One output sample of channel ch; advances the shared timer.
     int16_t Pull(int ch);
+    // Pull(0) then Pull(1), in one pass.
+    void PullStereo(int32_t out[2]);
 
     int channels = kChannels;
     double timer = 0;
@@ -46,12 +48,20 @@ public:
     std::array<int16_t, kTableSize> table;
 
 private:
+    // Advances the timer by the ratio, keeping its fractional part; returns it.
+    double Advance();
+    // One channel's output at timer value d.
+    int16_t Filter(int ch, double d) const;
+
     double whole; // floor(ratio)
+    // The 16 coefficients for each whole step a = floor(256 d) of the timer,
+    // in tap order (see Filter), so a pull is one straight dot product.
+    std::array<std::array<int16_t, kTaps>, 256> rows;
     std::array<std::array<int16_t, 2 * kTaps>, kChannels> ring;
     std::array<int, kChannels> head;
 };
 
-inline int16_t OpllResampler::Pull(int ch)
+inline double OpllResampler::Advance()
 {
     // timer = frac(timer + ratio). The sum is at least whole (= floor of the
     // ratio) and rarely reaches whole + 1; taking off whole ones leaves the
@@ -61,6 +71,11 @@ inline int16_t OpllResampler::Pull(int ch)
     while (d >= 1.0)
         d -= 1.0;
     timer = d;
+    return d;
+}
+
+inline int16_t OpllResampler::Filter(int ch, double d) const
+{
     const int16_t* h = History(ch);
     // 16 taps of |sample| <= 32768 times |coefficient| <= 4096 cannot leave
     // 32 bits, and most coefficients are far smaller.
@@ -69,19 +84,18 @@ inline int16_t OpllResampler::Pull(int ch)
     // Tap k sits at x = (k - 7) - d and takes table[|trunc(256 x)|], limited
     // to the table. With D = 256 d = a + f (a integer, 0 < f < 1) that index
     // is 256 (7 - k) + a for k <= 7 and 256 (k - 7) - a - 1 above, always
-    // inside the table. Computing x in doubles rounds by at most 2^-43 in
-    // units of 256 x, so the integer form gives the same indices whenever f
-    // keeps clear of 0 and 1 by more than that; otherwise the positions are
-    // computed as doubles, one by one.
+    // inside the table: row a of the precomputed rows. Computing x in
+    // doubles rounds by at most 2^-43 in units of 256 x, so the row gives the
+    // same indices whenever f keeps clear of 0 and 1 by more than that;
+    // otherwise the positions are computed as doubles, one by one.
     const double D = d * 256.0;
     const int32_t a = static_cast<int32_t>(D);
     const double f = D - a;
     constexpr double kMargin = 0x1p-40;
     if (f > kMargin && f < 1.0 - kMargin) [[likely]] {
-        for (int k = 0; k <= 7; ++k)
-            sum += static_cast<int32_t>(h[k]) * table[256 * (7 - k) + a];
-        for (int k = 8; k < kTaps; ++k)
-            sum += static_cast<int32_t>(h[k]) * table[256 * (k - 7) - a - 1];
+        const int16_t* c = rows[a].data();
+        for (int k = 0; k < kTaps; ++k)
+            sum += static_cast<int32_t>(h[k]) * c[k];
     } else {
         for (int k = 0; k < kTaps; ++k) {
             const double x = static_cast<double>(k - 7) - d;
@@ -91,4 +105,14 @@ inline int16_t OpllResampler::Pull(int ch)
         }
     }
     return static_cast<int16_t>(sum >> 12);
+}
+
+inline int16_t OpllResampler::Pull(int ch) { return Filter(ch, Advance()); }
+
+inline void OpllResampler::PullStereo(int32_t out[2])
+{
+    const double d0 = Advance();
+    const double d1 = Advance();
+    out[0] = Filter(0, d0);
+    out[1] = Filter(1, d1);
 }
