@@ -35,6 +35,7 @@ int CZ80::Execute(int budget)
     CyclesLeft = budget;
     m_freeRunCount = 0;
     Z80FastState c;
+    c.skipWaits = false;
     c.SyncIn(*this);
     RunUntilSpent(c);
     return CyclesLeft;
@@ -102,6 +103,8 @@ int CZ80::ExecuteCounted(int countedBudget)
     if (countedBudget <= 0)
         return countedBudget;
     Z80FastState c;
+    c.skipWaits = true;
+    c.waitStep = 0;
     c.SyncIn(*this);
     c.cycles = countedBudget;
     // CyclesLeft as the last Execute(1) would leave it is c.cycles less
@@ -140,7 +143,8 @@ int CZ80::ExecuteCounted(int countedBudget)
     }
     const int32_t left = c.cycles;
     c.SyncOut(*this);
-    CyclesLeft = left - stepBase;
+    // A skipped wait ends the run; its steps each leave -step.
+    CyclesLeft = c.waitStep != 0 ? -c.waitStep : left - stepBase;
     return left;
 }
 
@@ -178,6 +182,7 @@ void CZ80::ChargeFreeInstruction()
 void CZ80::ExecutePlain(uint8_t op)
 {
     Z80FastState c;
+    c.skipWaits = false;
     c.SyncIn(*this);
     ExecuteMain(c, op);
     c.SyncOut(*this);
@@ -277,6 +282,8 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0x18: {                                                        // JR e
         int8_t e = static_cast<int8_t>(c.Fetch());
         c.pc = static_cast<uint16_t>(c.pc + e);
+        if (e == -2) [[unlikely]]
+            c.SkipWait(2, kCyclesMain[0x18] - 1);  // JR $
         break;
     }
     case 0x19: HL.W = Add16(HL.W, DE.W); break;
@@ -484,7 +491,14 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
     case 0xC0: RET_IF(COND_NZ);
     case 0xC1: BC.W = c.Pop(SP); break;
     case 0xC2: JP_IF(COND_NZ);
-    case 0xC3: c.pc = c.Fetch16(); break;
+    case 0xC3: {                                                        // JP nn
+        uint16_t nn = c.Fetch16();
+        bool self = nn == static_cast<uint16_t>(c.pc - 3);
+        c.pc = nn;
+        if (self) [[unlikely]]
+            c.SkipWait(3, kCyclesMain[0xC3] - 1);  // JP $
+        break;
+    }
     case 0xC4: CALL_IF(COND_NZ);
     case 0xC5: c.Push(SP, BC.W); break;
     case 0xC6: Add8(c.Fetch()); break;

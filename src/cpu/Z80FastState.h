@@ -36,6 +36,10 @@ struct Z80FastState {
     uint32_t writeStart;
     uint32_t writeSize;
     uint32_t writeReadSize;  // writeSize when the write window is readable, else 0
+    // ExecuteCounted only: JR $ and JP $ fast-forward to the end of the
+    // budget (set once per run, so the other loops compile the check away).
+    bool skipWaits;
+    int32_t waitStep;  // counted cycles of the wait step skipped, 0 = none
 
     Z80_INLINE void LoadWindows()
     {
@@ -88,6 +92,20 @@ struct Z80FastState {
             return true;
         }
         return false;
+    }
+
+    // The instruction just run jumped to itself (JR $, JP $ of `length`
+    // bytes at pc, counted `step`): every further step would repeat it
+    // with no effect but time, as long as its bytes are plain memory. Use
+    // up the rest of the budget in whole steps.
+    Z80_INLINE void SkipWait(int length, int32_t step)
+    {
+        uint8_t unused;
+        if (!skipWaits || cycles <= 0 || !Peek(pc, unused) ||
+            !Peek(static_cast<uint16_t>(pc + length - 1), unused))
+            return;
+        cycles -= (cycles + step - 1) / step * step;
+        waitStep = step;
     }
 
     Z80_INLINE void Write(uint16_t address, uint8_t value)
