@@ -132,17 +132,6 @@ TEST_F(EmuThreadTest, FailedStartShowsTheBoardMessageAndStartsNothing) {
     thread.WaitCommand();  // returns at once when nothing runs
 }
 
-TEST_F(EmuThreadTest, StartLogsItsStepsAndInitSilencesTheBoard) {
-    LogCapture log;
-    Start("/roms/demo.bin");
-    Send(99, 5);  // unknown: taken and ignored
-    EXPECT_TRUE(log.Contains("Allocating CWaveRec...\nOk.\nAllocation Buffer...(176000)\nOk.\n"));
-    EXPECT_EQ(m_journal.Sent(), std::vector<int>{0});
-    EXPECT_EQ(m_journal.rates.back(), 44100u);
-    EXPECT_FALSE(m_device.IsPlaying());
-    EXPECT_EQ(m_thread.GetPlayTime(), 0u);
-}
-
 TEST_F(EmuThreadTest, PlayTwiceWithoutWaitingPlaysOnlyTheSecond) {
     // Hold the thread in the init's board reset while two plays are posted.
     m_journal.gateOpen = false;
@@ -227,8 +216,15 @@ TEST_F(EmuThreadTest, RecordingWhileIdleWaitsForPlayWhichStartsWithSilence) {
     EXPECT_TRUE(std::any_of(file.begin() + 44 + 880, file.begin() + 44 + 2 * 880, [](uint8_t b) { return b != 0; }));
 }
 
-TEST_F(EmuThreadTest, GainStopAndSilenceFollowTheCommands) {
+TEST_F(EmuThreadTest, StartSilencesTheBoardThenGainStopAndReplayFollowTheCommands) {
+    LogCapture log;
     Start();
+    Send(99, 5);  // unknown: taken and ignored
+    EXPECT_TRUE(log.Contains("Allocating CWaveRec...\nOk.\nAllocation Buffer...(176000)\nOk.\n"));
+    EXPECT_EQ(m_journal.Sent(), std::vector<int>{0});
+    EXPECT_EQ(m_journal.rates.back(), 44100u);
+    EXPECT_FALSE(m_device.IsPlaying());
+
     Send(CEmuThread::CmdPlay, 5);
     WaitForLeftLevel();
     EXPECT_EQ(m_thread.GetSilentBlocks(), 0);

@@ -73,12 +73,9 @@ TEST(VgmWriter, Ym2413LogRoundTrips) {
 
     EXPECT_EQ(std::string(f.bytes.begin(), f.bytes.begin() + 4), "Vgm ");
     EXPECT_EQ(f.U32(0x04), f.bytes.size() - 4);
-    EXPECT_EQ(f.U32(0x08), 0x171u);
-    EXPECT_EQ(f.U32(0x10), 3579545u);
-    EXPECT_EQ(f.U32(0x0C), 0u);
-    EXPECT_EQ(f.U32(0x74), 0u);
-    EXPECT_EQ(f.U32(0x34), 0xCCu);  // data right after the 256-byte header
-    EXPECT_EQ(f.U32(0x1C), 0u);     // no loop
+    // Version 1.71, YM2413 clock only, data right after the 256-byte header, no loop.
+    const std::pair<std::size_t, uint32_t> header[] = {{0x08, 0x171}, {0x10, 3579545}, {0x0C, 0}, {0x74, 0}, {0x34, 0xCC}, {0x1C, 0}};
+    for (auto [at, value] : header) EXPECT_EQ(f.U32(at), value) << "header offset " << at;
     EXPECT_TRUE(f.ended);
     EXPECT_EQ(vgm.WriteCount(), 4u);
     EXPECT_EQ(f.commands, (std::vector<Bytes>{{0x51, 0x10, 0xAB}, {0x51, 0x10, 0xCD}, {0x51, 0x30, 0x7F}, {0x51, 0x0E, 0x20}}));
