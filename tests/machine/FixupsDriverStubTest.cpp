@@ -1,8 +1,5 @@
-// The two built-in driver stubs, run on the real CPU core over a flat 64 KB
-// bus. The "ROM" below holds tiny stand-ins for the sound program's routines
-// that record how they were called, so each test sees exactly what the stub
-// did: which routines, in what order, with what in A, and which RAM bytes
-// it wrote.
+// The two built-in driver stubs, run on the real CPU over a flat 64 KB bus
+// against stand-in ROM routines that log each call and the A they saw.
 #include "cpu/Z80.h"
 #include "cpu/Z80Bus.h"
 #include "machine/DriverStubs.h"
@@ -86,61 +83,43 @@ protected:
     void TearDown() override { g_CurrentBoard = nullptr; }
 };
 
-// ROM for the type-40 stub: command routine at RST 28h, update at 0x0B3B.
-std::vector<uint8_t> Type40Rom() {
-    Z80Asm a;
-    a.halt();  // nothing should ever run from address 0
-    LoggingRoutine(a, 0x0028, 0x28);
-    LoggingRoutine(a, 0x0B3B, 0x3B);
-    return a.image(0x2000);
-}
-
-// ROM for the type-24 stub: update routines at 0x0038, 0x00B3 and 0x00E2.
-std::vector<uint8_t> Type24Rom() {
+// A ROM whose routines at `entries` are logging stand-ins; address 0 holds
+// HALT, since nothing should ever run from there.
+std::vector<uint8_t> LoggingRom(std::initializer_list<uint16_t> entries) {
     Z80Asm a;
     a.halt();
-    LoggingRoutine(a, 0x0038, 0x38);
-    LoggingRoutine(a, 0x00B3, 0xB3);
-    LoggingRoutine(a, 0x00E2, 0xE2);
+    for (uint16_t at : entries) LoggingRoutine(a, at, static_cast<uint8_t>(at));
     return a.image(0x2000);
 }
 
 }  // namespace
 
-TEST_F(DriverStubTest, Type40CodesFEAndFFStoreTheirRomAddressAndPark) {
+// Type 40: codes FE and FF store their ROM address and park; any other code
+// goes to RST 28h with the code in A; the tick calls the update at 0x0B3B.
+TEST_F(DriverStubTest, Type40CommandAndTickEntries) {
     const struct {
+        uint16_t entry;
         uint8_t code;
-        uint16_t address;
-    } cases[] = {{0xFE, 0x19BF}, {0xFF, 0x1B19}};
+        uint16_t stored, park;
+        std::vector<uint8_t> log;
+    } cases[] = {
+        {0x9000, 0xFE, 0x19BF, 0x901C, {}},          {0x9000, 0xFF, 0x1B19, 0x901C, {}},
+        {0x9000, 0x00, 0, 0x900C, {0x28, 0x00}},     {0x9000, 0x7F, 0, 0x900C, {0x28, 0x7F}},
+        {0x9000, 0xFD, 0, 0x900C, {0x28, 0xFD}},     {0x9020, 0x55, 0, 0x9026, {0x3B, 0x55}},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
+        SCOPED_TRACE(testing::Message() << std::hex << c.entry << " code " << int(c.code));
         bus.mem.fill(0);
-        Run(Type40Rom(), kStub40_4300BFD3, 0x9000, c.code);
-        EXPECT_EQ(bus.Word(0x8043), c.address);
-        EXPECT_EQ(bus.Word(0x8045), c.address);
-        EXPECT_TRUE(Log().empty()) << "the ROM command routine must not run";
-        ExpectParkedAt(0x901C);
+        Run(LoggingRom({0x0028, 0x0B3B}), kStub40_4300BFD3, c.entry, c.code);
+        EXPECT_EQ(bus.Word(0x8043), c.stored);
+        EXPECT_EQ(bus.Word(0x8045), c.stored);
+        EXPECT_EQ(Log(), c.log);
+        ExpectParkedAt(c.park);
+        EXPECT_EQ(Log(), c.log) << "parked: no routine may run again";
+        if (c.entry == 0x9000 && !c.log.empty()) {
+            EXPECT_EQ(cpu.SP, 0xA000);  // the routine returned
+        }
     }
-}
-
-TEST_F(DriverStubTest, Type40OtherCodesGoToRst28WithCodeInA) {
-    for (uint8_t code : {0x00, 0x10, 0x7F, 0xFD}) {
-        SCOPED_TRACE(code);
-        bus.mem.fill(0);
-        Run(Type40Rom(), kStub40_4300BFD3, 0x9000, code);
-        EXPECT_EQ(Log(), (std::vector<uint8_t>{0x28, code}));
-        EXPECT_EQ(bus.Word(0x8043), 0);
-        EXPECT_EQ(bus.Word(0x8045), 0);
-        ExpectParkedAt(0x900C);
-        EXPECT_EQ(cpu.SP, 0xA000);  // the routine returned: stack balanced
-    }
-}
-
-TEST_F(DriverStubTest, Type40TickCallsUpdateOnceAndParks) {
-    Run(Type40Rom(), kStub40_4300BFD3, 0x9020, 0x55);
-    EXPECT_EQ(Log(), (std::vector<uint8_t>{0x3B, 0x55}));
-    ExpectParkedAt(0x9026);
-    EXPECT_EQ(Log().size(), 2u) << "parked: the update must not run again";
 }
 
 TEST_F(DriverStubTest, Type24CommandSplitsCodesIntoTwoSlotsAndClearsHandshake) {
@@ -158,7 +137,7 @@ TEST_F(DriverStubTest, Type24CommandSplitsCodesIntoTwoSlotsAndClearsHandshake) {
         bus.mem[0x8082] = 0xBB;
         bus.mem[0x8FFF] = 0xFF;
         // Run() reloads ROM and stub but leaves these RAM bytes alone.
-        Run(Type24Rom(), kStub24_015D3C88, 0x9000, c.code);
+        Run(LoggingRom({0x0038, 0x00B3, 0x00E2}), kStub24_015D3C88, 0x9000, c.code);
         EXPECT_EQ(bus.mem[0x8081], c.slot81);
         EXPECT_EQ(bus.mem[0x8082], c.slot82);
         EXPECT_EQ(bus.mem[0x8FFF], 0x00);
@@ -170,7 +149,7 @@ TEST_F(DriverStubTest, Type24CommandSplitsCodesIntoTwoSlotsAndClearsHandshake) {
 
 TEST_F(DriverStubTest, Type24TickCallsUpdatesInOrderThenClearsHandshake) {
     bus.mem[0x8FFF] = 0xFF;  // as the board sets it on entering the tick
-    Run(Type24Rom(), kStub24_015D3C88, 0x9020, 0x42);
+    Run(LoggingRom({0x0038, 0x00B3, 0x00E2}), kStub24_015D3C88, 0x9020, 0x42);
     // 0x00B3, 0x00E2 twice, then 0x0038; A is not set by the stub, so each
     // routine sees whatever the previous one left (here: unchanged 0x42).
     EXPECT_EQ(Log(), (std::vector<uint8_t>{0xB3, 0x42, 0xE2, 0x42, 0xE2, 0x42, 0x38, 0x42}));

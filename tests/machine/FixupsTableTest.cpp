@@ -58,20 +58,16 @@ TEST(FixupTable, HasEveryRecordOfEveryMachineTypeOnce) {
     }
     EXPECT_EQ(perType, expected);
     EXPECT_THROW(GetFixup(GetFixupCount()), std::out_of_range);
-}
-
-TEST(FixupTable, LookupNeedsBothTypeAndChecksum) {
-    EXPECT_NE(BuiltinFixups().Find(51, 0x62F9409C), nullptr);
-    EXPECT_EQ(BuiltinFixups().Find(48, 0x62F9409C), nullptr);  // right crc, wrong type
-    EXPECT_EQ(BuiltinFixups().Find(0, 0x62F9409C), nullptr);
-    EXPECT_EQ(BuiltinFixups().Find(51, 0x62F9409D), nullptr);  // right type, wrong crc
-    EXPECT_EQ(BuiltinFixups().Find(15, 0x00000000), nullptr);
+    // The key is type AND checksum.
+    EXPECT_EQ(BuiltinFixups().Find(48, 0x62F9409C), nullptr);
+    EXPECT_EQ(BuiltinFixups().Find(51, 0x62F9409D), nullptr);
 }
 
 TEST(FixupTable, StubPlacementFollowsMachineType) {
-    int withStub = 0;
+    int withStub = 0, withImage = 0;
     for (std::size_t i = 0; i < GetFixupCount(); ++i) {
         const ResetFixup& f = GetFixup(i);
+        withImage += f.stubImage != nullptr;
         if (f.stubSize == 0) {
             EXPECT_EQ(f.stubImage, nullptr);
             continue;
@@ -86,31 +82,22 @@ TEST(FixupTable, StubPlacementFollowsMachineType) {
         EXPECT_EQ(f.stubBeforeBoot, f.machineType == 56);
     }
     EXPECT_EQ(withStub, 186);
+    // Only two stubs are written out; others of the same type have none.
+    EXPECT_EQ(withImage, 2);
+    EXPECT_EQ(Must(40, 0x4300BFD3).stubImage, kStub40_4300BFD3);
+    EXPECT_EQ(Must(24, 0x015D3C88).stubImage, kStub24_015D3C88);
+    EXPECT_EQ(Must(24, 0x015D3C88).stubSize, 64u);
+    EXPECT_EQ(Must(40, 0xC23C5393).stubImage, nullptr);
     // Types 48 and 51 enter commands through a jump in ROM, never a stub.
     for (uint32_t crc : {0x9A3FC14Bu, 0x140E3E95u, 0xB23C12FEu})
         EXPECT_EQ(Must(48, crc).stubSize, 0u);
-    // Stub sizes that differ from the common 64 bytes.
+    // Stub sizes that differ from the common 64 bytes; 112 goes with the bank copy.
     EXPECT_EQ(Must(54, 0x82FE4345).stubSize, 48u);
     EXPECT_EQ(Must(24, 0xED5243FC).stubSize, 80u);
     EXPECT_EQ(Must(42, 0xC665A06D).stubSize, 240u);
     EXPECT_EQ(Must(70, 0xEC8E5508).stubSize, 272u);
-}
-
-TEST(FixupTable, OnlyTheTwoWrittenStubsCarryImages) {
-    int withImage = 0;
-    for (std::size_t i = 0; i < GetFixupCount(); ++i)
-        if (GetFixup(i).stubImage) ++withImage;
-    EXPECT_EQ(withImage, 2);
-    const ResetFixup& t40 = Must(40, 0x4300BFD3);
-    EXPECT_EQ(t40.stubImage, kStub40_4300BFD3);
-    EXPECT_EQ(t40.stubSize, 64u);
-    EXPECT_EQ(t40.stubRamOffset, 0x1000);
-    const ResetFixup& t24 = Must(24, 0x015D3C88);
-    EXPECT_EQ(t24.stubImage, kStub24_015D3C88);
-    EXPECT_EQ(t24.stubSize, 64u);
-    // Another ROM of the same type needs a stub this build does not have.
-    EXPECT_EQ(Must(40, 0xC23C5393).stubImage, nullptr);
-    EXPECT_EQ(Must(40, 0xC23C5393).stubSize, 64u);
+    EXPECT_EQ(Must(22, 0x7D3AFBD0).stubSize, 112u);
+    EXPECT_EQ(Must(35, 0x4BF44441).stubSize, 112u);
 }
 
 TEST(FixupTable, RomPatchesAreExact) {
@@ -118,12 +105,10 @@ TEST(FixupTable, RomPatchesAreExact) {
     const ResetFixup& t51 = Must(51, 0x62F9409C);
     EXPECT_EQ(Before(t51), (PatchList{{0x0074, {0xAF}}, {0x010F, {0xC9}}, {0x0FFD, {0xC3, 0xAC, 0x00}}}));
     EXPECT_TRUE(After(t51).empty());
-    EXPECT_EQ(t51.stubSize, 0u);
 
     // Type 15: two NOPs after boot.
-    const ResetFixup& t15 = Must(15, 0x7944401C);
-    EXPECT_TRUE(Before(t15).empty());
-    EXPECT_EQ(After(t15), (PatchList{{0x012B, {0x00}}, {0x02A7, {0x00}}}));
+    EXPECT_TRUE(Before(Must(15, 0x7944401C)).empty());
+    EXPECT_EQ(After(Must(15, 0x7944401C)), (PatchList{{0x012B, {0x00}}, {0x02A7, {0x00}}}));
     EXPECT_EQ(ByteCount(After(Must(15, 0xBBCEE692))), 41u);
     EXPECT_EQ(ByteCount(After(Must(15, 0xF2FB5CDF))), 27u);
 
@@ -143,14 +128,10 @@ TEST(FixupTable, RomPatchesAreExact) {
     const PatchList t23 = Before(Must(23, 0xDF05D8CA));
     ASSERT_EQ(t23.size(), 3u);
     EXPECT_EQ(ByteCount(t23), 67u);
-    EXPECT_EQ(t23[0], (std::pair<uint16_t, std::vector<uint8_t>>{0x015D, {0xC3, 0x60, 0x05}}));
+    EXPECT_EQ(t23[0], (PatchList::value_type{0x015D, {0xC3, 0x60, 0x05}}));
     EXPECT_EQ(t23[2].first, 0x0560);
-    ASSERT_EQ(t23[2].second.size(), 61u);
-    EXPECT_EQ(t23[2].second.front(), 0xC5);
     EXPECT_EQ(t23[2].second.back(), 0x14);
-    const PatchList short23 = Before(Must(23, 0x3EEA9A37));
-    EXPECT_EQ(ByteCount(short23), 28u);
-    EXPECT_EQ(short23.back(), (std::pair<uint16_t, std::vector<uint8_t>>{0x0116, {0xAF}}));
+    EXPECT_EQ(Before(Must(23, 0x3EEA9A37)).back(), (PatchList::value_type{0x0116, {0xAF}}));
 
     // Patches beyond the first 4 KB and multi-byte runs.
     EXPECT_EQ(After(Must(5, 0xB8815BAB)), (PatchList{{0x0F9C, {0x2A, 0x00, 0x91}}, {0x1261, {0xFF, 0xFF, 0xFF}}}));
@@ -159,10 +140,12 @@ TEST(FixupTable, RomPatchesAreExact) {
     EXPECT_EQ(After(Must(67, 0x28DD9BE2)), (PatchList{{0x03FC, {0xC9}}}));
 }
 
-TEST(FixupTable, SameBytesTwiceRecordsWriteBeforeAndAfter) {
+TEST(FixupTable, PatchTwiceAndBankCopyFlagsOnlyTheirRoms) {
     const std::set<std::pair<uint32_t, uint32_t>> twice = {{45, 0xAEB82077}, {51, 0x1B08633D}, {51, 0xBAB321E7}};
+    const std::set<std::pair<uint32_t, uint32_t>> banked = {{22, 0x7D3AFBD0}, {35, 0x4BF44441}};
     for (std::size_t i = 0; i < GetFixupCount(); ++i) {
         const ResetFixup& f = GetFixup(i);
+        EXPECT_EQ(f.bankCopy, banked.count({f.machineType, f.crc}) == 1) << std::hex << f.crc;
         const bool both = f.patchesBeforeCount > 0 && f.patchesAfterCount > 0;
         EXPECT_EQ(both, twice.count({f.machineType, f.crc}) == 1) << std::hex << f.crc;
         if (both) {
@@ -174,14 +157,4 @@ TEST(FixupTable, SameBytesTwiceRecordsWriteBeforeAndAfter) {
     // Its siblings of the same type write only one of the two.
     EXPECT_TRUE(Before(Must(45, 0x197F709E)).empty());
     EXPECT_EQ(ByteCount(After(Must(45, 0x197F709E))), 3u);
-}
-
-TEST(FixupTable, BankCopyOnlyForItsTwoRoms) {
-    std::set<std::pair<uint32_t, uint32_t>> banked;
-    for (std::size_t i = 0; i < GetFixupCount(); ++i)
-        if (GetFixup(i).bankCopy) banked.insert({GetFixup(i).machineType, GetFixup(i).crc});
-    EXPECT_EQ(banked, (std::set<std::pair<uint32_t, uint32_t>>{{22, 0x7D3AFBD0}, {35, 0x4BF44441}}));
-    EXPECT_EQ(Must(22, 0x7D3AFBD0).stubSize, 112u);
-    EXPECT_EQ(Must(35, 0x4BF44441).stubSize, 112u);
-    EXPECT_FALSE(Must(22, 0x653AACE1).bankCopy);
 }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,9 +21,8 @@ struct ToolRun {
     std::string out;
 };
 
-// Runs kelvara-render with `args`; standard error is discarded. With
-// `asNobody` the child gives up root first (exit 125 if it cannot).
-ToolRun RunTool(const std::vector<std::string>& args, bool asNobody = false)
+// Runs kelvara-render with `args`; standard error is discarded.
+ToolRun RunTool(const std::vector<std::string>& args)
 {
     ToolRun run;
     int pipeFds[2];
@@ -37,8 +35,6 @@ ToolRun RunTool(const std::vector<std::string>& args, bool asNobody = false)
         close(pipeFds[1]);
         FILE* devnull = freopen("/dev/null", "w", stderr);
         (void)devnull;
-        if (asNobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(125);
         std::vector<char*> argv;
         std::string tool = KELVARA_RENDER_PATH;
         argv.push_back(tool.data());
@@ -69,11 +65,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_dir = pattern;
     }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void TearDown() override { fs::remove_all(m_dir); }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
     {
         std::string path = (m_dir / name).string();
@@ -107,19 +99,6 @@ TEST_F(IdentifyTool, PrintsOneLinePerFileAndFailsIfAnyFileFails)
     EXPECT_EQ(mixed.status, 1);
     EXPECT_EQ(mixed.out, missing + ": File not found.\n" + known + dir + ": File not found.\n" + empty +
                              ": File size error.\n" + unknown + ": Unknown ROM image.\n");
-}
-
-TEST_F(IdentifyTool, UnreadableFileIsNotFound)
-{
-    std::string locked = Write("locked.bin", MakeForgedRom(0x6D933EB0));
-    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
-    ASSERT_EQ(chmod(m_dir.c_str(), 0755), 0);
-    ToolRun run = RunTool({"--identify", locked}, true);
-    if (run.status == 126)
-        GTEST_SKIP() << "the tool is not executable without root in this checkout";
-    ASSERT_NE(run.status, 125) << "could not drop root";
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, locked + ": File not found.\n");
 }
 
 TEST_F(IdentifyTool, RefusesMissingArgumentsAndShowsHelp)

@@ -36,38 +36,30 @@ struct IdleBoard {
 
 } // namespace
 
-TEST(SoundBoardBus, LatchClearingOnReadForTypes0And1And4)
+// Two reads of the latch after a command: types 0, 1 and 4 clear it on read
+// (type 0 keeps bit 7), type 5's latch address lies in ROM, type 21's
+// latch addresses answer the chip status, type 32 delivers and leaves 0xFF.
+TEST(SoundBoardBus, LatchReadsPerType)
 {
-    IdleBoard t0(0);
-    t0->SendCommand(0x85);
-    EXPECT_EQ(t0->ReadMem(0x6000), 0x85);
-    EXPECT_EQ(t0->ReadMem(0x7FFF), 0x80);  // code bits cleared, bit 7 kept
-    EXPECT_EQ(t0->ReadMem(0x6000), 0x80);
-
-    IdleBoard t1(1);
-    t1->SendCommand(0x85);
-    EXPECT_EQ(t1->ReadMem(0x6123), 0x85);
-    EXPECT_EQ(t1->ReadMem(0x6123), 0x00);
-
-    IdleBoard t4(4);
-    t4->SendCommand(0x42);
-    EXPECT_EQ(t4->ReadPort(0xFE), 0x42);
-    EXPECT_EQ(t4->ReadPort(0xFE), 0x00);
-
-    // Any other latch keeps its value on read.
-    IdleBoard t7(7);
-    t7->SendCommand(0x85);
-    EXPECT_EQ(t7->ReadMem(0x6000), 0x85);
-    EXPECT_EQ(t7->ReadMem(0x6000), 0x85);
-}
-
-TEST(SoundBoardBus, LatchInsideRomWindowReadsRom)
-{
-    IdleBoard t5(5);  // latch "mem 0x0000", delivered through the command entry instead
-    const uint8_t romByte = t5->Rom()[0];
-    t5->SendCommand(0x42);
-    EXPECT_EQ(t5->ReadMem(0x0000), romByte);
-    EXPECT_NE(romByte, 0x42);
+    const struct {
+        uint32_t type;
+        bool port;
+        uint16_t first, second;
+        uint8_t code, v1, v2;
+    } cases[] = {
+        {0, false, 0x6000, 0x7FFF, 0x85, 0x85, 0x80}, {1, false, 0x6123, 0x6123, 0x85, 0x85, 0x00},
+        {4, true, 0xFE, 0xFE, 0x42, 0x42, 0x00},       {7, false, 0x6000, 0x6000, 0x85, 0x85, 0x85},
+        {5, false, 0x0000, 0x0000, 0x42, 0xF3, 0xF3},  // DI, the ROM's first byte
+        {21, false, 0x4000, 0x4001, 0x55, 0x20, 0x20}, {32, false, 0xF3FC, 0xF3FC, 0x44, 0xFF, 0xFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        IdleBoard b(c.type);
+        b->SendCommand(c.code);
+        auto read = [&](uint16_t at) { return c.port ? b->ReadPort(static_cast<uint8_t>(at)) : b->ReadMem(at); };
+        EXPECT_EQ(read(c.first), c.v1);
+        EXPECT_EQ(read(c.second), c.v2);
+    }
 }
 
 TEST(SoundBoardBus, RomWritesIgnoredAndUnmappedSpaceReadsZero)
@@ -81,42 +73,15 @@ TEST(SoundBoardBus, RomWritesIgnoredAndUnmappedSpaceReadsZero)
     EXPECT_EQ(t0->ReadMem(0x4000), 0);   // the chip cannot be read
     EXPECT_EQ(t0->ReadPort(0x55), 0);    // latch is in memory on this board
     t0->WriteMem(0x2345, 0x5A);
-    EXPECT_EQ(t0->ReadMem(0x2345), 0x5A);
     EXPECT_EQ(t0->Ram()[0x0345], 0x5A);
-}
 
-TEST(SoundBoardBus, Type21LatchAddressesReadChipStatusAndWriteThePsg)
-{
-    IdleBoard t21(21);
-    t21->SendCommand(0x55);
-    EXPECT_EQ(t21->ReadMem(0x4000), 0x20);
-    EXPECT_EQ(t21->ReadMem(0x4001), 0x20);
-    t21.log.writes.clear();
-    t21->WriteMem(0x4000, 7);
-    t21->WriteMem(0x4001, 0x3E);
-    ASSERT_EQ(t21.log.writes.size(), 2u);
-    EXPECT_EQ(t21.log.writes[0], std::make_pair(0u, uint8_t{7}));
-    EXPECT_EQ(t21.log.writes[1], std::make_pair(1u, uint8_t{0x3E}));
-}
-
-TEST(SoundBoardBus, Type32RamLatchAndChipSitSideBySide)
-{
-    IdleBoard t32(32);
+    IdleBoard t32(32);  // RAM ends at 0xF1FF, right below latch and chip
     t32->WriteMem(0xE000, 0x11);
     t32->WriteMem(0xF1FF, 0x22);
+    t32->WriteMem(0xF200, 0x33);
     EXPECT_EQ(t32->Ram()[0x0000], 0x11);
     EXPECT_EQ(t32->Ram()[0x11FF], 0x22);
-    t32->WriteMem(0xF200, 0x33);  // just above RAM: unmapped
     EXPECT_EQ(t32->ReadMem(0xF200), 0);
-    t32->SendCommand(0x44);
-    EXPECT_EQ(t32->ReadMem(0xF3FC), 0xFF);  // the delivery leaves the idle value
-    t32.log.writes.clear();
-    t32->WriteMem(0xF3FE, 0x10);
-    t32->WriteMem(0xF3FF, 0x99);
-    t32->WriteMem(0xF3FD, 0x01);  // neither latch nor chip
-    ASSERT_EQ(t32.log.writes.size(), 2u);
-    EXPECT_EQ(t32.log.writes[0], std::make_pair(0u, uint8_t{0x10}));
-    EXPECT_EQ(t32.log.writes[1], std::make_pair(1u, uint8_t{0x99}));
 }
 
 TEST(SoundBoardBus, StubStatusBytesAnswerTheLatchPortOnTypes42And66)
@@ -133,65 +98,46 @@ TEST(SoundBoardBus, StubStatusBytesAnswerTheLatchPortOnTypes42And66)
     EXPECT_EQ(t66->ReadPort(0x26), 0);
 }
 
-TEST(SoundBoardBus, PsgPortMappingsOfTypes14And52And66)
+// Chip writes through each board's own wiring: (register, data) pairs on
+// chip ports 0 and 1; accesses next to the chip window reach nothing.
+TEST(SoundBoardBus, ChipWritesPerWiring)
 {
-    IdleBoard t14(14);
-    t14.log.writes.clear();
-    t14->WritePort(0x03, 8);    // odd port selects
-    t14->WritePort(0x02, 0x0F); // even port writes data
-    ASSERT_EQ(t14.log.writes.size(), 2u);
-    EXPECT_EQ(t14.log.writes[0].first, 0u);
-    EXPECT_EQ(t14.log.writes[1].first, 1u);
-
-    IdleBoard t52(52);
-    t52.log.writes.clear();
-    t52->WritePort(0x07, 8);    // bit 3 clear: select
-    t52->WritePort(0x0E, 0x0F); // bit 3 set: data
-    t52->WritePort(0x04, 1);    // outside the chip window
-    ASSERT_EQ(t52.log.writes.size(), 2u);
-    EXPECT_EQ(t52.log.writes[0].first, 0u);
-    EXPECT_EQ(t52.log.writes[1].first, 1u);
-
-    IdleBoard t66(66);
-    t66.log.writes.clear();
-    for (uint8_t port = 0x25; port <= 0x2D; ++port) t66->WritePort(port, 1);
-    EXPECT_TRUE(t66.log.writes.empty());
-    t66->WritePort(0x2F, 8);
-    t66->WritePort(0x2E, 0x0F);
-    ASSERT_EQ(t66.log.writes.size(), 2u);
-    EXPECT_EQ(t66.log.writes[0].first, 0u);
-    EXPECT_EQ(t66.log.writes[1].first, 1u);
-}
-
-TEST(SoundBoardBus, Type13PsgThroughControlAndDataRegisters)
-{
-    IdleBoard t13(13);
-    t13.log.writes.clear();
-    t13->WriteMem(0x8004, 7);
-    t13->WriteMem(0x8000, 0x30);  // select from the data register
-    t13->WriteMem(0x8004, 0x3E);
-    t13->WriteMem(0x8000, 0x20);  // write the data register
-    t13->WriteMem(0x8000, 0x10);  // anything else: nothing
-    t13->WriteMem(0x8001, 0x20);  // other addresses: ignored
-    ASSERT_EQ(t13.log.writes.size(), 2u);
-    EXPECT_EQ(t13.log.writes[0], std::make_pair(0u, uint8_t{7}));
-    EXPECT_EQ(t13.log.writes[1], std::make_pair(1u, uint8_t{0x3E}));
-}
-
-TEST(SoundBoardBus, Type9StrobesOnRisingControlBitOnly)
-{
-    IdleBoard t9(9);
-    t9->WritePort(1, 0x00);
-    t9.log.writes.clear();
-    t9->WritePort(0, 0x20);
-    t9->WritePort(1, 0x03);  // rising bit 1; previous bit 0 clear: register select
-    t9->WritePort(1, 0x03);  // no edge: nothing
-    t9->WritePort(0, 0x44);
-    t9->WritePort(1, 0x01);
-    t9->WritePort(1, 0x03);  // rising again; previous bit 0 set: data
-    ASSERT_EQ(t9.log.writes.size(), 2u);
-    EXPECT_EQ(t9.log.writes[0], std::make_pair(0u, uint8_t{0x20}));
-    EXPECT_EQ(t9.log.writes[1], std::make_pair(1u, uint8_t{0x44}));
+    struct Access {
+        bool port;
+        uint16_t at;
+        uint8_t value;
+    };
+    using Writes = std::vector<std::pair<uint32_t, uint8_t>>;
+    const struct {
+        uint32_t type;
+        std::vector<Access> accesses;
+        Writes expected;
+    } cases[] = {
+        {21, {{false, 0x4000, 7}, {false, 0x4001, 0x3E}}, {{0, 7}, {1, 0x3E}}},
+        {32, {{false, 0xF3FE, 0x10}, {false, 0xF3FF, 0x99}, {false, 0xF3FD, 1}}, {{0, 0x10}, {1, 0x99}}},
+        {14, {{true, 0x03, 8}, {true, 0x02, 0x0F}}, {{0, 8}, {1, 0x0F}}},  // odd port selects
+        {52, {{true, 0x07, 8}, {true, 0x0E, 0x0F}, {true, 0x04, 1}}, {{0, 8}, {1, 0x0F}}},  // bit 3: data
+        {66, {{true, 0x25, 1}, {true, 0x2A, 1}, {true, 0x2D, 1}, {true, 0x2F, 8}, {true, 0x2E, 0x0F}},
+         {{0, 8}, {1, 0x0F}}},
+        // Type 13: control register 0x8004, data register 0x8000 (0x30 selects, 0x20 writes).
+        {13, {{false, 0x8004, 7}, {false, 0x8000, 0x30}, {false, 0x8004, 0x3E}, {false, 0x8000, 0x20},
+              {false, 0x8000, 0x10}, {false, 0x8001, 0x20}},
+         {{0, 7}, {1, 0x3E}}},
+        // Type 9 strobes on a rising bit 1 of port 1; bit 0 before it picks register or data.
+        {9, {{true, 1, 0x00}, {true, 0, 0x20}, {true, 1, 0x03}, {true, 1, 0x03}, {true, 0, 0x44},
+             {true, 1, 0x01}, {true, 1, 0x03}},
+         {{0, 0x20}, {1, 0x44}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        IdleBoard b(c.type);
+        b.log.writes.clear();
+        for (const Access& x : c.accesses) {
+            if (x.port) b->WritePort(static_cast<uint8_t>(x.at), x.value);
+            else b->WriteMem(x.at, x.value);
+        }
+        EXPECT_EQ(b.log.writes, c.expected);
+    }
 }
 
 TEST(SoundBoardBus, Type9StatusShowsBusyPatternAfterEachBootThatReadsIt)

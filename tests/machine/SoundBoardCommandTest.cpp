@@ -86,43 +86,31 @@ using Bytes = std::vector<uint8_t>;
 
 } // namespace
 
-TEST(SoundBoardCommand, LatchOnlyTypesJustSeeTheCode)
+// The latch values the program sees and the NMIs it gets, per delivery:
+// latch only; latch and one NMI; type 28 idles at 0xFF around the code;
+// type 32 leaves 0xFF after its second NMI; type 29 sends two nibbles.
+TEST(SoundBoardCommand, EachDeliveryShowsTheCodeInOrder)
 {
-    Watched t7(7);
-    t7.board->SendCommand(0x42);
-    EXPECT_TRUE(t7.LatchLog().empty());  // nothing ran yet
-    RenderLeft(*t7.board, 10);
-    EXPECT_EQ(t7.LatchLog(), Bytes({0x42}));
-    EXPECT_TRUE(t7.RLog().empty());  // no NMI
-}
-
-TEST(SoundBoardCommand, LatchAndNmiTypesGetOneNmiWithTheCode)
-{
-    for (uint32_t type : {20u, 27u, 30u, 36u, 57u}) {
-        Watched w(type);
-        w.board->SendCommand(0x42);
+    const struct {
+        uint32_t type, crc;
+        uint8_t code;
+        Bytes latch;
+        std::size_t nmis;
+    } cases[] = {
+        {7, 0, 0x42, {0x42}, 0},           {20, 0, 0x42, {0x42}, 1},
+        {27, 0, 0x42, {0x42}, 1},          {30, 0, 0x42, {0x42}, 1},
+        {36, 0, 0x42, {0x42}, 1},          {57, 0, 0x42, {0x42}, 1},
+        {28, 0xCA2F5560, 0x0E, {0xFF, 0x0E, 0xFF}, 2},  // 0x0E is not special on this ROM
+        {32, 0, 0x33, {0x33, 0xFF}, 2},    {29, 0, 0x5A, {0x05, 0xFF, 0x0A, 0xFF}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        Watched w(c.type, c.crc);
+        w.board->SendCommand(c.code);
         RenderLeft(*w.board, 10);
-        EXPECT_EQ(w.RLog().size(), 1u) << "type " << type;
-        EXPECT_EQ(w.LatchLog(), Bytes({0x42})) << "type " << type;
+        EXPECT_EQ(w.LatchLog(), c.latch);
+        EXPECT_EQ(w.RLog().size(), c.nmis);
     }
-}
-
-TEST(SoundBoardCommand, Type28AndType32Sequences)
-{
-    // Type 28 idles at 0xFF from reset on; the boot already logged it.
-    Watched t28(28, 0xCA2F5560);
-    EXPECT_EQ(t28.board->Latch(), 0xFF);
-    EXPECT_EQ(t28.LatchLog(), Bytes({0xFF}));
-    t28.board->SendCommand(0x0E);  // not special on this ROM
-    RenderLeft(*t28.board, 10);
-    EXPECT_EQ(t28.LatchLog(), Bytes({0xFF, 0x0E, 0xFF}));
-    EXPECT_EQ(t28.RLog().size(), 2u);
-
-    Watched t32(32);
-    t32.board->SendCommand(0x33);
-    RenderLeft(*t32.board, 10);
-    EXPECT_EQ(t32.LatchLog(), Bytes({0x33, 0xFF}));
-    EXPECT_EQ(t32.RLog().size(), 2u);
 }
 
 TEST(SoundBoardCommand, Type28SpecialRomsTellCodes0Dand0EByRefreshRegister)
@@ -142,15 +130,6 @@ TEST(SoundBoardCommand, Type28SpecialRomsTellCodes0Dand0EByRefreshRegister)
     }
 }
 
-TEST(SoundBoardCommand, Type29SendsTwoNibblesEachFollowedByIdleValue)
-{
-    Watched t29(29);
-    t29.board->SendCommand(0x5A);
-    RenderLeft(*t29.board, 10);
-    EXPECT_EQ(t29.LatchLog(), Bytes({0x05, 0xFF, 0x0A, 0xFF}));
-    EXPECT_EQ(t29.RLog().size(), 3u);
-}
-
 TEST(SoundBoardCommand, CommandEntryRunsStubWithCodeInA)
 {
     Z80Asm rom(0);
@@ -162,8 +141,7 @@ TEST(SoundBoardCommand, CommandEntryRunsStubWithCodeInA)
     stub.label("park");
     stub.jr("park");
     TestFixups fixups;
-    ResetFixup& record = fixups.Add(12, FirstRomCrcForType(12));
-    fixups.SetStub(record, stub.image(64), 0x1000, false);
+    fixups.SetStub(fixups.Add(12, FirstRomCrcForType(12)), stub.image(64), 0x1000, false);
     std::unique_ptr<TempRom> file;
     auto board = MakeBoard(12, rom.image(0x2000), fixups, file);
     board->SendCommand(0x42);

@@ -3,6 +3,7 @@
 // build checks for leaks), and the fix-up table's stub bookkeeping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <unistd.h>
 
@@ -72,62 +73,51 @@ TEST(SoundBoardLoad, FailuresCarryExactMessagesAndLogTheSteps)
     std::string message;
     EXPECT_EQ(CSoundBoard::Load(small.c_str(), message), nullptr);
     EXPECT_EQ(message, "File size error.");
-
-    std::filesystem::remove(small);
-    std::filesystem::remove(large);
-    std::filesystem::remove(unknownPath);
+    for (const std::string& path : {small, large, unknownPath})
+        std::filesystem::remove(path);
 }
 
-TEST(SoundBoardLoad, SuccessfulLoadLogsEveryStepAndTheDestructorFrees)
+TEST(SoundBoardLoad, EachChipKindLoadsLogsEveryStepAndTheDestructorFrees)
 {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    LogCapture log;
-    {
-        auto board = MakeBoard(22, IdleRom(0x3000), fixups, file);  // a PSG board, 12 KB image
-        EXPECT_EQ(board->ChipKind(), ChipPSG);
-        EXPECT_NE(board->Psg(), nullptr);
-        EXPECT_EQ(board->Opll(), nullptr);
-        EXPECT_EQ(board->Sn(), nullptr);
-        EXPECT_EQ(board->Crc(), FirstRomCrcForType(22));
-        EXPECT_STREQ(board->Title(), GetRomEntry(FirstRomIndexForType(22)).title);
-        EXPECT_EQ(board->SampleRate(), 44100u);
-        EXPECT_TRUE(board->BootDone());
-        EXPECT_EQ(g_CurrentBoard, board.get());
-        const std::string all = log.Joined();
-        const char* steps[] = {"Allocating CPU...\n", "Ok.\n",  "Loading ROM image...\n",
-                               "FILE SIZE: 12288\n fsize", "CRC SIZE : 8192\n, crcsize", "OK.\n",
-                               "Allocating PSG...\n", "Ok.\n", "Starting emulation!\n"};
-        std::size_t at = 0;
-        for (const char* step : steps) {
-            std::size_t found = all.find(step, at);
-            EXPECT_NE(found, std::string::npos) << "missing or out of order: " << step;
-            if (found != std::string::npos) at = found + std::string(step).size();
-        }
-    }
-    EXPECT_TRUE(log.Contains("Free...OK.\n"));
-    EXPECT_EQ(g_CurrentBoard, nullptr);
-
-    std::string message;
-    auto board = CSoundBoard::Load(file->Path(), message, fixups);
-    ASSERT_NE(board, nullptr);
-    EXPECT_EQ(message, "");
-}
-
-TEST(SoundBoardLoad, EachChipKindGetsItsChip)
-{
-    for (uint32_t type : {0u, 9u, 34u}) {
+    const struct {
+        uint32_t type;
+        uint32_t chip;
+        const char* allocating;
+    } cases[] = {{22, ChipPSG, "Allocating PSG...\n"}, {0, ChipYM2413, "Allocating OPLL...\n"},
+                 {9, ChipYMF281B, "Allocating OPLL...\n"}, {34, ChipSN76496, "Allocating SN76496...\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
         TestFixups fixups;
         std::unique_ptr<TempRom> file;
         LogCapture log;
-        auto board = MakeBoard(type, IdleRom(), fixups, file);
-        if (type == 34) {
-            EXPECT_NE(board->Sn(), nullptr);
-            EXPECT_TRUE(log.Contains("Allocating SN76496...\n"));
-        } else {
-            EXPECT_NE(board->Opll(), nullptr);
-            EXPECT_TRUE(log.Contains("Allocating OPLL...\n"));
+        {
+            auto board = MakeBoard(c.type, IdleRom(0x3000), fixups, file);  // a 12 KB image
+            EXPECT_EQ(board->ChipKind(), c.chip);
+            EXPECT_EQ(board->Psg() != nullptr, c.chip == ChipPSG);
+            EXPECT_EQ(board->Opll() != nullptr, c.chip == ChipYM2413 || c.chip == ChipYMF281B);
+            EXPECT_EQ(board->Sn() != nullptr, c.chip == ChipSN76496);
+            EXPECT_EQ(board->Crc(), FirstRomCrcForType(c.type));
+            EXPECT_STREQ(board->Title(), GetRomEntry(FirstRomIndexForType(c.type)).title);
+            EXPECT_EQ(board->SampleRate(), 44100u);
+            EXPECT_TRUE(board->BootDone());
+            EXPECT_EQ(g_CurrentBoard, board.get());
+            const std::string all = log.Joined();
+            const char* steps[] = {"Allocating CPU...\n", "Ok.\n", "Loading ROM image...\n",
+                                   "FILE SIZE: 12288\n fsize", "CRC SIZE : 8192\n, crcsize", "OK.\n",
+                                   c.allocating, "Ok.\n", "Starting emulation!\n"};
+            std::size_t at = 0;
+            for (const char* step : steps) {
+                std::size_t found = all.find(step, at);
+                ASSERT_NE(found, std::string::npos) << "missing or out of order: " << step;
+                at = found + std::string(step).size();
+            }
         }
+        EXPECT_TRUE(log.Contains("Free...OK.\n"));
+        EXPECT_EQ(g_CurrentBoard, nullptr);
+
+        std::string message;
+        EXPECT_NE(CSoundBoard::Load(file->Path(), message, fixups), nullptr);
+        EXPECT_EQ(message, "");
     }
 }
 
@@ -136,18 +126,18 @@ TEST(SoundBoardLoad, BuiltinFixupsPlaceKnownStubsAndReportMissingOnes)
     // Type 12's ROMs need stubs this build has no bytes for.
     {
         LogCapture log;
-        std::unique_ptr<TempRom> file = std::make_unique<TempRom>(IdleRom(), 0x6BEDFA7Fu);
-        CSoundBoard board(file->Path());
+        TempRom file(IdleRom(), 0x6BEDFA7Fu);
+        CSoundBoard board(file.Path());
         EXPECT_TRUE(board.NeedsMissingStub());
         EXPECT_TRUE(log.Contains("needs a driver stub this build does not have"));
-        for (int i = 0; i < 64; ++i) EXPECT_EQ(board.Ram()[0x1000 + i], 0) << i;
+        EXPECT_TRUE(std::all_of(board.Ram() + 0x1000, board.Ram() + 0x1040, [](uint8_t b) { return b == 0; }));
         board.SendCommand(0x10);  // runs through empty RAM; must not crash
     }
     // Type 40, 4300BFD3: the stub is built in and lands at 0x9000.
     {
         LogCapture log;
-        std::unique_ptr<TempRom> file = std::make_unique<TempRom>(IdleRom(), 0x4300BFD3u);
-        CSoundBoard board(file->Path());
+        TempRom file(IdleRom(), 0x4300BFD3u);
+        CSoundBoard board(file.Path());
         EXPECT_FALSE(board.NeedsMissingStub());
         EXPECT_FALSE(log.Contains("needs a driver stub"));
         EXPECT_TRUE(std::equal(kStub40_4300BFD3, kStub40_4300BFD3 + 64, board.Ram() + 0x1000));
@@ -158,9 +148,8 @@ TEST(SoundBoardLoad, BuiltinFixupsPlaceKnownStubsAndReportMissingOnes)
         ResetFixup& record = fixups.Add(40, 0x4300BFD3u);
         record.stubSize = 64;
         record.stubRamOffset = 0x1000;
-        LogCapture log;
-        std::unique_ptr<TempRom> file = std::make_unique<TempRom>(IdleRom(), 0x4300BFD3u);
-        CSoundBoard board(file->Path(), fixups);
+        TempRom file(IdleRom(), 0x4300BFD3u);
+        CSoundBoard board(file.Path(), fixups);
         EXPECT_TRUE(board.NeedsMissingStub());
         EXPECT_EQ(board.Ram()[0x1000], 0);
     }

@@ -32,8 +32,7 @@ TEST(SoundBoardReset, BankCopyRunsOnTheFirstBootAndStaysForLaterOnes)
     a.org(0x1000);
     StoreAndIdle(a, 2, 0x8100);  // upper half
     TestFixups fixups;
-    ResetFixup& record = fixups.Add(22, 0x7D3AFBD0);
-    record.bankCopy = true;
+    fixups.Add(22, 0x7D3AFBD0).bankCopy = true;
     std::unique_ptr<TempRom> file;
     auto board = MakeBoard(22, a.image(0x2000), fixups, file, 0x7D3AFBD0);
 
@@ -79,8 +78,7 @@ TEST(SoundBoardReset, StubIsCopiedOverWhatTheBootLeftInRam)
     Z80Asm a(0);
     StoreAndIdle(a, 0xAA, 0x9000);
     TestFixups fixups;
-    ResetFixup& record = fixups.Add(12, FirstRomCrcForType(12));
-    fixups.SetStub(record, std::vector<uint8_t>(64, 0x18), 0x1000, false);
+    fixups.SetStub(fixups.Add(12, FirstRomCrcForType(12)), std::vector<uint8_t>(64, 0x18), 0x1000, false);
     std::unique_ptr<TempRom> file;
     auto board = MakeBoard(12, a.image(0x2000), fixups, file);
     EXPECT_EQ(board->Ram()[0x1000], 0x18);

@@ -21,6 +21,24 @@ uint16_t FirstPushedPc(CSoundBoard& board, uint16_t stackTop)
     return static_cast<uint16_t>(low | high << 8);
 }
 
+// A stub for RAM 0x9000 whose tick entry 0x9020 counts in RAM 0x8100 (and,
+// if asked, clears type 24's handshake byte 0x8FFF) and parks at 0x9027.
+std::vector<uint8_t> CountingTickStub(bool clearsHandshake)
+{
+    Z80Asm s(0x9000, 0x00);
+    s.org(0x9020);
+    s.ld_a_mem(0x8100);
+    s.inc(R8::A);
+    s.ld_mem_a(0x8100);
+    if (clearsHandshake) {
+        s.xor_(R8::A);
+        s.ld_mem_a(0x8FFF);
+    }
+    s.label("park");
+    s.jr("park");
+    return s.image(64);
+}
+
 } // namespace
 
 // Type 4: NMI tick every 3575 counted cycles. The program before the NOP
@@ -78,17 +96,8 @@ TEST(SoundBoardTiming, TickEntryNeverMovesPcDuringBootButDoesAfterIt)
     rom.di();
     rom.ld_sp_nn(0xA000);
     rom.halt();
-    Z80Asm stub(0x9000, 0x00);
-    stub.org(0x9020);
-    stub.ld_a_mem(0x8100);
-    stub.inc(R8::A);
-    stub.ld_mem_a(0x8100);
-    stub.label("park");
-    stub.jr("park");
-
     TestFixups fixups;
-    ResetFixup& record = fixups.Add(12, FirstRomCrcForType(12));
-    fixups.SetStub(record, stub.image(64), 0x1000, true);
+    fixups.SetStub(fixups.Add(12, FirstRomCrcForType(12)), CountingTickStub(false), 0x1000, true);
     std::unique_ptr<TempRom> file;
     auto board = MakeBoard(12, rom.image(0x2000), fixups, file);
 
@@ -107,20 +116,6 @@ TEST(SoundBoardTiming, TickEntryNeverMovesPcDuringBootButDoesAfterIt)
 // sets it to 0xFF on entry; the stub clears it when its work is done.
 TEST(SoundBoardTiming, Type24ReentersTickOnlyAfterStubClearsHandshake)
 {
-    auto buildStub = [](bool clears) {
-        Z80Asm s(0x9000, 0x00);
-        s.org(0x9020);
-        s.ld_a_mem(0x8100);
-        s.inc(R8::A);
-        s.ld_mem_a(0x8100);
-        if (clears) {
-            s.xor_(R8::A);
-            s.ld_mem_a(0x8FFF);
-        }
-        s.label("park");
-        s.jr("park");
-        return s.image(64);
-    };
     Z80Asm rom(0);
     rom.di();
     rom.label("idle");
@@ -128,8 +123,7 @@ TEST(SoundBoardTiming, Type24ReentersTickOnlyAfterStubClearsHandshake)
 
     for (bool clears : {false, true}) {
         TestFixups fixups;
-        ResetFixup& record = fixups.Add(24, FirstRomCrcForType(24));
-        fixups.SetStub(record, buildStub(clears), 0x1000, false);
+        fixups.SetStub(fixups.Add(24, FirstRomCrcForType(24)), CountingTickStub(clears), 0x1000, false);
         std::unique_ptr<TempRom> file;
         auto board = MakeBoard(24, rom.image(0x2000), fixups, file);
         RenderLeft(*board, 1000);  // 81170 cycles: 12 or 13 tick periods of 6712
@@ -144,65 +138,42 @@ TEST(SoundBoardTiming, Type24ReentersTickOnlyAfterStubClearsHandshake)
     }
 }
 
-namespace {
-
-// Type 0 running a sled of NOPs from 0x0100 (3 counted cycles each).
-struct NopBoard {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    std::unique_ptr<CSoundBoard> board;
-    NopBoard()
-    {
-        Z80Asm a(0, 0x00);
-        a.org(0x1FF0);
-        a.jp(0x0100);
-        board = MakeBoard(0, a.image(0x2000), fixups, file);
-    }
-    // Renders `count` samples from PC 0x0100; returns the NOPs run per sample.
-    std::vector<int> Run(int count)
-    {
-        board->Cpu().PC = 0x0100;
-        std::vector<int> perSample;
-        int32_t l, r;
-        for (int i = 0; i < count; ++i) {
-            uint16_t before = board->Cpu().PC;
-            board->RenderSample(l, r);
-            perSample.push_back(board->Cpu().PC - before);
-            EXPECT_LT(board->SampleAccumulator(), 1.0);
-            EXPECT_GT(board->SampleAccumulator(), -3.0);
-        }
-        return perSample;
-    }
-};
-
-} // namespace
-
+// Type 0 running NOPs (3 counted cycles each) from 0x0100: each sample runs
+// 27 or 28 of them at 44100 Hz, carrying the overrun, and the total matches
+// the clock to one instruction. A new rate takes effect at the next reset.
 TEST(SoundBoardTiming, RenderSampleRunsCyclesPerSampleCarryingTheOverrun)
 {
-    NopBoard nops;
-    EXPECT_NEAR(nops.board->CyclesPerSample(), 3579545.0 / 44100.0, 1e-9);
-    std::vector<int> perSample = nops.Run(200);
-    int total = 0;
-    for (int n : perSample) {
-        EXPECT_TRUE(n == 27 || n == 28) << n;
-        total += n;
+    Z80Asm a(0, 0x00);
+    a.org(0x1FF0);
+    a.jp(0x0100);
+    TestFixups fixups;
+    std::unique_ptr<TempRom> file;
+    auto board = MakeBoard(0, a.image(0x2000), fixups, file);
+    for (uint32_t rate : {44100u, 22050u}) {
+        SCOPED_TRACE(rate);
+        if (rate != 44100) {
+            board->SetSampleRate(rate);
+            EXPECT_NEAR(board->CyclesPerSample(), 3579545.0 / 44100.0, 1e-9) << "changed before the reset";
+            board->Reset();
+            EXPECT_EQ(board->SampleRate(), rate);
+        }
+        const double perSample = 3579545.0 / rate;
+        EXPECT_NEAR(board->CyclesPerSample(), perSample, 1e-9);
+        board->Cpu().PC = 0x0100;
+        const int samples = static_cast<int>(200 * rate / 44100);  // stay on the sled
+        int total = 0;
+        int32_t l, r;
+        for (int i = 0; i < samples; ++i) {
+            const uint16_t before = board->Cpu().PC;
+            board->RenderSample(l, r);
+            const int nops = board->Cpu().PC - before;
+            EXPECT_TRUE(nops == int(perSample / 3) || nops == int(perSample / 3) + 1) << nops;
+            EXPECT_LT(board->SampleAccumulator(), 1.0);
+            EXPECT_GT(board->SampleAccumulator(), -3.0);
+            total += nops;
+        }
+        EXPECT_NEAR(total * 3.0, samples * perSample, 3.0);
     }
-    // Over many samples the cycles run match the clock to one instruction.
-    EXPECT_NEAR(total * 3.0, 200 * 3579545.0 / 44100.0, 3.0);
-}
-
-TEST(SoundBoardTiming, HalfSampleRateDoublesCyclesPerSampleFromNextReset)
-{
-    NopBoard nops;
-    nops.board->SetSampleRate(22050);
-    EXPECT_NEAR(nops.board->CyclesPerSample(), 3579545.0 / 44100.0, 1e-9);  // not before the reset
-    nops.board->Reset();
-    EXPECT_EQ(nops.board->SampleRate(), 22050u);
-    EXPECT_NEAR(nops.board->CyclesPerSample(), 3579545.0 / 22050.0, 1e-9);
-    std::vector<int> perSample = nops.Run(100);
-    int total = 0;
-    for (int n : perSample) total += n;
-    EXPECT_NEAR(total * 3.0, 100 * 3579545.0 / 22050.0, 3.0);
 }
 
 // A CPU halted with interrupts off spends no cycles; running it for a
