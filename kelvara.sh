@@ -36,6 +36,11 @@ run)
     if [ -x build/release/src/ui/kelvara ]; then
         exec build/release/src/ui/kelvara "$@"
     fi
+    # Until the windowed player exists: the command-line player. Without
+    # arguments it plays the demo ROM's first tune.
+    if [ $# -eq 0 ]; then
+        set -- --play examples/roms/demo-opll-type40.bin 1 2 4
+    fi
     exec build/release/tools/kelvara-render "$@"
     ;;
 test)
