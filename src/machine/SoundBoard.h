@@ -105,7 +105,9 @@ public:
 
     // A CPU waiting in place (HALT, JR $, JP $) is fast-forwarded to the next
     // timer event instead of being stepped; the result is the same. On by
-    // default; tests switch it off to compare.
+    // default; tests switch it off to compare. This switch governs the
+    // step-by-step loop; the batched run always fast-forwards waits whose
+    // bytes lie in the CPU's fast windows.
     void SetIdleSkip(bool on) { m_skipIdle = on; }
 
     // The CPU runs in batches (CZ80::ExecuteCounted) that end exactly where
