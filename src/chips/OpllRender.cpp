@@ -247,7 +247,11 @@ void OpllRefreshPatchCache(OpllOperator& op)
     }
 }
 
-void OPLL::Step(OPLL* chip)
+namespace {
+
+// One chip sample. Inlined into the render loop, so the slot values it
+// stores are still at hand for the mix.
+[[gnu::always_inline]] inline void StepChip(OPLL* chip)
 {
     const OpllTables& T = OpllTables::Get();
     const uint32_t test = chip->test;
@@ -307,19 +311,23 @@ void OPLL::Step(OPLL* chip)
         slot[8] = MelodicSlot(carOut[8]);
         noise = OpllNoiseAdvance<2>(noise);
     } else {
-        slot[kSlotBassDrum] = static_cast<int16_t>(carOut[6]);
+        slot[OPLL::kSlotBassDrum] = static_cast<int16_t>(carOut[6]);
         // Hi-hat and snare read the noise after 14 clocks.
         const bool bit = noise & 1;
         const uint32_t hh = chip->shortNoise ? (bit ? 0x2D0 : 0x234) : (bit ? 0x34 : 0xD0);
-        slot[kSlotHiHat] = SingleOutput(T, ops[14], hh);
+        slot[OPLL::kSlotHiHat] = SingleOutput(T, ops[14], hh);
         const uint32_t sd = (ops[15].phaseOut & 0x100) ? (bit ? 0x300 : 0x200) : (bit ? 0x000 : 0x100);
-        slot[kSlotSnare] = SingleOutput(T, ops[15], sd);
+        slot[OPLL::kSlotSnare] = SingleOutput(T, ops[15], sd);
         noise = OpllNoiseAdvance<2>(noise);
-        slot[kSlotTomTom] = SingleOutput(T, ops[16], ops[16].phaseOut);
-        slot[kSlotCymbal] = SingleOutput(T, ops[17], chip->shortNoise ? 0x300 : 0x100);
+        slot[OPLL::kSlotTomTom] = SingleOutput(T, ops[16], ops[16].phaseOut);
+        slot[OPLL::kSlotCymbal] = SingleOutput(T, ops[17], chip->shortNoise ? 0x300 : 0x100);
     }
     chip->noise = OpllNoiseAdvance<2>(noise);
 }
+
+} // namespace
+
+void OPLL::Step(OPLL* chip) { StepChip(chip); }
 
 namespace {
 
@@ -354,7 +362,7 @@ void OPLL::RenderStereo(OPLL* chip, int32_t out[2])
 {
     while (chip->outputStep > chip->timeAccumulator) {
         chip->timeAccumulator += chip->inputStep;
-        Step(chip);
+        StepChip(chip);
         MixSlots(chip, chip->mix[0], chip->mix[1]);
         if (chip->resampler) {
             chip->resampler->Push(0, chip->mix[0]);
