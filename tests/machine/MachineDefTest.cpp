@@ -84,9 +84,7 @@ TEST(MachineDef, EveryRowIsWellFormed)
         EXPECT_GT(m.cpuClock, 0u);
         EXPECT_GT(m.chipClock, 0u);
         EXPECT_GT(m.bootCycles, 0u);
-        EXPECT_LE(m.irqData, 0xFFu);
         EXPECT_LE(m.ramStart, m.ramEnd);
-        EXPECT_LE(m.ramEnd, 0xFFFFu);
         EXPECT_LE(m.latchLow, m.latchHigh);
         EXPECT_LE(m.chipLow, m.chipHigh);
         EXPECT_LE(m.latchHigh, m.latchIsPort ? 0xFFu : 0xFFFFu);

@@ -34,12 +34,10 @@ std::string Cp932ToUtf8(const char* cp932)
 
 std::string Bytes(const char* s)
 {
+    static const char kDigits[] = "0123456789ABCDEF";
     std::string hex;
-    char buf[4];
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
-        std::snprintf(buf, sizeof buf, "%02X", *p);
-        hex += buf;
-    }
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p)
+        hex += {kDigits[*p >> 4], kDigits[*p & 15]};
     return hex;
 }
 

@@ -1,6 +1,7 @@
 // Identification of ROM image files: size limits and log lines, the ROM
 // area, checksum lookup and messages, the folder-scan checksum, refusal of
-// things that are not readable files, and the forging helper.
+// things that are not readable files, the forging helper, and
+// kelvara-render --identify run as a separate program.
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -61,6 +62,45 @@ protected:
     // The ROM area plus a guard region that must never be written.
     std::vector<uint8_t> m_rom = std::vector<uint8_t>(kRomAreaSize + 4096, 0xA5);
 };
+
+struct ToolRun {
+    int status = -1;  // exit status, or -1 if it did not exit normally
+    std::string out;
+};
+
+// Runs kelvara-render with `args`; standard error is discarded.
+ToolRun RunTool(const std::vector<std::string>& args)
+{
+    ToolRun run;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return run;
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], 1);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        (void)!freopen("/dev/null", "w", stderr);
+        std::string tool = KELVARA_RENDER_PATH;
+        std::vector<std::string> copy = args;
+        std::vector<char*> argv = {tool.data()};
+        for (auto& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(126);
+    }
+    close(pipeFds[1]);
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buf, sizeof buf)) > 0)
+        run.out.append(buf, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+    return run;
+}
 
 // A pattern image whose first 8192 bytes are forged to `crc`.
 std::vector<uint8_t> Forged(uint32_t crc, std::size_t size)
@@ -237,4 +277,37 @@ TEST(RomForge, ForgesAtAnyOffsetBelow8192AndRefusesOthers)
     EXPECT_FALSE(ForgeRomCrc(shortImage, 1));
     EXPECT_TRUE(MakeForgedRom(1, std::vector<uint8_t>(8189)).empty());  // code over the patch
     EXPECT_TRUE(MakeForgedRom(1, {}, 4096).empty());
+}
+
+TEST_F(RomIdentifyTest, ToolPrintsOneLinePerFileAndFailsIfAnyFileFails)
+{
+    std::string ym = Write("burning.bin", MakeForgedRom(0x6D933EB0, {}, 16384));
+    std::string psg = Write("psg.bin", MakeForgedRom(FirstRomCrcForType(5)));
+    std::string sn = Write("sn.bin", MakeForgedRom(FirstRomCrcForType(34)));
+    std::string ymf = Write("ymf.bin", MakeForgedRom(FirstRomCrcForType(9)));
+    std::string known = ym + ": crc=6D933EB0 type=32 chip=YM2413 title=バーニングハーツ２\n" + psg +
+                        ": crc=7D5EF455 type=5 chip=PSG title=ビッグウィンクルＡ\n" + sn +
+                        ": crc=DC8F00B5 type=34 chip=SN76496 title=バニーガール\n" + ymf +
+                        ": crc=6B3FE722 type=9 chip=YMF281B title=イエティＫ\n";
+    ToolRun good = RunTool({"--identify", ym, psg, sn, ymf});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.out, known);
+
+    std::string empty = Write("empty.bin", {});
+    std::string unknown = Write("unknown.bin", MakeForgedRom(0x00000001));
+    std::string missing = (m_dir / "missing.bin").string();
+    std::string dir = m_dir.string();
+    ToolRun mixed = RunTool({"--identify", missing, ym, psg, sn, ymf, dir, empty, unknown});
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_EQ(mixed.out, missing + ": File not found.\n" + known + dir + ": File not found.\n" + empty +
+                             ": File size error.\n" + unknown + ": Unknown ROM image.\n");
+}
+
+TEST_F(RomIdentifyTest, ToolRefusesMissingArgumentsAndShowsHelp)
+{
+    EXPECT_EQ(RunTool({"--identify"}).status, 2);
+    EXPECT_EQ(RunTool({}).status, 2);
+    ToolRun help = RunTool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--identify FILE..."), std::string::npos);
 }

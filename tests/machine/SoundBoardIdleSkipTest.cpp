@@ -144,13 +144,10 @@ TEST(SoundBoardIdleSkip, ParkedStubsMatchStepByStep)
             stub.label(park);
             stub.jr(park);
         };
-        if (def.commandEntry < def.tickEntry) {
-            entry(static_cast<uint16_t>(def.commandEntry), "play", "park_command");
-            entry(static_cast<uint16_t>(def.tickEntry), "tick", "park_tick");
-        } else {
-            entry(static_cast<uint16_t>(def.tickEntry), "tick", "park_tick");
-            entry(static_cast<uint16_t>(def.commandEntry), "play", "park_command");
-        }
+        const bool commandFirst = def.commandEntry < def.tickEntry;  // org only moves forward
+        for (bool command : {commandFirst, !commandFirst})
+            entry(static_cast<uint16_t>(command ? def.commandEntry : def.tickEntry), command ? "play" : "tick",
+                  command ? "park_command" : "park_tick");
         TestFixups fixups;
         std::vector<uint8_t> bytes = stub.bytes();
         bytes.resize((bytes.size() + 15) / 16 * 16, 0);
