@@ -48,31 +48,21 @@ TEST_F(DirectSoundTest, ErrorsAreReportedWithCaptionAndLeaveNothingOpen) {
         shown.push_back(caption + ":" + text);
         owners.push_back(owner);
     };
-    {
-        CDirectSound ds;
-        ds.SetMessageHandler(handler);
-        EXPECT_FALSE(ds.CreateBuffer());
-        EXPECT_FALSE(ds.HasBuffer());
-    }
-    {
-        CDirectSound ds;
-        ds.SetMessageHandler(handler);
-        const DeviceGuid unknown = DeviceGuidFromName("no such device in this test");
-        EXPECT_FALSE(ds.Create(&window, &unknown));
-        EXPECT_FALSE(ds.IsCreated());
-    }
-    {
-        CDirectSound ds;
-        ds.SetMessageHandler(handler);
-        ds.SetFormat(100, 16);  // 5 ms hold less than one frame
-        ASSERT_TRUE(ds.Create(&window, nullptr));
-        EXPECT_FALSE(ds.CreateBuffer());
-        EXPECT_FALSE(ds.HasBuffer());
-        ds.SetFormat(44100, 12);
-        EXPECT_FALSE(ds.CreateBuffer());
-        ds.SetFormat(44100, 16);  // the device stays usable with a sane format
-        EXPECT_TRUE(ds.CreateBuffer());
-    }
+    CDirectSound noDevice, unknownDevice, ds;
+    for (CDirectSound* d : {&noDevice, &unknownDevice, &ds}) d->SetMessageHandler(handler);
+    EXPECT_FALSE(noDevice.CreateBuffer());
+    EXPECT_FALSE(noDevice.HasBuffer());
+    const DeviceGuid unknown = DeviceGuidFromName("no such device in this test");
+    EXPECT_FALSE(unknownDevice.Create(&window, &unknown));
+    EXPECT_FALSE(unknownDevice.IsCreated());
+    ds.SetFormat(100, 16);  // 5 ms hold less than one frame
+    ASSERT_TRUE(ds.Create(&window, nullptr));
+    EXPECT_FALSE(ds.CreateBuffer());
+    EXPECT_FALSE(ds.HasBuffer());
+    ds.SetFormat(44100, 12);
+    EXPECT_FALSE(ds.CreateBuffer());
+    ds.SetFormat(44100, 16);  // the device stays usable with a sane format
+    EXPECT_TRUE(ds.CreateBuffer());
     EXPECT_EQ(shown, (std::vector<std::string>{"ERROR:CDirectSound:DirectSound object uninitialized.",
                                                "ERROR:CDirectSound:DirectSoundCreate failed.",
                                                "ERROR:CDirectSound:SetFormat failed.",

@@ -243,27 +243,6 @@ TEST_F(EmuThreadTest, StartSilencesTheBoardThenGainStopAndReplayFollowTheCommand
     EXPECT_EQ(m_journal.Sent(), (std::vector<int>{0, 5, 6}));
 }
 
-TEST_F(EmuThreadTest, DeviceResetTakesTheNewRateAndGeometry) {
-    Start();
-    Send(CEmuThread::CmdPlay, 1);
-    Send(CEmuThread::CmdStop);
-
-    LogCapture log;
-    m_device.Release();
-    m_device.SetFormat(48000, 16);
-    ASSERT_TRUE(m_device.Create(nullptr, nullptr));
-    ASSERT_TRUE(m_device.CreateBuffer());
-    ASSERT_TRUE(m_thread.ResetDSound());
-    EXPECT_TRUE(log.Contains("CEmuThread::ResetDSound\nAllocation Buffer...(192000)\nOk.\n"));
-    EXPECT_EQ(m_journal.rates.back(), 48000u);
-
-    Send(CEmuThread::CmdPlay, 2);
-    const uint64_t played = m_device.GetPlayedBytes();
-    ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > played + 10 * 960; }));
-    WaitForLeftLevel();
-    EXPECT_EQ(m_device.GetUnderrunCount(), 0u);
-}
-
 TEST_F(EmuThreadTest, StopAndStartAnotherRomFreesEveryBoard) {
     for (const char* rom : {"first.bin", "second.bin", "third.bin"}) {
         Start(rom);
