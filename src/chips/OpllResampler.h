@@ -67,8 +67,11 @@ inline double OpllResampler::Advance()
     // ratio) and rarely reaches whole + 1; taking off whole ones leaves the
     // low bits of the sum, so every subtraction is exact, and the serial
     // chain from one pull's timer to the next stays short.
+    // The first subtraction is a select rather than a branch: whether it is
+    // due follows the ratio's fraction and predicts badly.
     double d = timer + ratio - whole;
-    while (d >= 1.0)
+    d = d >= 1.0 ? d - 1.0 : d;
+    while (d >= 1.0) [[unlikely]]
         d -= 1.0;
     timer = d;
     return d;
