@@ -41,53 +41,39 @@ TEST(OpllEnvelope, InstantAttackSkipsTheAttackState)
     }
 }
 
-TEST(OpllEnvelope, AttackFallsToZeroThenDecaysToSustainLevel)
+TEST(OpllEnvelope, AttackFallsToZeroDecaysToSustainLevelThenHoldsOnlyWithEg)
 {
-    auto chip = MakeChip();
-    UserInstrument inst;
-    inst.reg[1] = 0x01;  // not sustained
-    inst.reg[5] = 0x96;  // AR 9, DR 6
-    inst.reg[7] = 0x45;  // SL 4, RR 5
-    Load(chip.get(), inst);
-    PlayChannel(chip.get(), 0, 0x150, 4);
-    StepThroughDamp(chip.get());
-    ASSERT_EQ(chip->operators[1].envState, EnvAttack);
-    uint32_t last = chip->operators[1].level;
-    int steps = 0;
-    while (chip->operators[1].envState == EnvAttack && steps++ < 200000) {
-        OPLL::Step(chip.get());
-        ASSERT_LE(chip->operators[1].level, last);
-        last = chip->operators[1].level;
+    for (uint8_t flags : {0x01, 0x21}) { // EG 0: sustain falls at RR; EG 1: it holds
+        auto chip = MakeChip();
+        UserInstrument inst;
+        inst.reg[1] = flags;
+        inst.reg[5] = 0x96; // AR 9, DR 6
+        inst.reg[7] = 0x45; // SL 4, RR 5
+        Load(chip.get(), inst);
+        PlayChannel(chip.get(), 0, 0x150, 4);
+        StepThroughDamp(chip.get());
+        const OpllOperator& car = chip->operators[1];
+        ASSERT_EQ(car.envState, EnvAttack);
+        uint32_t last = car.level;
+        for (int steps = 0; car.envState == EnvAttack && steps < 200000; ++steps) {
+            OPLL::Step(chip.get());
+            ASSERT_LE(car.level, last);
+            last = car.level;
+        }
+        ASSERT_EQ(car.envState, EnvDecay);
+        EXPECT_EQ(car.level, 0u);
+        for (int steps = 0; car.envState == EnvDecay && steps < 400000; ++steps)
+            OPLL::Step(chip.get());
+        ASSERT_EQ(car.envState, EnvSustain);
+        EXPECT_EQ(car.level >> 3, 4u);
+        const uint32_t atSustain = car.level;
+        for (int i = 0; i < 50000; ++i)
+            OPLL::Step(chip.get());
+        if (flags & 0x20)
+            EXPECT_EQ(car.level, atSustain);
+        else
+            EXPECT_GT(car.level, atSustain);
     }
-    ASSERT_EQ(chip->operators[1].envState, EnvDecay);
-    EXPECT_EQ(chip->operators[1].level, 0u);
-    for (steps = 0; chip->operators[1].envState == EnvDecay && steps < 400000; ++steps)
-        OPLL::Step(chip.get());
-    ASSERT_EQ(chip->operators[1].envState, EnvSustain);
-    EXPECT_EQ(chip->operators[1].level >> 3, 4u);
-    // EG 0: sustain keeps falling at RR.
-    const uint32_t atSustain = chip->operators[1].level;
-    for (int i = 0; i < 50000; ++i)
-        OPLL::Step(chip.get());
-    EXPECT_GT(chip->operators[1].level, atSustain);
-}
-
-TEST(OpllEnvelope, SustainedToneHoldsItsLevel)
-{
-    auto chip = MakeChip();
-    UserInstrument inst;
-    inst.reg[5] = 0xF3; // AR 15, DR 3
-    inst.reg[7] = 0x2F; // SL 2, RR 15 (not used while sustained)
-    Load(chip.get(), inst);
-    PlayChannel(chip.get(), 0, 0x150, 4);
-    for (int i = 0; i < 300000 && chip->operators[1].envState != EnvSustain; ++i)
-        OPLL::Step(chip.get());
-    ASSERT_EQ(chip->operators[1].envState, EnvSustain);
-    const uint32_t level = chip->operators[1].level;
-    for (int i = 0; i < 50000; ++i)
-        OPLL::Step(chip.get());
-    EXPECT_EQ(chip->operators[1].level, level);
-    EXPECT_EQ(chip->operators[1].rateHigh, 0);
 }
 
 TEST(OpllEnvelope, ZeroAttackRateStaysSilentInAttack)

