@@ -3,6 +3,7 @@
 // and every tune they offer sounds. To refresh the committed images after
 // changing the source, run this test with KELVARA_UPDATE_EXAMPLES=1.
 #include "DemoRoms.h"
+#include "SoundBoardTestRoms.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 #include "machine/Crc32.h"
 #include "machine/RomDatabase.h"
@@ -31,20 +31,6 @@ std::vector<uint8_t> ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
-
-// A demo image written to a temporary file for the board to load.
-class TempImage {
-public:
-    explicit TempImage(const demo::DemoRom& rom)
-        : m_path(fs::temp_directory_path() / ("kelvara-demo-" + std::to_string(getpid()) + "-" + rom.file)) {
-        if (!WriteImageFile(m_path.string(), rom.image)) throw std::runtime_error("cannot write " + m_path.string());
-    }
-    ~TempImage() { fs::remove(m_path); }
-    std::string Path() const { return m_path.string(); }
-
-private:
-    fs::path m_path;
-};
 
 std::vector<int32_t> Render(CSoundBoard& board, std::size_t samples) {
     std::vector<int32_t> left(samples);
@@ -97,9 +83,9 @@ TEST(DemoRoms, IdentifyAsTheirMachineAndHaveAPlaylist) {
 TEST(DemoRoms, EveryTuneSoundsOthersAreSilentAndTheTuningToneIsA440) {
     for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
         SCOPED_TRACE(rom.file);
-        TempImage file(rom);
+        boardtest::TempRom file(rom.image, rom.crc);  // already carries its checksum: bytes unchanged
         std::string message;
-        std::unique_ptr<CSoundBoard> board = CSoundBoard::Load(file.Path().c_str(), message);
+        std::unique_ptr<CSoundBoard> board = CSoundBoard::Load(file.Path(), message);
         ASSERT_TRUE(board) << message;
         EXPECT_EQ(board->MachineType(), rom.machineType);
         // Types 40 and 24 use this build's stubs; type 62 brings its own.
