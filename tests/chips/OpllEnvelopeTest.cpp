@@ -76,22 +76,6 @@ TEST(OpllEnvelope, AttackFallsToZeroDecaysToSustainLevelThenHoldsOnlyWithEg)
     }
 }
 
-TEST(OpllEnvelope, ZeroAttackRateStaysSilentInAttack)
-{
-    auto chip = MakeChip();
-    UserInstrument inst;
-    inst.reg[5] = 0x00;
-    Load(chip.get(), inst);
-    PlayChannel(chip.get(), 0, 0x150, 4);
-    StepThroughDamp(chip.get());
-    for (int i = 0; i < 20000; ++i) {
-        OPLL::Step(chip.get());
-        ASSERT_EQ(chip->operators[1].envState, EnvAttack);
-        ASSERT_GE(chip->operators[1].level, 123u);
-        ASSERT_EQ(chip->slotOutputs[0], 0);
-    }
-}
-
 TEST(OpllEnvelope, RetriggerFadesOutThroughDampBeforeRestartingPhase)
 {
     auto chip = MakeChip();

@@ -1,6 +1,6 @@
 // Register interface of the FM chip: address latch, mirrors, instrument and
 // volume assignment, rhythm mode and key status.
-#include "chips/Opll.h"
+#include "OpllTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,7 @@
 
 namespace {
 
-OpllPtr MakeChip()
-{
-    OpllPtr chip(OPLL::Create(3579545, 44100));
-    EXPECT_TRUE(chip);
-    return chip;
-}
+using OpllTest::MakeChip;
 
 TEST(OpllRegisters, MirroredChannelRegistersActAsChannelsZeroToSix)
 {
@@ -60,23 +55,6 @@ TEST(OpllRegisters, AddressLatchSelectsRegisterForEveryDataWrite)
     OPLL::WritePort(chip.get(), 1, 0xFF);
     OPLL::WriteReg(chip.get(), 0xFF, 0xFF);
     EXPECT_EQ(std::memcmp(before, chip->registers, sizeof before), 0);
-}
-
-TEST(OpllRegisters, FnumberBlockAndSustainReachBothOperators)
-{
-    auto chip = MakeChip();
-    OPLL::WriteReg(chip.get(), 0x14, 0xAB);
-    OPLL::WriteReg(chip.get(), 0x24, 0x2D); // sustain, key off, block 6, F-number bit 8
-    for (int n : {8, 9}) {
-        EXPECT_EQ(chip->operators[n].fnum, 0x1AB);
-        EXPECT_EQ(chip->operators[n].block, 6);
-        EXPECT_EQ(chip->operators[n].blockFnum, (6 << 9) | 0x1AB);
-    }
-    EXPECT_EQ(chip->operators[9].sustainFlag, 1); // carrier
-    EXPECT_EQ(chip->operators[8].sustainFlag, 0); // melodic modulator: never
-    // Changing only the low byte keeps the high bit from register 0x24.
-    OPLL::WriteReg(chip.get(), 0x14, 0x01);
-    EXPECT_EQ(chip->operators[9].fnum, 0x101);
 }
 
 TEST(OpllRegisters, KeyOnDampsBothOperatorsAndKeyOffReleasesOnlyTheCarrier)
