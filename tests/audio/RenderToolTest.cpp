@@ -32,7 +32,7 @@ protected:
         const int raw = std::system(("'" + kTool + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null").c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
     }
-    std::string P(const std::string& name) const { return "'" + (m_tmp / name) + "'"; }
+    std::string P(const std::string& name) const { return std::string(1, '\'').append(m_tmp / name).append(1, '\''); }
     std::string Read(const std::string& name) const { return ReadText(m_tmp / name); }
 
     ScratchDir m_tmp;
