@@ -15,12 +15,16 @@ using namespace boardtest;
 
 namespace {
 
+// Every boot runs millions of cycles, stepped one by one on the reference
+// path: the sanitizer build checks every fourth type.
 #ifdef KELVARA_SANITIZE
-constexpr int kFuzzCodes = 3;
-constexpr int kFuzzSamples = 400;
+constexpr int kFuzzCodes = 2;
+constexpr int kFuzzSamples = 200;
+constexpr std::size_t kFuzzTypeStep = 4;
 #else
 constexpr int kFuzzCodes = 8;
 constexpr int kFuzzSamples = 1500;
+constexpr std::size_t kFuzzTypeStep = 1;
 #endif
 
 struct Snapshot {
@@ -114,7 +118,9 @@ TEST(SoundBoardBatchedRun, ToneProgramsOfEveryTypeMatchStepping)
 TEST(SoundBoardBatchedRun, RandomImagesOfEveryTypeMatchStepping)
 {
     std::mt19937 rng(1206);
-    for (uint32_t type : MachineTypesWithRoms()) {
+    const std::vector<uint32_t> types = MachineTypesWithRoms();
+    for (std::size_t t = 0; t < types.size(); t += kFuzzTypeStep) {
+        const uint32_t type = types[t];
         SCOPED_TRACE("type " + std::to_string(type));
         std::vector<uint32_t> crcs = CrcsOfType(type);
         ASSERT_FALSE(crcs.empty());
