@@ -74,7 +74,8 @@ public:
     // ExecuteCounted(n) leaves the CPU, CyclesLeft included, exactly as
     // calling Execute(1) until n counted cycles are used, only faster: a CPU
     // waiting in place (HALT, JR $, JP $, read through the fast windows) is
-    // fast-forwarded to the end of the budget.
+    // fast-forwarded to the end of the budget. Inside a port operation
+    // CyclesLeft holds the counted budget left, not a step's own remainder.
     int ExecuteCounted(int countedBudget);
 
     // NMI (kNmi) or a maskable request whose low byte is the data-bus value.
