@@ -27,28 +27,6 @@ int StepCounted(CZ80& cpu, int budget)
     return budget;
 }
 
-void ExpectSameState(const CZ80& a, const CZ80& b)
-{
-    EXPECT_EQ(a.AF.W, b.AF.W);
-    EXPECT_EQ(a.BC.W, b.BC.W);
-    EXPECT_EQ(a.DE.W, b.DE.W);
-    EXPECT_EQ(a.HL.W, b.HL.W);
-    EXPECT_EQ(a.IX.W, b.IX.W);
-    EXPECT_EQ(a.IY.W, b.IY.W);
-    EXPECT_EQ(a.PC, b.PC);
-    EXPECT_EQ(a.SP, b.SP);
-    EXPECT_EQ(a.AF2.W, b.AF2.W);
-    EXPECT_EQ(a.BC2.W, b.BC2.W);
-    EXPECT_EQ(a.DE2.W, b.DE2.W);
-    EXPECT_EQ(a.HL2.W, b.HL2.W);
-    EXPECT_EQ(a.StatusFlags, b.StatusFlags);
-    EXPECT_EQ(a.I, b.I);
-    EXPECT_EQ(a.R, b.R);
-    EXPECT_EQ(a.CyclesLeft, b.CyclesLeft);
-    EXPECT_EQ(a.SavedBudget, b.SavedBudget);
-    EXPECT_EQ(a.PendingIrq, b.PendingIrq);
-}
-
 } // namespace
 
 TEST(Z80ExecuteCounted, CountsEachStepAsSteppingDoes)
@@ -68,7 +46,7 @@ TEST(Z80ExecuteCounted, CountsEachStepAsSteppingDoes)
     reference.EnableWindows();
     reference.ram = board.ram;
     EXPECT_EQ(StepCounted(reference.cpu, 3 + 7 + 9 + 1), -7);
-    ExpectSameState(board.cpu, reference.cpu);
+    ExpectSameCpuState(board.cpu, reference.cpu);
 
     // HALT: every step counts 1, and a long wait ends exactly on the budget.
     g_CurrentBoard = &board;
@@ -98,7 +76,7 @@ TEST(Z80ExecuteCounted, WaitLoopsAndBlockInstructionsMatchStepping)
         int b = StepCounted(stepped.cpu, budget);
         SCOPED_TRACE(budget);
         EXPECT_EQ(a, b);
-        ExpectSameState(batched.cpu, stepped.cpu);
+        ExpectSameCpuState(batched.cpu, stepped.cpu);
         EXPECT_TRUE(batched.ram == stepped.ram);
     }
 }
@@ -143,7 +121,7 @@ TEST(Z80ExecuteCounted, RandomImagesMatchSteppingWithInterruptsBetweenRuns)
             if (event < 3) stepped.cpu.Interrupt(irq);
             SCOPED_TRACE(testing::Message() << "image " << image << " call " << call);
             ASSERT_EQ(a, b);
-            ExpectSameState(batched.cpu, stepped.cpu);
+            ExpectSameCpuState(batched.cpu, stepped.cpu);
             if (testing::Test::HasFailure()) return;
         }
         ASSERT_TRUE(batched.ram == stepped.ram) << "image " << image;

@@ -20,22 +20,7 @@ constexpr int kCallsPerImage = 60;
 void ExpectSameState(const CZ80& a, const CZ80& b, int image, int call)
 {
     SCOPED_TRACE(testing::Message() << "image " << image << " call " << call);
-    EXPECT_EQ(a.AF.W, b.AF.W);
-    EXPECT_EQ(a.BC.W, b.BC.W);
-    EXPECT_EQ(a.DE.W, b.DE.W);
-    EXPECT_EQ(a.HL.W, b.HL.W);
-    EXPECT_EQ(a.IX.W, b.IX.W);
-    EXPECT_EQ(a.IY.W, b.IY.W);
-    EXPECT_EQ(a.PC, b.PC);
-    EXPECT_EQ(a.SP, b.SP);
-    EXPECT_EQ(a.AF2.W, b.AF2.W);
-    EXPECT_EQ(a.BC2.W, b.BC2.W);
-    EXPECT_EQ(a.DE2.W, b.DE2.W);
-    EXPECT_EQ(a.HL2.W, b.HL2.W);
-    EXPECT_EQ(a.StatusFlags, b.StatusFlags);
-    EXPECT_EQ(a.I, b.I);
-    EXPECT_EQ(a.R, b.R);
-    EXPECT_EQ(a.CyclesLeft, b.CyclesLeft);
+    ExpectSameCpuState(a, b);
 }
 
 TEST(Z80Fuzz, RandomImagesAlwaysEndEveryRunAndBothBusPathsAgree)

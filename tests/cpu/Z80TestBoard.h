@@ -7,6 +7,8 @@
 #include "cpu/Z80.h"
 #include "cpu/Z80Bus.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -67,3 +69,27 @@ public:
 private:
     CZ80Bus* m_previous;
 };
+
+// Every register, flag and budget field of two cores, compared field by
+// field so a mismatch names the field. For the equivalence tests.
+inline void ExpectSameCpuState(const CZ80& a, const CZ80& b)
+{
+    EXPECT_EQ(a.AF.W, b.AF.W);
+    EXPECT_EQ(a.BC.W, b.BC.W);
+    EXPECT_EQ(a.DE.W, b.DE.W);
+    EXPECT_EQ(a.HL.W, b.HL.W);
+    EXPECT_EQ(a.IX.W, b.IX.W);
+    EXPECT_EQ(a.IY.W, b.IY.W);
+    EXPECT_EQ(a.PC, b.PC);
+    EXPECT_EQ(a.SP, b.SP);
+    EXPECT_EQ(a.AF2.W, b.AF2.W);
+    EXPECT_EQ(a.BC2.W, b.BC2.W);
+    EXPECT_EQ(a.DE2.W, b.DE2.W);
+    EXPECT_EQ(a.HL2.W, b.HL2.W);
+    EXPECT_EQ(a.StatusFlags, b.StatusFlags);
+    EXPECT_EQ(a.I, b.I);
+    EXPECT_EQ(a.R, b.R);
+    EXPECT_EQ(a.CyclesLeft, b.CyclesLeft);
+    EXPECT_EQ(a.SavedBudget, b.SavedBudget);
+    EXPECT_EQ(a.PendingIrq, b.PendingIrq);
+}
