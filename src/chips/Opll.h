@@ -68,6 +68,9 @@ struct OPLL {
     static void WriteReg(OPLL* chip, uint32_t reg, uint8_t value);
     // One output sample pair (16-bit values) at the output rate.
     static void RenderStereo(OPLL* chip, int32_t out[2]);
+    // `frames` output sample pairs into out (left, right interleaved): the
+    // same values as that many RenderStereo calls.
+    static void RenderStereoBlock(OPLL* chip, int32_t* out, uint32_t frames);
     // One chip sample (clock / 72): LFOs, noise, all operators, slot outputs.
     static void Step(OPLL* chip);
 };

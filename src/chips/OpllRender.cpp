@@ -380,3 +380,9 @@ void OPLL::RenderStereo(OPLL* chip, int32_t out[2])
         out[1] = chip->mix[1];
     }
 }
+
+void OPLL::RenderStereoBlock(OPLL* chip, int32_t* out, uint32_t frames)
+{
+    for (uint32_t i = 0; i < frames; ++i)
+        RenderStereo(chip, out + 2 * i);
+}
