@@ -16,7 +16,8 @@ const std::string kTesuto = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // "テス�
 
 class SettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         m_dir = std::filesystem::temp_directory_path() /
                 ("kelvara-settings-" + std::to_string(::getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -25,50 +26,53 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
 
-    void WriteFile(const std::string& bytes) { std::ofstream(m_path, std::ios::binary) << bytes; }
-    std::string ReadFile() const {
+    std::string ReadFile() const
+    {
         std::stringstream s;
         s << std::ifstream(m_path, std::ios::binary).rdbuf();
         return s.str();
     }
-    CSettings LoadText(const std::string& bytes) {
-        WriteFile(bytes);
+    CSettings LoadText(const std::string& bytes)
+    {
+        std::ofstream(m_path, std::ios::binary) << bytes;
         CSettings s;
+        s.MasterVolume = 12;  // a value that no default explains
         EXPECT_TRUE(s.Load(m_path));
         return s;
+    }
+    CSettings SaveAndLoad(const CSettings& s)
+    {
+        EXPECT_TRUE(s.Save(m_path));
+        CSettings t;
+        EXPECT_TRUE(t.Load(m_path));
+        return t;
     }
 
     std::filesystem::path m_dir;
     std::string m_path;
 };
 
-TEST_F(SettingsFile, RoundTripsEveryStoredField) {
+TEST_F(SettingsFile, RoundTripsEveryStoredField)
+{
     CSettings a;
     a.WindowPos = {10, -20, 300, 400};
     a.PlaylistPos = {-1, 2, 0x7FFFFFFF, INT32_MIN};
-    a.LoadPos = {5, 6, 7, 8};
-    a.GraphicEQPos = {100, 200, 300, 400};
     a.MasterVolume = 17;
     a.PlayTimeDefault = 125;
-    a.PlaylistVisible = 1;
+    a.PlaylistVisible = a.AvailableList = 1;
     a.AutoPlay = a.NoSEAutoPlay = 0;
-    a.AvailableList = 1;
     for (int p = 0; p < CSettings::kPresetCount; ++p) {
         a.Equalizer[p].Name = "Preset " + std::to_string(p) + (p == 3 ? " " + kTesuto : "");
         for (int b = 0; b < CSettings::kBandCount; ++b) a.Equalizer[p].Gain[b] = (p + b) % 31 - 15;
     }
-    a.DeviceGUID.Data1 = 0xDEADBEEF;
-    a.DeviceGUID.Data2 = 0x0123;
-    a.DeviceGUID.Data3 = 0xABCD;
-    for (int i = 0; i < 8; ++i) a.DeviceGUID.Data4[i] = static_cast<uint8_t>(0x10 * i + 0x0F);
+    a.DeviceGUID = {0xDEADBEEF, 0x0123, 0xABCD, {0x0F, 0x1F, 0x2F, 0x3F, 0x4F, 0x5F, 0x6F, 0x7F}};
     a.SamplingRate = 48000;
     a.SkinName = "Dark Skin";
     a.WavePath = "/home/user/recordings/";
     ASSERT_TRUE(a.Save(m_path));
     const std::string first = ReadFile();
 
-    CSettings b;
-    ASSERT_TRUE(b.Load(m_path));
+    CSettings b = SaveAndLoad(a);
     EXPECT_EQ(b.PlaylistPos, a.PlaylistPos);
     EXPECT_EQ(b.MasterVolume, 17);
     EXPECT_EQ(b.PlayTimeDefault, 125);
@@ -82,7 +86,8 @@ TEST_F(SettingsFile, RoundTripsEveryStoredField) {
     EXPECT_EQ(ReadFile(), first);
 }
 
-TEST_F(SettingsFile, WritesEveryKeyInFixedOrderWithDocumentedEncodings) {
+TEST_F(SettingsFile, WritesEveryKeyInFixedOrderWithItsEncoding)
+{
     CSettings s;
     s.WindowPos = {1, 2, 3, 4};
     s.DeviceGUID.Data1 = 0x0A0B0C0D;
@@ -95,15 +100,13 @@ TEST_F(SettingsFile, WritesEveryKeyInFixedOrderWithDocumentedEncodings) {
                                      "\nNoSEAutoPlay=1", "\nAvailableList=0", "\nSkinName=Default", "\nDeviceGUID=",
                                      "\nSamplingRate=44100", "\nMasterVolume=30", "\nWavePath=./wave/"};
     for (int p = 1; p <= 16; ++p) {
-        keys.push_back("[Equalizer" + std::to_string(p) + "]");
-        keys.push_back("\nName=");
+        keys.push_back("[Equalizer" + std::to_string(p) + "]\nName=");
         for (int b = 0; b < 9; ++b) keys.push_back("\nGain" + std::to_string(b) + "=0");
     }
     std::size_t pos = 0;
     for (const std::string& key : keys) {
-        const std::size_t at = text.find(key, pos);
-        ASSERT_NE(at, std::string::npos) << key << " missing or out of order";
-        pos = at + 1;
+        pos = text.find(key, pos);
+        ASSERT_NE(pos, std::string::npos) << key << " missing or out of order";
     }
     // Rectangle: 16 little-endian bytes then their sum (1+2+3+4 = 0x0A).
     EXPECT_NE(text.find("WindowPos=010000000200000003000000040000000A\n"), std::string::npos);
@@ -111,38 +114,26 @@ TEST_F(SettingsFile, WritesEveryKeyInFixedOrderWithDocumentedEncodings) {
     EXPECT_NE(text.find("DeviceGUID=0A0B0C0D-0000-0000-0000-0000000000FE\n"), std::string::npos);
 }
 
-TEST_F(SettingsFile, ClampsVolumeAndEqualizerGains) {
+TEST_F(SettingsFile, ClampsRangesAndIgnoresDamagedValuesKeyByKey)
+{
     CSettings s = LoadText("[General]\nMasterVolume=45\n[Equalizer2]\nGain3=-20\nGain4=99\nGain5=-7\n");
     EXPECT_EQ(s.MasterVolume, 30);
     EXPECT_EQ(s.Equalizer[1].Gain[3], -15);
     EXPECT_EQ(s.Equalizer[1].Gain[4], 15);
     EXPECT_EQ(s.Equalizer[1].Gain[5], -7);
-    EXPECT_EQ(s.Equalizer[0].Gain[3], 0);
-
     s = LoadText("[General]\nMasterVolume=-3\nSamplingRate=12345\nPlayTimeDefault=-5\n");
     EXPECT_EQ(s.MasterVolume, 0);
     EXPECT_EQ(s.SamplingRate, 12345);  // stored as read
     EXPECT_EQ(s.PlayTimeDefault, -5);
-}
 
-TEST_F(SettingsFile, IgnoresDamagedValuesKeyByKey) {
-    WriteFile(
-        "[General]\n"
-        "SkinName=\n"
-        "DeviceGUID=01234567-89AB-CDEF-0123-456789ABCD\n"    // ten fields
-        "WindowPos=010000000200000003000000040000000B\n"     // wrong checksum
-        "PlaylistPos=0100000002000000030000000400000\n"      // too short
-        "LoadPos=01000000020000000300000004000000GA\n"       // not hex
-        "GraphicEQPos=050000000600000007000000080000001A\n"  // valid
-        "MasterVolume=loud\n"
-        "AutoPlay=\n"
-        "PlayTimeDefault=99999999999\n"
-        "WavePath=\n"
-        "[Equalizer1]\nName=\nGain0=x\n");
-    CSettings s;
-    s.MasterVolume = 12;
-    EXPECT_FALSE(s.Load(m_path + ".missing"));
-    ASSERT_TRUE(s.Load(m_path));
+    s = LoadText("[General]\nSkinName=\n"
+                 "DeviceGUID=01234567-89AB-CDEF-0123-456789ABCD\n"    // ten fields
+                 "WindowPos=010000000200000003000000040000000B\n"     // wrong checksum
+                 "PlaylistPos=0100000002000000030000000400000\n"      // too short
+                 "LoadPos=01000000020000000300000004000000GA\n"       // not hex
+                 "GraphicEQPos=050000000600000007000000080000001A\n"  // valid
+                 "MasterVolume=loud\nAutoPlay=\nPlayTimeDefault=99999999999\nWavePath=\n"
+                 "[Equalizer1]\nName=\nGain0=x\n");
     EXPECT_EQ(s.SkinName, "Default");
     EXPECT_EQ(s.DeviceGUID, SettingsGuid{});
     EXPECT_EQ(s.WindowPos, SettingsRect{});
@@ -155,57 +146,52 @@ TEST_F(SettingsFile, IgnoresDamagedValuesKeyByKey) {
     EXPECT_EQ(s.WavePath, "./wave/");
     EXPECT_EQ(s.Equalizer[0].Name, "");
     EXPECT_EQ(s.Equalizer[0].Gain[0], 0);
+    EXPECT_FALSE(s.Load(m_path + ".missing"));
 }
 
-TEST_F(SettingsFile, ReadsLikeAProfileFileAndKeepsForeignLines) {
+TEST_F(SettingsFile, ReadsLikeAProfileFileAndKeepsForeignLines)
+{
     // Case-insensitive names, spaces around '=', CRLF line ends, quoted
     // values, comments, the first of duplicate keys.
-    CSettings s = LoadText(
-        "; written by hand\r\n[general]\r\n  masterVOLUME = 12 \r\nSkinName=\"My Skin\"\r\n"
-        "AutoPlay=0\r\nAutoPlay=1\r\nWavePath=C:\\Music\\wave\\\r\nguid=ignored\r\n");
-    EXPECT_EQ(s.MasterVolume, 12);
+    CSettings s = LoadText("; written by hand\r\n[general]\r\n  masterVOLUME = 7 \r\nSkinName=\"My Skin\"\r\n"
+                           "AutoPlay=0\r\nAutoPlay=1\r\nWavePath=C:\\Music\\wave\\\r\nguid=ignored\r\n");
+    EXPECT_EQ(s.MasterVolume, 7);
     EXPECT_EQ(s.SkinName, "My Skin");
     EXPECT_EQ(s.AutoPlay, 0);
     EXPECT_EQ(s.WavePath, "C:/Music/wave/");  // backslashes are separators
 
-    ASSERT_TRUE(s.Save(m_path));
+    CSettings again = SaveAndLoad(s);
     const std::string text = ReadFile();
     EXPECT_NE(text.find("; written by hand"), std::string::npos);
     EXPECT_NE(text.find("guid=ignored"), std::string::npos);
     EXPECT_EQ(text.find("[General]"), std::string::npos);  // existing section reused
-    CSettings again;
-    ASSERT_TRUE(again.Load(m_path));
-    EXPECT_EQ(again.MasterVolume, 12);
+    EXPECT_EQ(again.MasterVolume, 7);
     EXPECT_EQ(again.SkinName, "My Skin");
 }
 
-TEST_F(SettingsFile, ReadsCp932OrUtf8AndWritesUtf8) {
+TEST_F(SettingsFile, ReadsCp932OrUtf8WritesUtf8AndCutsLongTexts)
+{
     // "テスト" and a half-width "ｱ" (0xB1) in CP932.
     CSettings s = LoadText("[Equalizer1]\nName=\x83\x65\x83\x58\x83\x67\xB1\n");
     EXPECT_EQ(s.Equalizer[0].Name, kTesuto + "\xEF\xBD\xB1");
     ASSERT_TRUE(s.Save(m_path));
     EXPECT_NE(ReadFile().find("Name=" + kTesuto + "\xEF\xBD\xB1\n"), std::string::npos);
+    EXPECT_EQ(LoadText("\xEF\xBB\xBF[General]\nSkinName=\xE9\xBB\x92\n").SkinName, "\xE9\xBB\x92");  // UTF-8 BOM
 
-    EXPECT_EQ(LoadText("\xEF\xBB\xBF[General]\nSkinName=\xE9\xBB\x92\n").SkinName, "\xE9\xBB\x92");  // UTF-8 with BOM
-}
-
-TEST_F(SettingsFile, CutsLongTextsTo259CharactersAndKeepsLinesIntact) {
     std::string longName;
     for (int i = 0; i < 300; ++i) longName += "\xE3\x81\x82";  // "あ", 3 bytes each
-    CSettings s = LoadText("[General]\nSkinName=" + longName + "\n");
-    EXPECT_EQ(s.SkinName.size(), 259u * 3);
+    EXPECT_EQ(LoadText("[General]\nSkinName=" + longName + "\n").SkinName.size(), 259u * 3);
 
     // A value with a line break cannot forge another key.
     s.SkinName = "a\nMasterVolume=0";
     s.MasterVolume = 25;
-    ASSERT_TRUE(s.Save(m_path));
-    CSettings t;
-    ASSERT_TRUE(t.Load(m_path));
+    CSettings t = SaveAndLoad(s);
     EXPECT_EQ(t.MasterVolume, 25);
     EXPECT_EQ(t.SkinName, "a MasterVolume=0");
 }
 
-TEST(SettingsValues, GuidParsingFollowsTheFieldLayout) {
+TEST(SettingsValues, GuidParsingFollowsTheFieldLayout)
+{
     SettingsGuid g;
     ASSERT_TRUE(ParseGuidValue("6B29FC40-CA47-1067-B31D-00DD010662DA", g));
     EXPECT_EQ(FormatGuidValue(g), "6B29FC40-CA47-1067-B31D-00DD010662DA");
@@ -214,7 +200,7 @@ TEST(SettingsValues, GuidParsingFollowsTheFieldLayout) {
         EXPECT_FALSE(ParseGuidValue(bad, g)) << bad;
 
     const auto bytes = GuidToBytes(g);
-    EXPECT_EQ(bytes, (decltype(bytes){0x40, 0xFC, 0x29, 0x6B, 0x47, 0xCA, 0x67, 0x10,  // first three fields little-endian
+    EXPECT_EQ(bytes, (decltype(bytes){0x40, 0xFC, 0x29, 0x6B, 0x47, 0xCA, 0x67, 0x10,  // first three fields LE
                                        0xB3, 0x1D, 0x00, 0xDD, 0x01, 0x06, 0x62, 0xDA}));
     EXPECT_EQ(GuidFromBytes(bytes), g);
 }
