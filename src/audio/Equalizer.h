@@ -72,12 +72,33 @@ private:
     std::atomic<bool> m_hasPending{false};
 
     // Render side.
-    // Previous two inputs and outputs of one band on one channel.
-    struct History {
-        double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    };
+    //
+    // The filter is a cascade of ten signals per channel: signal 0 is the
+    // halved input, signal i + 1 the output of band i. Band i reads the
+    // current and two previous values of signal i (its x, x1, x2) and the
+    // two previous values of signal i + 1 (its y1, y2), so every history the
+    // cascade needs is the last three values of each signal. They are kept
+    // by frame number modulo 3, in m_signal[slot][signal] with the block's
+    // first frame in slot m_firstSlot. A band writes a value into the slot
+    // whose old value, three frames back, no band needs any more; that lets
+    // the bands run a few frames apart (see Process) without copying
+    // histories around.
+    static constexpr int kChunk = 512;  // frames per pass of the fast path
+
     void ClearChannel(int channel);
+    void Widen();  // m_wide from m_active
+    // Frame-by-frame filtering, used for blocks whose filters overflow to
+    // NaN (and where no vector unit is available).
+    void ProcessInOrder(int16_t* samples, int frames);
+    // The fast path over up to kChunk frames; false (with the state and
+    // the samples untouched) if any output was NaN.
+    bool ProcessChunk(int16_t* samples, int frames);
 
     Coefficients m_active;
-    History m_history[kBands][2];
+    // m_active with each coefficient repeated for the two channels:
+    // [band][b0 b1 b2 a1 a2][channel].
+    alignas(16) double m_wide[kBands][5][2];
+    // [slot][signal][channel]
+    alignas(16) double m_signal[3][kBands + 1][2] = {};
+    int m_firstSlot = 0;
 };
