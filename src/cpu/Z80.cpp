@@ -4,6 +4,7 @@
 #include "cpu/Z80Alu.h"
 #include "cpu/Z80FastState.h"
 
+#include <algorithm>
 #include <utility>
 
 using z80tables::kCyclesMain;
@@ -91,6 +92,90 @@ constexpr z80tables::Table8 kCountedMain = [] {
 }();
 
 }  // namespace
+
+// Countdown delay loops. When a counted run takes the backward branch of one
+// of these loops and its bytes are plain memory, every further iteration
+// changes only the counter, A and F (all known in advance) and the budget:
+// the iterations that fit wholly in the budget, with some budget still left
+// after them, are taken at once. The rest (the iteration the budget ends
+// in, the last one that falls through) are stepped as usual, so registers,
+// flags and the overrun come out exactly as stepping leaves them. R is not
+// counted per fetch, so skipping fetches leaves it alone.
+
+// DJNZ $: it has just jumped to itself with B not zero.
+inline __attribute__((always_inline)) void CZ80::SkipDjnzLoop(Z80FastState& c)
+{
+    constexpr int32_t kIteration = kCountedMain[0x10] + 5;  // the taken DJNZ
+    uint8_t unused;
+    if (c.cycles <= kIteration || !c.Peek(c.pc, unused) || !c.Peek(static_cast<uint16_t>(c.pc + 1), unused))
+        return;
+    // Each taken DJNZ leaves B one less; the one that reaches 0 falls through.
+    const int32_t k = std::min<int32_t>(static_cast<uint8_t>(rB - 1), (c.cycles - 1) / kIteration);
+    rB = static_cast<uint8_t>(rB - k);
+    c.cycles -= k * kIteration;
+}
+
+// JR NZ has just jumped back to c.pc, 3 or 5 bytes before its own end:
+// DEC r / JR NZ,$-1, or DEC rr / LD A,r / OR r' / JR NZ,$-3 with r and r'
+// the two halves of rr.
+inline __attribute__((always_inline)) void CZ80::SkipCountdownLoop(Z80FastState& c)
+{
+    constexpr int32_t kJrTaken = kCountedMain[0x20] + 5;
+    uint8_t op = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0;
+    if (!c.Peek(c.pc, op) || !c.Peek(static_cast<uint16_t>(c.pc + 1), b1) ||
+        !c.Peek(static_cast<uint16_t>(c.pc + 2), b2))
+        return;
+    if (b1 == 0x20 && b2 == 0xFD) {
+        // DEC r: 05 0D 15 1D 25 2D 3D (not 35, DEC (HL)).
+        if ((op & 0xC7) != 0x05 || op == 0x35)
+            return;
+        constexpr int32_t kIteration = kCountedMain[0x05] + kJrTaken;
+        if (c.cycles <= kIteration)
+            return;
+        uint8_t* const regs[8] = {&rB, &rC, &rD, &rE, &rH, &rL, nullptr, &rA};
+        uint8_t& r = *regs[op >> 3];
+        // The next DEC leaves r - 1; iterations go on while that is not 0.
+        const int32_t k = std::min<int32_t>(static_cast<uint8_t>(r - 1), (c.cycles - 1) / kIteration);
+        if (k == 0)
+            return;
+        // The last skipped DEC sets the flags (C is kept throughout).
+        r = Dec8(static_cast<uint8_t>(r - (k - 1)));
+        c.cycles -= k * kIteration;
+        return;
+    }
+    if (!c.Peek(static_cast<uint16_t>(c.pc + 3), b3) || !c.Peek(static_cast<uint16_t>(c.pc + 4), b4) ||
+        b3 != 0x20 || b4 != 0xFB)
+        return;
+    Z80Pair* pair;
+    switch (op) {
+    case 0x0B: pair = &BC; break;
+    case 0x1B: pair = &DE; break;
+    case 0x2B: pair = &HL; break;
+    default: return;
+    }
+    // LD A,high; OR low (78+h, B0+l) or LD A,low; OR high, in B C D E H L
+    // numbering: the pair's high half is 2*(op>>4), its low half one more.
+    const int high = (op >> 4) * 2, low = high + 1;
+    bool highFirst;
+    if (b1 == 0x78 + high && b2 == 0xB0 + low)
+        highFirst = true;
+    else if (b1 == 0x78 + low && b2 == 0xB0 + high)
+        highFirst = false;
+    else
+        return;
+    constexpr int32_t kIteration = kCountedMain[0x0B] + kCountedMain[0x78] + kCountedMain[0xB0] + kJrTaken;
+    if (c.cycles <= kIteration)
+        return;
+    // The next DEC leaves rr - 1; iterations go on while that is not 0.
+    const int32_t k = std::min<int32_t>(static_cast<uint16_t>(pair->W - 1), (c.cycles - 1) / kIteration);
+    if (k == 0)
+        return;
+    pair->W = static_cast<uint16_t>(pair->W - k);
+    // The last skipped LD A / OR set A and F.
+    rA = highFirst ? pair->B.H : pair->B.L;
+    Or8(highFirst ? pair->B.L : pair->B.H);
+    c.cycles -= k * kIteration;
+}
 
 // Most steps are a single unprefixed instruction whose count is its
 // T-states less one, whatever budget it runs under: those run straight off
@@ -266,7 +351,16 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
         rF = static_cast<uint8_t>((rF & kKeepSZP35) | carry | Z80_XY(rA));
         break;
     }
-    case 0x10: JR_IF(--rB != 0);                                        // DJNZ e
+    case 0x10: {                                                        // DJNZ e
+        int8_t e = static_cast<int8_t>(c.Fetch());
+        if (--rB != 0) {
+            c.pc = static_cast<uint16_t>(c.pc + e);
+            c.cycles -= 5;
+            if (c.skipWaits && e == -2) [[unlikely]]
+                SkipDjnzLoop(c);
+        }
+        break;
+    }
     case 0x11: DE.W = c.Fetch16(); break;
     case 0x12: c.Write(DE.W, rA); break;
     case 0x13: ++DE.W; break;
@@ -298,7 +392,16 @@ inline __attribute__((always_inline)) void CZ80::ExecuteMain(Z80FastState& c, ui
         rF = static_cast<uint8_t>((rF & kKeepSZP35) | carry | Z80_XY(rA));
         break;
     }
-    case 0x20: JR_IF(COND_NZ);
+    case 0x20: {                                                        // JR NZ,e
+        int8_t e = static_cast<int8_t>(c.Fetch());
+        if (COND_NZ) {
+            c.pc = static_cast<uint16_t>(c.pc + e);
+            c.cycles -= 5;
+            if (c.skipWaits && (e == -3 || e == -5)) [[unlikely]]
+                SkipCountdownLoop(c);
+        }
+        break;
+    }
     case 0x21: HL.W = c.Fetch16(); break;
     case 0x22: {                                                        // LD (nn),HL
         uint16_t nn = c.Fetch16();

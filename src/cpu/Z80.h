@@ -74,7 +74,10 @@ public:
     // ExecuteCounted(n) leaves the CPU, CyclesLeft included, exactly as
     // calling Execute(1) until n counted cycles are used, only faster: a CPU
     // waiting in place (HALT, JR $, JP $, read through the fast windows) is
-    // fast-forwarded to the end of the budget. Inside a port operation
+    // fast-forwarded to the end of the budget, and a countdown delay loop
+    // (DJNZ $; DEC r / JR NZ back to it; DEC rr / LD A,r / OR r' / JR NZ
+    // back to it, read through the fast windows) runs the whole iterations
+    // that fit in one go. Inside a port operation
     // CyclesLeft holds the counted budget left, not a step's own remainder.
     int ExecuteCounted(int countedBudget);
 
@@ -123,6 +126,8 @@ private:
     void RunUntilSpent(Z80FastState& c);   // the loop body of Execute
     void FinishEi();                       // the instruction after EI has run
     int IdleStepCycles(uint16_t pc, const uint8_t* readBase, uint32_t readSize) const;
+    void SkipDjnzLoop(Z80FastState& c);      // DJNZ $ (ExecuteCounted only)
+    void SkipCountdownLoop(Z80FastState& c); // DEC r / DEC rr delay loops (same)
     void ExecutePlain(uint8_t op);         // same, out of line, for DD/FD plain forms
     void ExecuteCB();
     void ExecuteED();

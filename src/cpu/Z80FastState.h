@@ -37,7 +37,8 @@ struct Z80FastState {
     uint32_t writeSize;
     uint32_t writeReadSize;  // writeSize when the write window is readable, else 0
     // ExecuteCounted only: JR $ and JP $ fast-forward to the end of the
-    // budget (set once per run, so the other loops compile the check away).
+    // budget and countdown delay loops skip their whole iterations (set once
+    // per run, so the other loops compile the checks away).
     bool skipWaits;
     int32_t waitStep;  // counted cycles of the wait step skipped, 0 = none
 
