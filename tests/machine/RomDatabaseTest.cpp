@@ -2,42 +2,22 @@
 // checksum used to identify images.
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 
+#include "app/TextEncoding.h"
 #include "machine/Crc32.h"
 #include "machine/MachineDef.h"
 #include "machine/RomDatabase.h"
 
 namespace {
 
-std::string Cp932ToUtf8(const char* cp932)
+std::string Hex(const char* s)
 {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return "<no iconv>";
-    std::string in = cp932;
-    std::string out(in.size() * 3 + 4, '\0');
-    char* ip = in.data();
-    char* op = out.data();
-    std::size_t il = in.size(), ol = out.size();
-    std::size_t rc = iconv(cd, &ip, &il, &op, &ol);
-    iconv_close(cd);
-    if (rc == static_cast<std::size_t>(-1))
-        return "<invalid CP932>";
-    out.resize(out.size() - ol);
-    return out;
-}
-
-std::string Bytes(const char* s)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
     std::string hex;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p)
-        hex += {kDigits[*p >> 4], kDigits[*p & 15]};
+        hex += {"0123456789ABCDEF"[*p >> 4], "0123456789ABCDEF"[*p & 15]};
     return hex;
 }
 
@@ -45,7 +25,6 @@ std::string Bytes(const char* s)
 
 TEST(Crc32, MatchesTheZipChecksum)
 {
-    EXPECT_EQ(Crc32(3, reinterpret_cast<const uint8_t*>("abc")), 0x352441C2u);
     EXPECT_EQ(Crc32(9, reinterpret_cast<const uint8_t*>("123456789")), 0xCBF43926u);
     EXPECT_EQ(Crc32(0, nullptr), 0u);
 }
@@ -66,27 +45,19 @@ TEST(RomDatabase, HasAllRowsInTableOrderWithTerminator)
         EXPECT_STREQ(GetRomEntry(row.index).title, row.title) << row.index;
     }
     // Past the end: the all-zero terminator, never memory outside the table.
-    for (std::size_t index : {507u, 100000u}) {
-        EXPECT_EQ(GetRomEntry(index).crc, 0u);
-        ASSERT_NE(GetRomEntry(index).title, nullptr);
-        EXPECT_STREQ(GetRomEntry(index).title, "");
-    }
+    EXPECT_EQ(GetRomEntry(100000).crc, 0u);
+    EXPECT_STREQ(GetRomEntry(507).title, "");
 }
 
 TEST(RomDatabase, FindReturnsTheFirstRowForEveryChecksum)
 {
-    // 7D4C4539 is listed twice (both type 17); the earlier row wins.
-    EXPECT_EQ(GetRomEntryIndex(FindRomEntry(0x7D4C4539)), 254);
+    // 7D4C4539 is listed twice (rows 254 and 343, both type 17).
     EXPECT_STREQ(GetRomEntry(254).title, "琉王３０");
-    EXPECT_EQ(GetRomEntry(343).crc, 0x7D4C4539u);
     EXPECT_STREQ(GetRomEntry(343).title, "ブルーラグーン３０");
-
     for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
-        const RomEntry& row = GetRomEntry(i);
-        int expected = i == 343 ? 254 : static_cast<int>(i);
-        EXPECT_EQ(GetRomEntryIndex(FindRomEntry(row.crc)), expected) << "row " << i;
+        const int expected = i == 343 ? 254 : static_cast<int>(i);
+        EXPECT_EQ(GetRomEntryIndex(FindRomEntry(GetRomEntry(i).crc)), expected) << "row " << i;
     }
-
     EXPECT_EQ(FindRomEntry(0), nullptr);
     EXPECT_EQ(FindRomEntry(0x12345678), nullptr);
     EXPECT_EQ(GetRomEntryIndex(nullptr), -1);
@@ -94,17 +65,13 @@ TEST(RomDatabase, FindReturnsTheFirstRowForEveryChecksum)
 
 TEST(RomDatabase, HiddenBitIsSetOnExactlyTheEighteenRows)
 {
-    const std::set<uint32_t> hidden = {
-        0x88785CD1, 0xBD94ED24, 0x702D4538, 0x4D5AE2BA, 0x7D69F9E2, 0xEBD09DAB,
-        0x579F6B7D, 0x651FF79A, 0xE3E6A8FD, 0x6D933EB0, 0x82FE4345, 0xB5350BA1,
-        0xD669D38B, 0x2743D962, 0x94DB0524, 0xA3DCF2F2, 0x819357C2, 0x19A9CCA8};
-    int count = 0;
-    for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
-        bool isHidden = (GetRomEntry(i).flags & kRomFlagHidden) != 0;
-        EXPECT_EQ(isHidden, hidden.count(GetRomEntry(i).crc) == 1) << "row " << i;
-        count += isHidden;
-    }
-    EXPECT_EQ(count, 18);
+    const std::set<uint32_t> hidden = {0x88785CD1, 0xBD94ED24, 0x702D4538, 0x4D5AE2BA, 0x7D69F9E2, 0xEBD09DAB,
+                                       0x579F6B7D, 0x651FF79A, 0xE3E6A8FD, 0x6D933EB0, 0x82FE4345, 0xB5350BA1,
+                                       0xD669D38B, 0x2743D962, 0x94DB0524, 0xA3DCF2F2, 0x819357C2, 0x19A9CCA8};
+    std::set<uint32_t> found;
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
+        if (GetRomEntry(i).flags & kRomFlagHidden) found.insert(GetRomEntry(i).crc);
+    EXPECT_EQ(found, hidden);
 }
 
 TEST(RomDatabase, NamesAreTheTitlesInCp932)
@@ -112,13 +79,11 @@ TEST(RomDatabase, NamesAreTheTitlesInCp932)
     // Characters that differ between Shift-JIS variants or are easy to get
     // wrong: roman numerals (NEC row 13), full-width minus, full-width
     // letters and digits, the ideographic space, an ASCII hyphen.
-    const std::string nsd = Bytes(FindRomEntry(0x4BF44441)->name);  // ニュースターダストⅡ
-    EXPECT_EQ(nsd.substr(nsd.size() - 4), "8755");
-    EXPECT_EQ(Bytes(FindRomEntry(0x8E93FA3E)->name),  // ピンクドルフィン－３０
+    EXPECT_EQ(Hex(FindRomEntry(0x8E93FA3E)->name),  // ピンクドルフィン－３０
               "83738393834E8368838B837483428393817C8252824F");
-    EXPECT_EQ(Bytes(FindRomEntry(0xC545B4CA)->name).substr(0, 12), "82618289828E");  // Ｂｉｎ
-    EXPECT_EQ(Bytes(FindRomEntry(0xD59E8B43)->name).find("8140"), 28u);  // グレンヒューズ　ラムダ
-    EXPECT_NE(Bytes(FindRomEntry(0x0F39FC54)->name).find("87542D8252"), std::string::npos);  // Ⅰ-３
+    EXPECT_EQ(Hex(FindRomEntry(0xC545B4CA)->name).substr(0, 12), "82618289828E");     // Ｂｉｎ
+    EXPECT_EQ(Hex(FindRomEntry(0xD59E8B43)->name).find("8140"), 28u);                 // グレンヒューズ　ラムダ
+    EXPECT_NE(Hex(FindRomEntry(0x0F39FC54)->name).find("87542D8252"), std::string::npos);  // Ⅰ-３
 
     // Every name converts back to its UTF-8 title: nothing lost or substituted.
     for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
@@ -145,5 +110,4 @@ TEST(RomDatabase, EveryRowNamesAMachineWithItsHardwareAndTypes26_49_68AreUnused)
     }
     for (uint32_t type = 0; type <= 70; ++type)
         EXPECT_EQ(used.count(type) == 0, type == 26 || type == 49 || type == 68) << "type " << type;
-    EXPECT_EQ(*used.rbegin(), 70u);
 }

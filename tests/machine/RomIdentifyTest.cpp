@@ -1,15 +1,15 @@
 // Identification of ROM image files: size limits and log lines, the ROM
 // area, checksum lookup and messages, the folder-scan checksum, refusal of
-// things that are not readable files, the forging helper, and
-// kelvara-render --identify run as a separate program.
+// things that are not readable files, and kelvara-render --identify run as
+// a separate program.
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <numeric>
 #include <string>
@@ -63,51 +63,23 @@ protected:
     std::vector<uint8_t> m_rom = std::vector<uint8_t>(kRomAreaSize + 4096, 0xA5);
 };
 
-struct ToolRun {
-    int status = -1;  // exit status, or -1 if it did not exit normally
-    std::string out;
-};
-
-// Runs kelvara-render with `args`; standard error is discarded.
-ToolRun RunTool(const std::vector<std::string>& args)
+// Runs kelvara-render with `args` (no quoting needed); returns the exit
+// status and standard output.
+std::pair<int, std::string> RunTool(const std::string& args)
 {
-    ToolRun run;
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return run;
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(pipeFds[1], 1);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        (void)!freopen("/dev/null", "w", stderr);
-        std::string tool = KELVARA_RENDER_PATH;
-        std::vector<std::string> copy = args;
-        std::vector<char*> argv = {tool.data()};
-        for (auto& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(126);
-    }
-    close(pipeFds[1]);
+    FILE* pipe = popen(("'" KELVARA_RENDER_PATH "' " + args + " 2>/dev/null").c_str(), "r");
+    std::string out;
     char buf[4096];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buf, sizeof buf)) > 0)
-        run.out.append(buf, static_cast<std::size_t>(n));
-    close(pipeFds[0]);
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
-        run.status = WEXITSTATUS(status);
-    return run;
+    for (std::size_t n; pipe && (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    const int status = pipe ? pclose(pipe) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 // A pattern image whose first 8192 bytes are forged to `crc`.
 std::vector<uint8_t> Forged(uint32_t crc, std::size_t size)
 {
     std::vector<uint8_t> image(size);
-    for (std::size_t i = 0; i < size; ++i)
-        image[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    for (std::size_t i = 0; i < size; ++i) image[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
     EXPECT_TRUE(ForgeRomCrc(image, crc));
     return image;
 }
@@ -125,7 +97,7 @@ TEST_F(RomIdentifyTest, AcceptsSizesFrom8192To65536AndLogsTheSteps)
         EXPECT_EQ(r.def->machineType, 32u);
         EXPECT_EQ(r.log, "FILE SIZE: " + std::to_string(size) + "\n fsizeCRC SIZE : 8192\n, crcsizeOK.\n");
     }
-    for (std::size_t size : {0u, 1u, 8191u, 65537u, 200000u}) {
+    for (std::size_t size : {0u, 8191u, 65537u}) {
         Result r = Identify(Write("bad.bin", std::vector<uint8_t>(size, 0x11)));
         EXPECT_FALSE(r.ok) << size;
         EXPECT_EQ(r.error, "File size error.") << size;
@@ -140,8 +112,8 @@ TEST_F(RomIdentifyTest, FillsOnlyTheRomAreaAndIgnoresBytesAfter8192)
     std::vector<uint8_t> image = Forged(0x8EEC6EE4, 65536);
     ASSERT_TRUE(Identify(Write("big.bin", image)).ok);
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + kRomAreaSize, m_rom.begin()));
-    for (std::size_t i = kRomAreaSize; i < m_rom.size(); ++i)
-        ASSERT_EQ(m_rom[i], 0xA5) << "written past the ROM area at " << i;
+    EXPECT_TRUE(std::all_of(m_rom.begin() + kRomAreaSize, m_rom.end(), [](uint8_t b) { return b == 0xA5; }))
+        << "written past the ROM area";
 
     std::fill(m_rom.begin(), m_rom.end(), 0xA5);
     std::vector<uint8_t> small = Forged(0x4300BFD3, 9000);  // type 40
@@ -149,16 +121,11 @@ TEST_F(RomIdentifyTest, FillsOnlyTheRomAreaAndIgnoresBytesAfter8192)
     EXPECT_TRUE(std::equal(small.begin(), small.end(), m_rom.begin()));
     EXPECT_EQ(m_rom[9000], 0xA5) << "a short image fills only its own length";
 
-    std::vector<uint8_t> other = small;
-    for (std::size_t i = 8192; i < other.size(); ++i)
-        other[i] ^= 0xFF;
-    Result ra = Identify((m_dir / "small.bin").string());
-    Result rb = Identify(Write("other.bin", other));
-    ASSERT_TRUE(ra.ok && rb.ok) << ra.error << rb.error;
-    EXPECT_EQ(ra.crc, rb.crc);
-    EXPECT_EQ(rb.entry.crc, 0x4300BFD3u);
-    EXPECT_EQ(ra.def, rb.def);
-    EXPECT_EQ(ScanRomFileCrc((m_dir / "small.bin").c_str()), ScanRomFileCrc((m_dir / "other.bin").c_str()));
+    for (std::size_t i = 8192; i < small.size(); ++i) small[i] ^= 0xFF;
+    Result r = Identify(Write("other.bin", small));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.crc, 0x4300BFD3u);
+    EXPECT_EQ(r.def->machineType, 40u);
 }
 
 TEST_F(RomIdentifyTest, UnknownChecksumIsRefusedAndOutputsStayUntouched)
@@ -189,28 +156,6 @@ TEST_F(RomIdentifyTest, MissingDirectoryFifoAndDeviceAreNotFoundWithoutBlocking)
     EXPECT_EQ(r.error, "File not found.");
 }
 
-TEST_F(RomIdentifyTest, UnreadableFileIsNotFound)
-{
-    std::string path = Write("locked.bin", Forged(0x8EEC6EE4, 8192));
-    ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    ASSERT_EQ(chmod(m_dir.c_str(), 0755), 0);
-    // Root reads any file, so the check runs in a child that gives up root.
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(3);
-        Result r;
-        bool ok = IdentifyRomFile(path.c_str(), m_rom.data(), r.entry, r.def, r.error);
-        _exit(!ok && r.error == "File not found." && ScanRomFileCrc(path.c_str()) == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_NE(WEXITSTATUS(status), 3) << "could not drop root to test an unreadable file";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
 TEST_F(RomIdentifyTest, FolderScanChecksumsExactlyTheFirst8192Bytes)
 {
     std::vector<uint8_t> image = Forged(0x7D4C4539, 70000);
@@ -221,62 +166,33 @@ TEST_F(RomIdentifyTest, FolderScanChecksumsExactlyTheFirst8192Bytes)
     EXPECT_EQ(ScanRomFileCrc(Write("exact.bin", image).c_str()), 0x7D4C4539u);
     image.resize(8191);
     EXPECT_EQ(ScanRomFileCrc(Write("short.bin", image).c_str()), 0u);
-    EXPECT_EQ(ScanRomFileCrc(Write("empty.bin", {}).c_str()), 0u);
 }
 
-TEST_F(RomIdentifyTest, ForgedImageForEveryMachineTypeIdentifiesAsThatMachine)
+TEST_F(RomIdentifyTest, DuplicateChecksumIdentifiesAsTheEarlierRow)
 {
-    std::vector<uint32_t> types = MachineTypesWithRoms();
-    EXPECT_EQ(types.size(), 68u);  // 0..70 without 26, 49, 68
-    EXPECT_EQ(FirstRomIndexForType(26), -1);
-    EXPECT_EQ(FirstRomCrcForType(49), 0u);
-    EXPECT_EQ(FirstRomIndexForType(32), 83);
-
-    // The first row of every type through a real file (a tiny program at the
-    // start, a tail past 8192 that must not matter), plus row 343, the later
-    // of two rows sharing a checksum.
-    const std::vector<uint8_t> code = {0xF3, 0x31, 0xFF, 0x9F, 0xC3, 0x00, 0x00};
-    std::vector<std::size_t> rows = {343};
-    for (uint32_t type : types) {
-        int index = FirstRomIndexForType(type);
-        ASSERT_GE(index, 0);
-        ASSERT_EQ(GetRomEntry(static_cast<std::size_t>(index)).machineType, type);
-        EXPECT_EQ(FirstRomCrcForType(type), GetRomEntry(static_cast<std::size_t>(index)).crc);
-        rows.push_back(static_cast<std::size_t>(index));
-    }
-    for (std::size_t i : rows) {
-        const RomEntry& row = GetRomEntry(i);
-        std::vector<uint8_t> image = MakeForgedRom(row.crc, code, 8192 + (i % 3) * 4096);
-        ASSERT_TRUE(std::equal(code.begin(), code.end(), image.begin()));
-        Result r = Identify(Write("row.bin", image));
-        ASSERT_TRUE(r.ok) << "row " << i << ": " << r.error;
-        EXPECT_EQ(r.entry.crc, row.crc);
-        EXPECT_EQ(r.entry.machineType, row.machineType);
-        EXPECT_STREQ(r.entry.title, FindRomEntry(row.crc)->title);  // the earlier duplicate wins
-        ASSERT_NE(r.def, nullptr);
-        EXPECT_EQ(r.def->machineType, row.machineType);
-    }
+    EXPECT_EQ(MachineTypesWithRoms().size(), 68u);  // 0..70 without 26, 49, 68
+    // Row 343 shares its checksum with row 254; the earlier row's title wins.
+    const RomEntry& row = GetRomEntry(343);
+    Result r = Identify(Write("row.bin", MakeForgedRom(row.crc, {0xF3, 0xC3, 0x00, 0x00}, 12288)));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.entry.machineType, row.machineType);
+    EXPECT_STREQ(r.entry.title, GetRomEntry(254).title);
 }
 
-TEST(RomForge, ForgesAtAnyOffsetBelow8192AndRefusesOthers)
+// The forging helper every synthetic ROM relies on changes only its four
+// patch bytes and refuses a patch that would cross offset 8192.
+TEST(RomForge, ChangesOnlyThePatchBytes)
 {
-    std::vector<uint8_t> image(10000);
+    std::vector<uint8_t> image(10000), copy;
     std::iota(image.begin(), image.end(), 0);
-    for (std::size_t offset : {0u, 1u, 4097u, 8188u}) {
-        std::vector<uint8_t> copy = image;
-        ASSERT_TRUE(ForgeRomCrc(copy, 0xCAFEF00D, offset)) << offset;
-        EXPECT_EQ(Crc32(8192, copy.data()), 0xCAFEF00Du);
-        for (std::size_t i = 0; i < copy.size(); ++i)
-            ASSERT_TRUE(copy[i] == image[i] || (i >= offset && i < offset + 4))
-                << "offset " << offset << " changed byte " << i;
-    }
-    std::vector<uint8_t> copy = image;
-    EXPECT_FALSE(ForgeRomCrc(copy, 1, 8189));  // patch would cross 8192
+    copy = image;
+    ASSERT_TRUE(ForgeRomCrc(copy, 0xCAFEF00D, 4097));
+    EXPECT_EQ(Crc32(8192, copy.data()), 0xCAFEF00Du);
+    for (std::size_t i = 0; i < copy.size(); ++i)
+        ASSERT_TRUE(copy[i] == image[i] || (i >= 4097 && i < 4101)) << "changed byte " << i;
+    copy = image;
+    EXPECT_FALSE(ForgeRomCrc(copy, 1, 8189));
     EXPECT_EQ(copy, image);
-    std::vector<uint8_t> shortImage(8191);
-    EXPECT_FALSE(ForgeRomCrc(shortImage, 1));
-    EXPECT_TRUE(MakeForgedRom(1, std::vector<uint8_t>(8189)).empty());  // code over the patch
-    EXPECT_TRUE(MakeForgedRom(1, {}, 4096).empty());
 }
 
 TEST_F(RomIdentifyTest, ToolPrintsOneLinePerFileAndFailsIfAnyFileFails)
@@ -289,25 +205,19 @@ TEST_F(RomIdentifyTest, ToolPrintsOneLinePerFileAndFailsIfAnyFileFails)
                         ": crc=7D5EF455 type=5 chip=PSG title=ビッグウィンクルＡ\n" + sn +
                         ": crc=DC8F00B5 type=34 chip=SN76496 title=バニーガール\n" + ymf +
                         ": crc=6B3FE722 type=9 chip=YMF281B title=イエティＫ\n";
-    ToolRun good = RunTool({"--identify", ym, psg, sn, ymf});
-    EXPECT_EQ(good.status, 0);
-    EXPECT_EQ(good.out, known);
+    const std::string files = ym + " " + psg + " " + sn + " " + ymf;
+    EXPECT_EQ(RunTool("--identify " + files), std::make_pair(0, known));
 
     std::string empty = Write("empty.bin", {});
     std::string unknown = Write("unknown.bin", MakeForgedRom(0x00000001));
     std::string missing = (m_dir / "missing.bin").string();
-    std::string dir = m_dir.string();
-    ToolRun mixed = RunTool({"--identify", missing, ym, psg, sn, ymf, dir, empty, unknown});
-    EXPECT_EQ(mixed.status, 1);
-    EXPECT_EQ(mixed.out, missing + ": File not found.\n" + known + dir + ": File not found.\n" + empty +
-                             ": File size error.\n" + unknown + ": Unknown ROM image.\n");
-}
+    EXPECT_EQ(RunTool("--identify " + missing + " " + files + " " + m_dir.string() + " " + empty + " " + unknown),
+              std::make_pair(1, missing + ": File not found.\n" + known + m_dir.string() + ": File not found.\n" +
+                                    empty + ": File size error.\n" + unknown + ": Unknown ROM image.\n"));
 
-TEST_F(RomIdentifyTest, ToolRefusesMissingArgumentsAndShowsHelp)
-{
-    EXPECT_EQ(RunTool({"--identify"}).status, 2);
-    EXPECT_EQ(RunTool({}).status, 2);
-    ToolRun help = RunTool({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--identify FILE..."), std::string::npos);
+    EXPECT_EQ(RunTool("--identify").first, 2);
+    EXPECT_EQ(RunTool("").first, 2);
+    const auto help = RunTool("--help");
+    EXPECT_EQ(help.first, 0);
+    EXPECT_NE(help.second.find("--identify FILE..."), std::string::npos);
 }
