@@ -10,7 +10,7 @@ namespace {
 
 const OpllPatch kNullPatch{};
 
-void Request(OpllOperator& op, uint32_t flags) { OpllRequestUpdate(op, flags); }
+void Request(OPLL* chip, OpllOperator& op, uint32_t flags) { OpllRequestUpdate(chip, op, flags); }
 
 OpllOperator& Modulator(OPLL* chip, int c) { return chip->operators[2 * c]; }
 OpllOperator& Carrier(OPLL* chip, int c) { return chip->operators[2 * c + 1]; }
@@ -21,38 +21,38 @@ void RequestOnUserChannels(OPLL* chip, int half, uint32_t flags)
 {
     for (int c = 0; c < 9; ++c)
         if (chip->instrument[c] == 0)
-            Request(chip->operators[2 * c + half], flags);
+            Request(chip, chip->operators[2 * c + half], flags);
 }
 
-void SetFnum(OpllOperator& op, uint32_t fnum)
+void SetFnum(OPLL* chip, OpllOperator& op, uint32_t fnum)
 {
     op.fnum = static_cast<uint16_t>(fnum & 0x1FF);
     op.blockFnum = static_cast<uint16_t>((op.block << 9) | op.fnum);
-    Request(op, UpdateEnvelope | UpdateKeyScaleRate | UpdateTotalLevel);
+    Request(chip, op, UpdateEnvelope | UpdateKeyScaleRate | UpdateTotalLevel);
 }
 
-void SetBlock(OpllOperator& op, uint32_t block)
+void SetBlock(OPLL* chip, OpllOperator& op, uint32_t block)
 {
     op.block = static_cast<uint8_t>(block & 7);
     op.blockFnum = static_cast<uint16_t>((op.block << 9) | op.fnum);
-    Request(op, UpdateEnvelope | UpdateKeyScaleRate | UpdateTotalLevel);
+    Request(chip, op, UpdateEnvelope | UpdateKeyScaleRate | UpdateTotalLevel);
 }
 
-void SetVolume(OpllOperator& op, int32_t volume)
+void SetVolume(OPLL* chip, OpllOperator& op, int32_t volume)
 {
     op.volume = volume;
-    Request(op, UpdateTotalLevel);
+    Request(chip, op, UpdateTotalLevel);
 }
 
 void SetSustain(OPLL* chip, int c, uint8_t flag)
 {
     OpllOperator& car = Carrier(chip, c);
     car.sustainFlag = flag;
-    Request(car, UpdateEnvelope);
+    Request(chip, car, UpdateEnvelope);
     OpllOperator& mod = Modulator(chip, c);
     if (mod.type & 1) {
         mod.sustainFlag = flag;
-        Request(mod, UpdateEnvelope);
+        Request(chip, mod, UpdateEnvelope);
     }
 }
 
@@ -63,23 +63,23 @@ void AssignInstrument(OPLL* chip, int c, int n)
     OpllOperator& car = Carrier(chip, c);
     mod.patch = &chip->patches[2 * n];
     car.patch = &chip->patches[2 * n + 1];
-    Request(mod, UpdateAll);
-    Request(car, UpdateAll);
+    Request(chip, mod, UpdateAll);
+    Request(chip, car, UpdateAll);
 }
 
-void KeyOn(OpllOperator& op)
+void KeyOn(OPLL* chip, OpllOperator& op)
 {
     op.keyFlag = 1;
     op.envState = EnvDamp;
-    Request(op, UpdateEnvelope);
+    Request(chip, op, UpdateEnvelope);
 }
 
-void KeyOff(OpllOperator& op)
+void KeyOff(OPLL* chip, OpllOperator& op)
 {
     op.keyFlag = 0;
     if (op.type & 1) {
         op.envState = EnvRelease;
-        Request(op, UpdateEnvelope);
+        Request(chip, op, UpdateEnvelope);
     }
 }
 
@@ -106,9 +106,9 @@ void UpdateKeyStatus(OPLL* chip)
     for (int n = 0; n < 18; ++n)
         if (changed & (1u << n)) {
             if (status & (1u << n))
-                KeyOn(chip->operators[n]);
+                KeyOn(chip, chip->operators[n]);
             else
-                KeyOff(chip->operators[n]);
+                KeyOff(chip, chip->operators[n]);
         }
     chip->keyStatus = status;
 }
@@ -126,8 +126,8 @@ void SwitchRhythmMode(OPLL* chip, uint8_t on)
         AssignInstrument(chip, 6, 16);
         AssignInstrument(chip, 7, 17);
         AssignInstrument(chip, 8, 18);
-        SetVolume(op[14], 4 * (chip->registers[0x37] >> 4));
-        SetVolume(op[16], 4 * (chip->registers[0x38] >> 4));
+        SetVolume(chip, op[14], 4 * (chip->registers[0x37] >> 4));
+        SetVolume(chip, op[16], 4 * (chip->registers[0x38] >> 4));
     } else {
         op[14].type = 0;
         op[15].type = 1;
@@ -220,18 +220,23 @@ namespace {
 void UpdateMixGain(OPLL* chip, uint32_t slot);
 }
 
-void OpllResetOperator(OpllOperator& op, uint8_t number)
+void OpllResetOperator(OPLL* chip, int n)
 {
+    OpllOperator& op = chip->operators[n];
     op = OpllOperator{};
-    op.number = number;
-    op.type = number & 1;
+    op.number = static_cast<uint8_t>(n);
+    op.type = n & 1;
     op.keepPhase = 0;
-    op.waveTable = OpllTables::Get().fullSine;
+    op.halfSine = 0;
     op.envState = EnvRelease;
     op.level = 127;
     op.patch = &kNullPatch;
-    OpllRefreshPatchCache(op);
-    OpllRefreshOutputCache(op);
+    OpllLanes& lanes = chip->lanes;
+    lanes.phase[n] = lanes.phaseOut[n] = 0;
+    lanes.output[0][n] = lanes.output[1][n] = 0;
+    OpllRequestUpdate(chip, op, 0); // the first step runs its envelope
+    OpllRefreshPatchCache(chip, op);
+    OpllRefreshOutputCache(chip, op);
 }
 
 OPLL* OPLL::Create(uint32_t clock, uint32_t rate)
@@ -263,8 +268,11 @@ void OPLL::Reset(OPLL* chip)
     chip->keyStatus = 0;
     chip->envelopeCounter = 0;
     SetUpRateConversion(chip);
+    // Lanes past the 18 operators stay 0 (phase and step), and no operator
+    // is scheduled anywhere until its reset puts it in the every-sample set.
+    chip->lanes = OpllLanes{};
     for (int n = 0; n < 18; ++n)
-        OpllResetOperator(chip->operators[n], static_cast<uint8_t>(n));
+        OpllResetOperator(chip, n);
     for (int c = 0; c < 9; ++c)
         AssignInstrument(chip, c, 0);
     for (uint32_t r = 0; r < 0x40; ++r)
@@ -294,7 +302,7 @@ void OPLL::SelectToneSet(OPLL* chip, int set)
     // Nothing requests an update here, but the operators' cached patch
     // values must follow the new contents.
     for (auto& op : chip->operators)
-        OpllRefreshPatchCache(op);
+        OpllRefreshPatchCache(chip, op);
 }
 
 namespace {
@@ -348,28 +356,28 @@ void OPLL::WriteReg(OPLL* chip, uint32_t reg, uint8_t value)
     } else if (reg >= 0x10 && reg <= 0x18) {
         const int c = static_cast<int>(reg - 0x10);
         const uint32_t fnum = value + 256u * (chip->registers[0x20 + c] & 1);
-        SetFnum(Modulator(chip, c), fnum);
-        SetFnum(Carrier(chip, c), fnum);
+        SetFnum(chip, Modulator(chip, c), fnum);
+        SetFnum(chip, Carrier(chip, c), fnum);
     } else if (reg >= 0x20 && reg <= 0x28) {
         const int c = static_cast<int>(reg - 0x20);
         const uint32_t fnum = 256u * (value & 1) + chip->registers[0x10 + c];
         const uint32_t block = (value >> 1) & 7;
-        SetFnum(Modulator(chip, c), fnum);
-        SetFnum(Carrier(chip, c), fnum);
-        SetBlock(Modulator(chip, c), block);
-        SetBlock(Carrier(chip, c), block);
+        SetFnum(chip, Modulator(chip, c), fnum);
+        SetFnum(chip, Carrier(chip, c), fnum);
+        SetBlock(chip, Modulator(chip, c), block);
+        SetBlock(chip, Carrier(chip, c), block);
         SetSustain(chip, c, (value >> 5) & 1);
         UpdateKeyStatus(chip);
     } else if (reg >= 0x30 && reg <= 0x38) {
         const int c = static_cast<int>(reg - 0x30);
         if (chip->rhythmMode && c >= 6) {
             if (c == 7)
-                SetVolume(chip->operators[14], 4 * (value >> 4)); // hi-hat
+                SetVolume(chip, chip->operators[14], 4 * (value >> 4)); // hi-hat
             else if (c == 8)
-                SetVolume(chip->operators[16], 4 * (value >> 4)); // tom-tom
+                SetVolume(chip, chip->operators[16], 4 * (value >> 4)); // tom-tom
         } else {
             AssignInstrument(chip, c, value >> 4);
         }
-        SetVolume(Carrier(chip, c), 4 * (value & 15));
+        SetVolume(chip, Carrier(chip, c), 4 * (value & 15));
     }
 }

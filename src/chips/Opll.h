@@ -7,6 +7,7 @@
 // Calls come from one thread at a time.
 #pragma once
 
+#include "chips/OpllLanes.h"
 #include "chips/OpllOperator.h"
 #include "chips/OpllPatch.h"
 #include "chips/OpllResampler.h"
@@ -34,6 +35,7 @@ struct OPLL {
     uint8_t shortNoise;       // cymbal / hi-hat phase mix bit
     int32_t instrument[9];    // 0 user, 1..15 built-in, 16..18 rhythm
     OpllOperator operators[18]; // 2c modulator, 2c+1 carrier of channel c
+    OpllLanes lanes;            // the operators' per-sample values, by operator number
     OpllPatch patches[38];      // instrument n: 2n modulator, 2n+1 carrier
     uint8_t pan[16];            // per output slot: bit 1 left, bit 0 right
     float finePan[16][2];
@@ -74,6 +76,18 @@ struct OPLL {
     // One chip sample (clock / 72): LFOs, noise, all operators, slot outputs.
     static void Step(OPLL* chip);
 };
+
+// Asks operator op to recompute the values behind `flags` at its next step;
+// its envelope runs on that step whatever the schedule said.
+void OpllRequestUpdate(OPLL* chip, OpllOperator& op, uint32_t flags);
+// Returns operator n to its power-on state (all-zero patch, silent, phase 0).
+void OpllResetOperator(OPLL* chip, int n);
+// Recomputes the values cached from the patch (tremolo, feedback, sustain
+// level) and the per-vibrato-step phase increments (F-number, block, ML, PM).
+void OpllRefreshPatchCache(OPLL* chip, OpllOperator& op);
+// Recomputes the output stage's wave row, attenuation and exponent offset
+// after level, total level or waveform changed.
+void OpllRefreshOutputCache(OPLL* chip, const OpllOperator& op);
 
 struct OpllDeleter {
     void operator()(OPLL* chip) const { OPLL::Destroy(chip); }

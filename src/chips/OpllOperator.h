@@ -28,10 +28,7 @@ struct OpllOperator {
     uint8_t number;            // 0..17
     uint8_t type;              // bit 0: carrier-like; bit 1: single-operator rhythm voice
     const OpllPatch* patch;    // parameters in use
-    int32_t output[2];         // [0] newest, [1] previous
-    const uint16_t* waveTable; // full or half sine
-    uint32_t phase;            // 19-bit accumulator
-    uint32_t phaseOut;         // phase >> 9
+    uint8_t halfSine;          // waveform in use: 0 full sine, 1 half sine
     uint8_t keepPhase;         // phase survives the envelope start (hi-hat, top cymbal)
     uint16_t blockFnum;        // (block << 9) | fnum
     uint16_t fnum;             // 9 bits
@@ -51,31 +48,13 @@ struct OpllOperator {
     // Derived at every commit, so the per-sample path only looks them up.
     // Every change of the values they come from (registers, state, patch
     // contents) requests an update, except swapping the instrument set,
-    // which refreshes the patch-derived ones directly.
+    // which refreshes the patch-derived ones directly. The phase, the
+    // outputs and the values the output stage reads live in OpllLanes.
     uint32_t envMask;      // (1 << envShift) - 1
-    uint32_t idleMask;     // counter & idleMask != 0: nothing to commit and no envelope work this sample
-    uint32_t amMask;       // all ones when the patch has tremolo on
-    uint32_t feedback;     // patch FB
     uint32_t sustainLevel; // patch SL
     uint32_t phaseStep[8]; // phase increment for each vibrato step
-    // Follow level, total level and wave table (see OpllRefreshOutputCache).
-    const uint16_t* outputWave; // index form of waveTable, or the silent table when level > 123
-    uint32_t attenuation;       // level + total level
 };
 
-// Asks the operator to recompute the values behind `flags` at its next step.
-// The idle mask is cleared so that step cannot skip the envelope work.
-inline void OpllRequestUpdate(OpllOperator& op, uint32_t flags)
-{
-    op.pendingUpdates |= flags;
-    op.idleMask = 0;
-}
-
-// Returns the operator to its power-on state (operator n, all-zero patch).
-void OpllResetOperator(OpllOperator& op, uint8_t number);
-// Recomputes the values cached from the patch (tremolo, feedback, sustain
-// level) and the per-vibrato-step phase increments (F-number, block, ML, PM).
-void OpllRefreshPatchCache(OpllOperator& op);
-// Recomputes outputWave and attenuation after level, total level or wave
-// table changed.
-void OpllRefreshOutputCache(OpllOperator& op);
+// The operations on an operator that also touch its lanes (OpllRequestUpdate,
+// OpllResetOperator, OpllRefreshPatchCache, OpllRefreshOutputCache) are
+// declared in Opll.h.

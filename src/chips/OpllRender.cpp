@@ -6,6 +6,7 @@
 #include "chips/OpllTables.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -13,12 +14,28 @@ namespace {
 // phase is kept inside it so it can run forever without overflowing.
 constexpr int32_t kTremoloPeriod = 210 * 64;
 
-void Commit(OpllOperator& op, const OpllTables& T)
+// Moves operator n into the envelope schedule for idle shift k.
+inline void SetIdleShift(OpllLanes& lanes, uint32_t n, uint32_t k)
+{
+    lanes.due[lanes.idleShift[n]] &= ~(1u << n);
+    lanes.idleShift[n] = static_cast<uint8_t>(k);
+    lanes.due[k] |= 1u << n;
+}
+
+// Exponent offset of operator n: attenuation plus its tremolo term, capped
+// at 127 level units.
+inline void UpdateOutputShift(OpllLanes& lanes, uint32_t n)
+{
+    const int32_t e = lanes.attenuation[n] + static_cast<int32_t>(lanes.shiftTremolo & lanes.amMask[n]);
+    lanes.outputShift[n] = std::min<int32_t>(127, e) << 4;
+}
+
+void Commit(OPLL* chip, OpllOperator& op, const OpllTables& T)
 {
     const uint32_t flags = op.pendingUpdates;
     const OpllPatch& p = *op.patch;
     if (flags & UpdateWaveform)
-        op.waveTable = p.WS ? T.halfSine : T.fullSine;
+        op.halfSine = p.WS ? 1 : 0;
     if (flags & UpdateTotalLevel) {
         const uint32_t t = (op.type & 1) ? static_cast<uint32_t>(op.volume) : p.TL;
         op.totalLevel = static_cast<uint16_t>(T.tll[op.blockFnum >> 5][t & 63][p.KL & 3]);
@@ -61,9 +78,9 @@ void Commit(OpllOperator& op, const OpllTables& T)
     // Attack, Damp and Decay look at the level every sample; Sustain and
     // Release only step on due samples, and never at rate 0.
     const bool busy = op.envState == EnvAttack || op.envState == EnvDamp || op.envState == EnvDecay;
-    op.idleMask = busy ? 0 : (op.rateHigh ? op.envMask : ~0u);
-    OpllRefreshPatchCache(op);
-    OpllRefreshOutputCache(op);
+    SetIdleShift(chip->lanes, op.number, busy ? 0 : (op.rateHigh ? op.envShift : 32));
+    OpllRefreshPatchCache(chip, op);
+    OpllRefreshOutputCache(chip, op);
     op.pendingUpdates = 0;
 }
 
@@ -101,8 +118,13 @@ inline uint32_t DecayStep(const OpllOperator& op, uint32_t counter)
 
 // Starts the envelope at the end of Damp: straight to Decay at full level
 // when the attack would be instant, and (for carrier-like operators) the
-// phase restarts unless the operator keeps it.
-void StartEnvelope(OpllOperator* ops, OpllOperator& op)
+// phase restarts unless the operator keeps it. The operator's own phase is
+// cleared at once, before this sample's advance; its partner (the previous
+// operator for type 1, none for single-operator rhythm voices) has already
+// advanced this sample in operator order, so its phase is cleared after
+// the advance (its bit goes into zeroAfter) and its wave position stays
+// where that advance put it until the next one.
+void StartEnvelope(OPLL* chip, OpllOperator& op, uint32_t& zeroAfter)
 {
     if (op.patch->AR + (op.keyScaleRate >> 2) >= 15) {
         op.envState = EnvDecay;
@@ -110,23 +132,20 @@ void StartEnvelope(OpllOperator* ops, OpllOperator& op)
     } else {
         op.envState = EnvAttack;
     }
-    OpllRequestUpdate(op, UpdateEnvelope);
+    OpllRequestUpdate(chip, op, UpdateEnvelope);
     if (op.type & 1) {
         if (!op.keepPhase)
-            op.phase = 0;
-        // Partner: the next operator for type 0, the previous for type 1,
-        // none for single-operator rhythm voices.
-        OpllOperator* partner = op.type == 1 ? &ops[op.number - 1] : nullptr;
-        if (partner && !partner->keepPhase)
-            partner->phase = 0;
+            chip->lanes.phase[op.number] = 0;
+        if (op.type == 1 && !chip->operators[op.number - 1].keepPhase)
+            zeroAfter |= 1u << (op.number - 1);
     }
 }
 
 // Commits pending updates and runs the envelope for one sample.
-inline void RunEnvelope(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter)
+void RunEnvelope(OPLL* chip, OpllOperator& op, uint32_t counter, uint32_t& zeroAfter)
 {
     if (op.pendingUpdates)
-        Commit(op, T);
+        Commit(chip, op, OpllTables::Get());
 
     const uint32_t due = counter & op.envMask;
     if (op.envState == EnvAttack) {
@@ -137,106 +156,73 @@ inline void RunEnvelope(const OpllTables& T, OpllOperator* ops, OpllOperator& op
         }
         if (op.level == 0) {
             op.envState = EnvDecay;
-            OpllRequestUpdate(op, UpdateEnvelope);
+            OpllRequestUpdate(chip, op, UpdateEnvelope);
         }
     } else {
         if (due == 0 && op.rateHigh > 0)
             op.level = std::min<uint32_t>(127, op.level + DecayStep(op, counter));
         if (op.envState == EnvDamp) {
             if (op.level >= 123 && due == 0)
-                StartEnvelope(ops, op);
+                StartEnvelope(chip, op, zeroAfter);
         } else if (op.envState == EnvDecay) {
             if ((op.level >> 3) == op.sustainLevel) {
                 op.envState = EnvSustain;
-                OpllRequestUpdate(op, UpdateEnvelope);
+                OpllRequestUpdate(chip, op, UpdateEnvelope);
             }
         }
     }
-    OpllRefreshOutputCache(op);
+    OpllRefreshOutputCache(chip, op);
 }
 
-inline void AdvancePhase(OpllOperator& op, uint32_t phase, uint32_t vibCol)
+// All operators' envelope and phase with the test register's level and
+// phase overrides in effect (test bit 0: everything at full volume, bit 2:
+// phases restart every sample), in operator order.
+[[gnu::noinline]] void RunOperatorsUnderTest(OPLL* chip, uint32_t counter, uint32_t test, uint32_t& zeroAfter)
 {
-    phase = (phase + op.phaseStep[vibCol]) & 0x7FFFF;
-    op.phase = phase;
-    op.phaseOut = phase >> 9;
-}
-
-// One operator's share of a chip sample: pending updates, envelope, phase.
-// Most samples the envelope of a sustained or released note has nothing to
-// do, which the idle mask tells without looking at the state.
-inline void RunOperator(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter,
-                        uint32_t vibCol)
-{
-    if ((counter & op.idleMask) == 0)
-        RunEnvelope(T, ops, op, counter);
-    AdvancePhase(op, op.phase, vibCol);
-}
-
-// The same with the test register's level and phase overrides in effect.
-void RunOperatorUnderTest(const OpllTables& T, OpllOperator* ops, OpllOperator& op, uint32_t counter,
-                          uint32_t vibCol, uint32_t test)
-{
-    RunEnvelope(T, ops, op, counter);
-    if (test & 1) {
-        op.level = 0; // everything at full volume
-        OpllRefreshOutputCache(op);
+    OpllLanes& lanes = chip->lanes;
+    for (int n = 0; n < 18; ++n) {
+        OpllOperator& op = chip->operators[n];
+        RunEnvelope(chip, op, counter, zeroAfter);
+        if (test & 1) {
+            op.level = 0;
+            OpllRefreshOutputCache(chip, op);
+        }
+        lanes.phase[n] = (((test & 4) ? 0 : lanes.phase[n]) + lanes.step[n]) & 0x7FFFF;
+        lanes.phaseOut[n] = lanes.phase[n] >> 9;
     }
-    AdvancePhase(op, (test & 4) ? 0 : op.phase, vibCol);
-}
-
-// Output of an operator at wave position index with tremolo term am: a
-// signed value in -4086..4084 (0 while the level is above 123). The
-// attenuation is capped at 127 level units before it scales the wave entry.
-inline int32_t OperatorOutput(const OpllTables& T, const OpllOperator& op, uint32_t index, uint32_t am)
-{
-    const uint32_t e = std::min<uint32_t>(127, op.attenuation + am) << 4;
-    return T.signedOutput[op.outputWave[index] + e];
-}
-
-// Two-operator voice, first half: the modulator with self-feedback.
-inline int32_t ModulatorOutput(const OpllTables& T, OpllOperator& mod, uint32_t tremolo)
-{
-    const int32_t fb = mod.feedback ? (mod.output[0] + mod.output[1]) >> (9 - mod.feedback) : 0;
-    const int32_t m = OperatorOutput(T, mod, (mod.phaseOut + fb) & 1023, tremolo & mod.amMask);
-    mod.output[1] = mod.output[0];
-    mod.output[0] = m;
-    return m;
-}
-
-// Second half: the carrier, phase-modulated by the modulator's new output.
-inline int32_t CarrierOutput(const OpllTables& T, OpllOperator& car, int32_t m, uint32_t tremolo)
-{
-    const int32_t c = OperatorOutput(T, car, (car.phaseOut + 2 * (m >> 1)) & 1023, tremolo & car.amMask);
-    car.output[1] = car.output[0];
-    car.output[0] = c;
-    return c;
-}
-
-inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-carrierOut) >> 1); }
-
-inline int16_t SingleOutput(const OpllTables& T, const OpllOperator& op, uint32_t index)
-{
-    return static_cast<int16_t>(OperatorOutput(T, op, index, 0));
 }
 
 } // namespace
 
-void OpllRefreshOutputCache(OpllOperator& op)
+void OpllRequestUpdate(OPLL* chip, OpllOperator& op, uint32_t flags)
 {
-    const OpllTables& T = OpllTables::Get();
-    op.attenuation = op.level + op.totalLevel;
-    if (op.level > 123)
-        op.outputWave = T.silentWave;
-    else
-        op.outputWave = op.waveTable == T.halfSine ? T.halfSineIndex : T.fullSineIndex;
+    op.pendingUpdates |= flags;
+    SetIdleShift(chip->lanes, op.number, 0);
 }
 
-void OpllRefreshPatchCache(OpllOperator& op)
+void OpllRefreshOutputCache(OPLL* chip, const OpllOperator& op)
+{
+    OpllLanes& lanes = chip->lanes;
+    const uint32_t n = op.number;
+    lanes.attenuation[n] = static_cast<int32_t>(op.level + op.totalLevel);
+    if (op.level > 123)
+        lanes.waveBase[n] = OpllTables::kWaveSilent;
+    else
+        lanes.waveBase[n] = op.halfSine ? OpllTables::kWaveHalf : OpllTables::kWaveFull;
+    UpdateOutputShift(lanes, n);
+}
+
+void OpllRefreshPatchCache(OPLL* chip, OpllOperator& op)
 {
     const OpllTables& T = OpllTables::Get();
-    op.amMask = op.patch->AM ? ~0u : 0u;
-    op.feedback = op.patch->FB & 7;
+    OpllLanes& lanes = chip->lanes;
+    const uint32_t n = op.number;
+    lanes.amMask[n] = op.patch->AM ? -1 : 0;
+    // (out0 + out1) >> (9 - FB) as a multiply and a fixed shift by 16:
+    // 2^(7 + FB) = 2^(16 - (9 - FB)). The sum of two outputs stays within
+    // 14 bits, so the product fits easily.
+    const uint32_t fb = op.patch->FB & 7;
+    lanes.feedbackMul[n] = fb ? 1 << (7 + fb) : 0;
     op.sustainLevel = op.patch->SL;
     const int32_t base = op.fnum * 2;
     const int32_t mul = static_cast<int32_t>(kOpllMultiple[op.patch->ML & 15]);
@@ -245,15 +231,36 @@ void OpllRefreshPatchCache(OpllOperator& op)
         const int32_t v = op.patch->PM ? vib[col] : 0;
         op.phaseStep[col] = static_cast<uint32_t>(((base + v) * mul << op.block) >> 2);
     }
+    lanes.step[n] = op.phaseStep[lanes.stepColumn];
+    UpdateOutputShift(lanes, n);
 }
 
 namespace {
+
+// Output of operator n at wave position index (0..1023) with its cached
+// exponent offset: a signed value in -4096..4094 (0 while silent).
+inline int32_t LaneOutput(const OpllTables& T, const OpllLanes& lanes, uint32_t n, uint32_t index)
+{
+    return T.signedOutput[T.waveIndex[lanes.waveBase[n] + index] + lanes.outputShift[n]];
+}
+
+// A rhythm voice played by one operator: no tremolo.
+inline int16_t SingleOutput(const OpllTables& T, const OpllLanes& lanes, uint32_t n, uint32_t index)
+{
+    const int32_t e = std::min<int32_t>(127, lanes.attenuation[n]) << 4;
+    return static_cast<int16_t>(T.signedOutput[T.waveIndex[lanes.waveBase[n] + index] + e]);
+}
+
+inline uint32_t PhaseOut(const OpllLanes& lanes, uint32_t n) { return lanes.phaseOut[n]; }
+
+inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-carrierOut) >> 1); }
 
 // One chip sample. Inlined into the render loop, so the slot values it
 // stores are still at hand for the mix.
 [[gnu::always_inline]] inline void StepChip(OPLL* chip)
 {
     const OpllTables& T = OpllTables::Get();
+    OpllLanes& lanes = chip->lanes;
     const uint32_t test = chip->test;
 
     // LFOs (test bit 1 holds them, test bit 3 runs them 1024x / 64x faster).
@@ -269,27 +276,57 @@ namespace {
     // The phase stays below one period, so (phase >> 6) mod 210 is phase >> 6.
     chip->tremoloLevel = T.tremolo[chip->tremoloPhase >> 6];
     const uint32_t tremolo = chip->tremoloLevel;
+    // The tremolo level moves every 512 samples at most (normal LFO speed),
+    // so the exponent offsets are rebuilt only then.
+    if (tremolo != lanes.shiftTremolo) [[unlikely]] {
+        lanes.shiftTremolo = tremolo;
+        for (uint32_t n = 0; n < 18; ++n)
+            UpdateOutputShift(lanes, n);
+    }
+    // Likewise the vibrato column moves every 1024 samples.
+    const uint32_t vibCol = (chip->vibratoPhase >> 10) & 7;
+    OpllOperator* ops = chip->operators;
+    if (vibCol != lanes.stepColumn) [[unlikely]] {
+        lanes.stepColumn = vibCol;
+        for (int n = 0; n < 18; ++n)
+            lanes.step[n] = ops[n].phaseStep[vibCol];
+    }
 
     // Short noise for hi-hat and cymbal from the previous sample's phases.
-    OpllOperator* ops = chip->operators;
     {
-        const uint32_t h = ops[14].phaseOut, c = ops[17].phaseOut;
+        const uint32_t h = PhaseOut(lanes, 14), c = PhaseOut(lanes, 17);
         chip->shortNoise =
             static_cast<uint8_t>((((h >> 2) ^ (h >> 7)) | ((h >> 3) ^ (c >> 5)) | ((c >> 3) ^ (c >> 5))) & 1);
     }
 
-    // Operators: pending updates, envelope, phase.
+    // Operators: pending updates and envelope, then phase.
     const uint32_t counter = ++chip->envelopeCounter;
-    const uint32_t vibCol = (chip->vibratoPhase >> 10) & 7;
+    uint32_t zeroAfter = 0;
     if (test & 5) [[unlikely]] {
-        for (int n = 0; n < 18; ++n)
-            RunOperatorUnderTest(T, ops, ops[n], counter, vibCol, test);
+        RunOperatorsUnderTest(chip, counter, test, zeroAfter);
     } else {
-        // Unrolled: the operators are independent, and with the loop gone
-        // their loads and stores overlap freely.
-#pragma GCC unroll 18
-        for (int n = 0; n < 18; ++n)
-            RunOperator(T, ops, ops[n], counter, vibCol);
+        // The operators whose envelope is due: every operator scheduled for
+        // a power of two that divides the counter. Mostly one or two words.
+        uint32_t due = 0;
+        const int tz = std::countr_zero(counter); // 32 for 0
+        for (int k = 0; k <= tz; ++k)
+            due |= lanes.due[k];
+        // In operator order; an operator's envelope touches only itself and
+        // its partner's phase (see StartEnvelope).
+        while (due) {
+            const int n = std::countr_zero(due);
+            due &= due - 1;
+            RunEnvelope(chip, ops[n], counter, zeroAfter);
+        }
+        // All phases at once (four lanes per SSE2 vector).
+        for (int n = 0; n < OpllLanes::kPhaseLanes; ++n) {
+            lanes.phase[n] = (lanes.phase[n] + lanes.step[n]) & 0x7FFFF;
+            lanes.phaseOut[n] = lanes.phase[n] >> 9;
+        }
+    }
+    while (zeroAfter) [[unlikely]] {
+        lanes.phase[std::countr_zero(zeroAfter)] = 0;
+        zeroAfter &= zeroAfter - 1;
     }
 
     // Two-operator voices: nine melodic channels, or channels 0..6 in rhythm
@@ -299,10 +336,16 @@ namespace {
     const bool rhythm = chip->rhythmMode;
     const int voices = rhythm ? 7 : 9;
     int32_t modOut[9], carOut[9];
+    for (int c = 0; c < voices; ++c) {
+        const uint32_t m = 2 * c;
+        const int32_t fb = ((lanes.output[0][m] + lanes.output[1][m]) * lanes.feedbackMul[m]) >> 16;
+        modOut[c] = LaneOutput(T, lanes, m, (PhaseOut(lanes, m) + fb) & 1023);
+        lanes.output[1][m] = lanes.output[0][m];
+        lanes.output[0][m] = modOut[c];
+    }
+    // The carrier takes the modulator's output with its lowest bit cleared.
     for (int c = 0; c < voices; ++c)
-        modOut[c] = ModulatorOutput(T, ops[2 * c], tremolo);
-    for (int c = 0; c < voices; ++c)
-        carOut[c] = CarrierOutput(T, ops[2 * c + 1], modOut[c], tremolo);
+        carOut[c] = LaneOutput(T, lanes, 2 * c + 1, (PhaseOut(lanes, 2 * c + 1) + (modOut[c] & ~1)) & 1023);
 
     int16_t* slot = chip->slotOutputs;
     for (int c = 0; c < 6; ++c)
@@ -318,12 +361,12 @@ namespace {
         // Hi-hat and snare read the noise after 14 clocks.
         const bool bit = noise & 1;
         const uint32_t hh = chip->shortNoise ? (bit ? 0x2D0 : 0x234) : (bit ? 0x34 : 0xD0);
-        slot[OPLL::kSlotHiHat] = SingleOutput(T, ops[14], hh);
-        const uint32_t sd = (ops[15].phaseOut & 0x100) ? (bit ? 0x300 : 0x200) : (bit ? 0x000 : 0x100);
-        slot[OPLL::kSlotSnare] = SingleOutput(T, ops[15], sd);
+        slot[OPLL::kSlotHiHat] = SingleOutput(T, lanes, 14, hh);
+        const uint32_t sd = (PhaseOut(lanes, 15) & 0x100) ? (bit ? 0x300 : 0x200) : (bit ? 0x000 : 0x100);
+        slot[OPLL::kSlotSnare] = SingleOutput(T, lanes, 15, sd);
         noise = OpllNoiseAdvance<2>(noise);
-        slot[OPLL::kSlotTomTom] = SingleOutput(T, ops[16], ops[16].phaseOut);
-        slot[OPLL::kSlotCymbal] = SingleOutput(T, ops[17], chip->shortNoise ? 0x300 : 0x100);
+        slot[OPLL::kSlotTomTom] = SingleOutput(T, lanes, 16, PhaseOut(lanes, 16));
+        slot[OPLL::kSlotCymbal] = SingleOutput(T, lanes, 17, chip->shortNoise ? 0x300 : 0x100);
     }
     chip->noise = OpllNoiseAdvance<2>(noise);
 }
@@ -361,28 +404,46 @@ inline void MixSlots(const OPLL* chip, int16_t& left, int16_t& right)
 
 } // namespace
 
-void OPLL::RenderStereo(OPLL* chip, int32_t out[2])
+namespace {
+
+// `frames` output frames: chip samples as the time accumulator asks for
+// them, each mixed and (with a resampler) pushed into its history, then one
+// output pair per frame. Without a resampler the output is the newest mix.
+template <bool kResample>
+[[gnu::always_inline]] inline void RenderFrames(OPLL* chip, int32_t* out, uint32_t frames)
 {
-    while (chip->outputStep > chip->timeAccumulator) {
-        chip->timeAccumulator += chip->inputStep;
-        StepChip(chip);
-        MixSlots(chip, chip->mix[0], chip->mix[1]);
-        if (chip->resampler) {
-            chip->resampler->Push(0, chip->mix[0]);
-            chip->resampler->Push(1, chip->mix[1]);
+    OpllResampler* resampler = chip->resampler.get();
+    const double inputStep = chip->inputStep, outputStep = chip->outputStep;
+    double accumulator = chip->timeAccumulator;
+    for (uint32_t i = 0; i < frames; ++i) {
+        while (outputStep > accumulator) {
+            accumulator += inputStep;
+            StepChip(chip);
+            MixSlots(chip, chip->mix[0], chip->mix[1]);
+            if constexpr (kResample) {
+                resampler->Push(0, chip->mix[0]);
+                resampler->Push(1, chip->mix[1]);
+            }
+        }
+        accumulator -= outputStep;
+        if constexpr (kResample) {
+            resampler->PullStereo(out + 2 * i);
+        } else {
+            out[2 * i] = chip->mix[0];
+            out[2 * i + 1] = chip->mix[1];
         }
     }
-    chip->timeAccumulator -= chip->outputStep;
-    if (chip->resampler) {
-        chip->resampler->PullStereo(out);
-    } else {
-        out[0] = chip->mix[0];
-        out[1] = chip->mix[1];
-    }
+    chip->timeAccumulator = accumulator;
 }
+
+} // namespace
+
+void OPLL::RenderStereo(OPLL* chip, int32_t out[2]) { RenderStereoBlock(chip, out, 1); }
 
 void OPLL::RenderStereoBlock(OPLL* chip, int32_t* out, uint32_t frames)
 {
-    for (uint32_t i = 0; i < frames; ++i)
-        RenderStereo(chip, out + 2 * i);
+    if (chip->resampler)
+        RenderFrames<true>(chip, out, frames);
+    else
+        RenderFrames<false>(chip, out, frames);
 }

@@ -9,6 +9,10 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 class OpllResampler {
 public:
     static constexpr int kTaps = 16;
@@ -97,8 +101,22 @@ inline int16_t OpllResampler::Filter(int ch, double d) const
     constexpr double kMargin = 0x1p-40;
     if (f > kMargin && f < 1.0 - kMargin) [[likely]] {
         const int16_t* c = rows[a].data();
+#if defined(__SSE2__)
+        // pmaddwd multiplies the 16-bit pairs exactly and adds neighbours in
+        // 32 bits; the four partial sums then fold into one. The int32 sum
+        // wraps the same way in any order, so this equals the plain loop.
+        const __m128i lo = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
+        const __m128i hi = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + 8)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + 8)));
+        __m128i v = _mm_add_epi32(lo, hi);
+        v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+        v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+        sum = _mm_cvtsi128_si32(v);
+#else
         for (int k = 0; k < kTaps; ++k)
             sum += static_cast<int32_t>(h[k]) * c[k];
+#endif
     } else {
         for (int k = 0; k < kTaps; ++k) {
             const double x = static_cast<double>(k - 7) - d;

@@ -59,9 +59,9 @@ void BuildOutput(OpllTables& t)
         return static_cast<uint16_t>((w & 0x8000) ? OpllTables::kNegativeBase + magnitude : magnitude);
     };
     for (int n = 0; n < 1024; ++n) {
-        t.fullSineIndex[n] = index(t.fullSine[n]);
-        t.halfSineIndex[n] = index(t.halfSine[n]);
-        t.silentWave[n] = OpllTables::kSilentBase;
+        t.waveIndex[OpllTables::kWaveFull + n] = index(t.fullSine[n]);
+        t.waveIndex[OpllTables::kWaveHalf + n] = index(t.halfSine[n]);
+        t.waveIndex[OpllTables::kWaveSilent + n] = OpllTables::kSilentBase;
     }
 }
 

@@ -30,11 +30,11 @@ struct OpllTables {
     uint8_t tremolo[210];
     // Hot-path form of the two wave tables, derived from them: each entry is
     // an index into signedOutput that already separates the sign, so an
-    // operator's output is signedOutput[waveIndex[phase] + (attenuation << 4)].
-    // silentWave stands for any operator whose level makes it silent.
-    uint16_t fullSineIndex[1024];
-    uint16_t halfSineIndex[1024];
-    uint16_t silentWave[1024];
+    // operator's output is signedOutput[waveIndex[row + phase] + (attenuation << 4)].
+    // Rows: the full sine, the half sine, and a silent row that stands for
+    // any operator whose level makes it silent.
+    static constexpr int kWaveFull = 0, kWaveHalf = 1024, kWaveSilent = 2048;
+    uint16_t waveIndex[3 * 1024];
     // Operator output by that index: the positive half (log-sine values up
     // to 2137 plus attenuation up to 2032), the negative half, and a zero
     // region for the half sine's silent entries.

@@ -210,3 +210,9 @@ int16_t PSG::Render(PSG* psg)
     }
     return static_cast<int16_t>(sum * 16);
 }
+
+void PSG::RenderStereoBlock(PSG* psg, int32_t* out, uint32_t frames)
+{
+    for (uint32_t i = 0; i < frames; ++i)
+        out[2 * i] = out[2 * i + 1] = Render(psg);
+}

@@ -66,4 +66,9 @@ struct PSG {
 
     // Advances one output sample and returns the mono mix, 0 to 12240.
     static int16_t Render(PSG* psg);
+
+    // Advances `frames` output samples and stores each mono mix in both
+    // halves of a stereo pair (out: left, right interleaved): the same
+    // values as that many Render calls.
+    static void RenderStereoBlock(PSG* psg, int32_t* out, uint32_t frames);
 };

@@ -206,3 +206,9 @@ int32_t SN76496::Render()
         out = 0x7FFF0000u;
     return static_cast<int32_t>(out >> 16);
 }
+
+void SN76496::RenderStereoBlock(int32_t* out, uint32_t frames)
+{
+    for (uint32_t i = 0; i < frames; ++i)
+        out[2 * i] = out[2 * i + 1] = Render();
+}

@@ -27,6 +27,11 @@ class SN76496
     // Advances one output sample; returns the unipolar mix, 0 to 32767.
     int32_t Render();
 
+    // Advances `frames` output samples and stores each mix in both halves
+    // of a stereo pair (out: left, right interleaved): the same values as
+    // that many Render calls.
+    void RenderStereoBlock(int32_t* out, uint32_t frames);
+
     // One output sample in Count units.
     static constexpr int32_t kSampleUnit = 0x10000;
     static constexpr uint32_t kNoisePreset = 0x0F35;

@@ -101,8 +101,8 @@ TEST(OpllEnvelope, RetriggerFadesOutThroughDampBeforeRestartingPhase)
     EXPECT_GT(steps, 20); // a fade, not a jump
     // The carrier restarted its phase (and its modulator's) at the end of
     // Damp, then advanced once.
-    EXPECT_EQ(chip->operators[1].phase, chip->operators[1].phaseStep[0]);
-    EXPECT_LE(chip->operators[0].phase, chip->operators[0].phaseStep[0]);
+    EXPECT_EQ(chip->lanes.phase[1], chip->operators[1].phaseStep[0]);
+    EXPECT_LE(chip->lanes.phase[0], chip->operators[0].phaseStep[0]);
 }
 
 TEST(OpllEnvelope, KeyOffReleaseRateFollowsSustainFlagAndEg)
@@ -146,12 +146,10 @@ TEST(OpllWaveform, HalfSineIsSilentForTheWholeSecondHalf)
     int firstHalfLoud = 0, secondHalf = 0;
     for (int i = 0; i < 20000; ++i) {
         OPLL::Step(chip.get());
-        const OpllOperator& car = chip->operators[1];
-        if (car.phaseOut >= 512) {
+        if (chip->lanes.phaseOut[1] >= 512) {
             ++secondHalf;
-            ASSERT_EQ(car.output[0], 0) << "sample " << i;
-            ASSERT_EQ(chip->slotOutputs[0], 0);
-        } else if (car.output[0] != 0) {
+            ASSERT_EQ(chip->slotOutputs[0], 0) << "sample " << i;
+        } else if (chip->slotOutputs[0] != 0) {
             ++firstHalfLoud;
         }
     }
@@ -176,7 +174,7 @@ TEST(OpllTestRegister, BitsForceLevelHoldPhaseAndDriveTheLfos)
     OPLL::WriteReg(chip.get(), 0x0F, 0x04); // phases restart every sample
     OPLL::Step(chip.get());
     OPLL::Step(chip.get());
-    EXPECT_EQ(chip->operators[1].phase, chip->operators[1].phaseStep[(chip->vibratoPhase >> 10) & 7]);
+    EXPECT_EQ(chip->lanes.phase[1], chip->operators[1].phaseStep[(chip->vibratoPhase >> 10) & 7]);
 
     OPLL::WriteReg(chip.get(), 0x0F, 0x08); // LFOs 1024x / 64x faster
     const uint32_t vib = chip->vibratoPhase;

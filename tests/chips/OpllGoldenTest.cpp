@@ -242,7 +242,7 @@ TEST(OpllGolden, BlockRenderingGivesTheSameOutputAndState)
         EXPECT_EQ(block->envelopeCounter, perFrame->envelopeCounter);
         EXPECT_EQ(block->timeAccumulator, perFrame->timeAccumulator);
         for (int n = 0; n < 18; ++n) {
-            EXPECT_EQ(block->operators[n].phase, perFrame->operators[n].phase) << n;
+            EXPECT_EQ(block->lanes.phase[n], perFrame->lanes.phase[n]) << n;
             EXPECT_EQ(block->operators[n].level, perFrame->operators[n].level) << n;
         }
         // Zero frames is nothing at all.

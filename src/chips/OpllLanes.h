@@ -1,0 +1,41 @@
+// The per-operator values a chip sample touches for every operator, kept as
+// arrays indexed by operator number (structure of arrays) instead of inside
+// each OpllOperator. The phase advance of all 18 operators then runs as a
+// few vector operations, and the output stage reads short, dense rows.
+//
+// Everything here is derived from, or advanced next to, the operator's own
+// record; the functions in OpllRender.cpp keep the two in step.
+#pragma once
+
+#include <cstdint>
+
+struct OpllLanes {
+    // Phases are advanced in whole vectors: 20 lanes cover the 18 operators
+    // with four-lane (SSE2) vectors. Lanes 18 and 19 have step 0 and stay 0.
+    static constexpr int kPhaseLanes = 20;
+
+    alignas(16) uint32_t phase[kPhaseLanes]; // 19-bit accumulator
+    alignas(16) uint32_t step[kPhaseLanes];  // phase increment at vibrato column stepColumn
+    // phase >> 9 as of the last advance: the wave position. A phase cleared
+    // after its advance (see StartEnvelope) keeps this until the next one.
+    alignas(16) uint32_t phaseOut[kPhaseLanes];
+    // Output stage, per operator.
+    int32_t outputShift[18]; // min(127, attenuation + tremolo term) << 4, the exponent offset
+    int32_t waveBase[18];    // row of OpllTables::waveIndex: full, half or silent
+    int32_t feedbackMul[18]; // (out0 + out1) * feedbackMul >> 16 = (out0 + out1) >> (9 - FB); 0 without FB
+    int32_t output[2][18];   // modulator outputs: [0] newest, [1] previous
+    // Inputs of outputShift, so it can be rebuilt when the tremolo level moves.
+    int32_t attenuation[18]; // envelope level + total level
+    int32_t amMask[18];      // all ones when the patch has tremolo on
+
+    // Envelope scheduling. An operator with idle shift k needs its envelope
+    // run on samples whose counter is a multiple of 2^k (k = 0: every
+    // sample; k = 32: only when the counter wraps to 0, i.e. practically
+    // never). due[k] holds the operators with shift k, so the operators due
+    // on counter c are the union of due[0..ctz(c)].
+    uint8_t idleShift[18];
+    uint32_t due[33];
+
+    uint32_t stepColumn;   // vibrato column the step lanes hold
+    uint32_t shiftTremolo; // tremolo level outputShift was built with
+};
