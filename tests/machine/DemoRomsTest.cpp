@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "machine/Crc32.h"
@@ -27,60 +26,48 @@ namespace {
 
 const fs::path kExamples = fs::path(KELVARA_SOURCE_DIR) / "examples";
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
+std::vector<uint8_t> ReadFile(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<int32_t> Render(CSoundBoard& board, std::size_t samples) {
-    std::vector<int32_t> left(samples);
-    int32_t r;
-    for (auto& l : left) board.RenderSample(l, r);
-    return left;
-}
-
 }  // namespace
 
-TEST(DemoRoms, CommittedImagesMatchTheirSource) {
+// Each image is committed as built, identifies as its machine, and comes
+// with a playlist named after the machine's title offering exactly the codes
+// that play.
+TEST(DemoRoms, CommittedImagesMatchTheirSourceAndHaveAPlaylist)
+{
     const bool update = std::getenv("KELVARA_UPDATE_EXAMPLES") != nullptr;
     for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
+        SCOPED_TRACE(rom.file);
         const fs::path path = kExamples / "roms" / rom.file;
         if (update && ReadFile(path) != rom.image) {
             ASSERT_TRUE(WriteImageFile(path.string(), rom.image)) << path;
         }
-        EXPECT_TRUE(ReadFile(path) == rom.image)
-            << path << " differs from the image its source builds; rerun with KELVARA_UPDATE_EXAMPLES=1";
-    }
-}
-
-TEST(DemoRoms, IdentifyAsTheirMachineAndHaveAPlaylist) {
-    for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
-        SCOPED_TRACE(rom.file);
+        EXPECT_TRUE(ReadFile(path) == rom.image) << "differs from its source; rerun with KELVARA_UPDATE_EXAMPLES=1";
         ASSERT_EQ(rom.image.size(), 8192u);
         EXPECT_EQ(Crc32(8192, rom.image.data()), rom.crc);
         const RomEntry* entry = FindRomEntry(rom.crc);
         ASSERT_NE(entry, nullptr);
         EXPECT_EQ(entry->machineType, rom.machineType);
 
-        // The playlist is named after the machine's title and offers only
-        // codes the demo plays.
-        const fs::path list = kExamples / "lists" / (std::string(entry->title) + ".lst");
-        std::ifstream in(list);
-        ASSERT_TRUE(in) << list;
-        std::string line;
+        std::ifstream list(kExamples / "lists" / (std::string(entry->title) + ".lst"));
+        ASSERT_TRUE(list) << entry->title;
         int rows = 0;
-        while (std::getline(in, line)) {
+        for (std::string line; std::getline(list, line);) {
             if (line.empty() || line[0] != '#') continue;
             const int code = std::atoi(line.c_str() + 1);
-            EXPECT_GE(code, 1) << line;
-            EXPECT_LE(code, demo::kSongCount) << line;
+            EXPECT_TRUE(code >= 1 && code <= demo::kSongCount) << line;
             ++rows;
         }
         EXPECT_EQ(rows, demo::kSongCount);
     }
 }
 
-TEST(DemoRoms, EveryTuneSoundsOthersAreSilentAndTheTuningToneIsA440) {
+TEST(DemoRoms, EveryTuneSoundsOthersAreSilentAndTheTuningToneIsA440)
+{
     for (const demo::DemoRom& rom : demo::BuildDemoRoms()) {
         SCOPED_TRACE(rom.file);
         boardtest::TempRom file(rom.image, rom.crc);  // already carries its checksum: bytes unchanged
@@ -94,7 +81,7 @@ TEST(DemoRoms, EveryTuneSoundsOthersAreSilentAndTheTuningToneIsA440) {
         for (int code = 0; code <= demo::kSongCount + 1; ++code) {
             board->Reset();
             board->SendCommand(static_cast<uint8_t>(code));
-            const std::vector<int32_t> sound = Render(*board, 22050);
+            const std::vector<int32_t> sound = boardtest::RenderLeft(*board, 22050);
             if (code >= 1 && code <= demo::kSongCount)
                 EXPECT_GT(ToneMeasure::Rms(sound), 300.0) << "code " << code;
             else  // code 0 and a code without a tune silence
@@ -102,8 +89,8 @@ TEST(DemoRoms, EveryTuneSoundsOthersAreSilentAndTheTuningToneIsA440) {
         }
         board->Reset();
         board->SendCommand(demo::kTuningCode);
-        Render(*board, 4410);  // let the note start
-        const std::vector<int32_t> tone = Render(*board, 22050);
+        boardtest::RenderLeft(*board, 4410);  // let the note start
+        const std::vector<int32_t> tone = boardtest::RenderLeft(*board, 22050);
         EXPECT_NEAR(ToneMeasure::MeasureFrequency(std::span<const int32_t>(tone), 44100.0, 200.0, 2000.0), 440.0, 2.0);
     }
 }
