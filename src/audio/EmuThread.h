@@ -47,6 +47,12 @@ public:
     virtual void Reset() = 0;
     virtual void SendCommand(uint8_t code) = 0;
     virtual void RenderSample(int32_t& left, int32_t& right) = 0;
+    // `frames` sample pairs into out (left, right interleaved); the same
+    // values as that many RenderSample calls. Boards that render runs
+    // faster override it.
+    virtual void RenderSamples(int32_t* out, uint32_t frames) {
+        for (uint32_t f = 0; f < frames; ++f) RenderSample(out[2 * f], out[2 * f + 1]);
+    }
 };
 
 // Builds the board for a ROM path; on failure returns nullptr and sets

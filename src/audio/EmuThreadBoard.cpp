@@ -14,6 +14,7 @@ public:
     void Reset() override { m_board->Reset(); }
     void SendCommand(uint8_t code) override { m_board->SendCommand(code); }
     void RenderSample(int32_t& left, int32_t& right) override { m_board->RenderSample(left, right); }
+    void RenderSamples(int32_t* out, uint32_t frames) override { m_board->RenderSamples(out, frames); }
 
 private:
     std::unique_ptr<CSoundBoard> m_board;

@@ -8,8 +8,9 @@
 //   2. SetSampleRate(rate) — takes effect at the next Reset().
 //   3. To play code N: Reset(), then SendCommand(N). To silence: Reset(),
 //      then SendCommand(0).
-//   4. RenderSample(left, right) once per output frame: the chip's raw output
-//      (OPLL and PSG doubled), no volume or clipping.
+//   4. RenderSample(left, right) once per output frame, or RenderSamples for
+//      a run of frames: the chip's raw output (OPLL and PSG doubled), no
+//      volume or clipping.
 //   5. Destroy it after the thread that renders has stopped.
 //
 // Construction failure: the constructor throws CSoundBoardError whose what()
@@ -22,7 +23,7 @@
 //
 // Threads: the board is not thread-safe. Build it anywhere; afterwards call
 // it from one thread at a time. Every running entry point (Reset,
-// SendCommand, RenderSample, RunCycles, RunTimed) makes this board the
+// SendCommand, RenderSample(s), RunCycles, RunTimed) makes this board the
 // thread's current bus target (g_CurrentBoard), so a board built on one
 // thread may be rendered on another.
 #pragma once
@@ -90,6 +91,11 @@ public:
     void SendCommand(uint8_t code);
     // Advances one output sample period and stores the chip's sample pair.
     void RenderSample(int32_t& left, int32_t& right);
+    // Advances `frames` output sample periods and stores the sample pairs
+    // in out (left, right interleaved): the same values, and the same board
+    // state afterwards, as `frames` calls of RenderSample. The chip is
+    // rendered in runs between the writes that change its sound.
+    void RenderSamples(int32_t* out, uint32_t frames);
     // Runs the CPU without timers until `budget` counted cycles are used;
     // returns the counted cycles executed (each step counts at least 1).
     int32_t RunCycles(int32_t budget);
@@ -156,6 +162,8 @@ private:
     void ApplyPatches(const RomPatch* patches, uint32_t count);
     void CopyStub();
     void ChipWrite(uint32_t port, uint8_t value);
+    void RenderChip(uint32_t end);
+    void RunFramesBatched(uint32_t frames);
     void EnterAt(uint16_t address);
     int32_t Step();
     int32_t RunCyclesStepping(int32_t budget);
@@ -191,4 +199,11 @@ private:
     bool m_skipIdle = true;
     bool m_batched = true;
     IChipWriteObserver* m_observer = nullptr;
+
+    // The block RenderSamples is filling: the chip's samples lag behind
+    // the CPU and are rendered when a write is about to change the sound,
+    // and at the block's end. Null outside RenderSamples.
+    int32_t* m_blockOut = nullptr;
+    uint32_t m_blockFrame = 0;  // frame whose CPU run is in progress
+    uint32_t m_chipFrames = 0;  // frames of the block the chip has rendered
 };

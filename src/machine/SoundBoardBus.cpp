@@ -149,10 +149,14 @@ void CSoundBoard::WritePort(uint8_t port, uint8_t value)
 }
 
 // One byte to the board's chip. The OPLL and PSG look only at bit 0 of the
-// port; the SN76496 has a single write port.
+// port; the SN76496 has a single write port. Inside RenderSamples the chip
+// first catches up with the frames before the current one, whose samples
+// were due before this write; a register select (OPLL or PSG even port)
+// does not change the sound, so it needs no catching up.
 void CSoundBoard::ChipWrite(uint32_t port, uint8_t value)
 {
     if (m_observer) m_observer->OnChipWrite(m_sn ? 0u : (port & 1u), value);
+    if (m_blockOut && m_chipFrames < m_blockFrame && (m_sn || (port & 1u))) RenderChip(m_blockFrame);
     if (m_opll) OPLL::WritePort(m_opll, port, value);
     else if (m_psg) PSG::WritePort(m_psg, port, value);
     else if (m_sn) m_sn->Write(0, value);

@@ -1,5 +1,5 @@
 // Running the board: the instruction-by-instruction timing loop with the
-// interrupt and tick timers, command delivery, and rendering one sample.
+// interrupt and tick timers, and command delivery.
 #include <algorithm>
 #include <cstdint>
 
@@ -280,23 +280,5 @@ void CSoundBoard::SendCommand(uint8_t code)
         m_cpu->AF.B.H = m_latch;
         EnterAt(static_cast<uint16_t>(m_def.commandEntry));
         RunCycles(6000);
-    }
-}
-
-void CSoundBoard::RenderSample(int32_t& left, int32_t& right)
-{
-    m_sampleAcc += m_cyclesPerSample;
-    int32_t budget = static_cast<int32_t>(m_sampleAcc);
-    if (budget > 0) m_sampleAcc -= RunTimed(budget);
-
-    if (m_opll) {
-        int32_t out[2];
-        OPLL::RenderStereo(m_opll, out);
-        left = 2 * out[0];
-        right = 2 * out[1];
-    } else if (m_psg) {
-        left = right = 2 * static_cast<int32_t>(static_cast<int16_t>(PSG::Render(m_psg)));
-    } else {
-        left = right = m_sn->Render();
     }
 }

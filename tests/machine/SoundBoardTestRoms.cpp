@@ -6,6 +6,9 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include "cpu/Z80.h"
 #include "support/RomForge.h"
 #include "support/Z80Asm.h"
 
@@ -421,6 +424,35 @@ std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t
     if (rom.size() < 0x2000) rom.resize(0x2000, 0xFF);
     file = std::make_unique<TempRom>(std::move(rom), crc != 0 ? crc : FirstRomCrcForType(machineType));
     return std::make_unique<CSoundBoard>(file->Path(), fixups);
+}
+
+} // namespace boardtest
+
+namespace boardtest {
+
+BoardState CaptureState(CSoundBoard& board)
+{
+    CZ80& c = board.Cpu();
+    BoardState s;
+    s.ram.assign(board.Ram(), board.Ram() + CSoundBoard::kRamSize);
+    s.words = {c.AF.W, c.BC.W, c.DE.W, c.HL.W, c.IX.W, c.IY.W, c.PC, c.SP, c.AF2.W, c.BC2.W, c.DE2.W, c.HL2.W};
+    s.cpu = {c.StatusFlags, c.I, c.R, c.CyclesLeft, c.SavedBudget, c.PendingIrq};
+    s.latch = board.Latch();
+    s.sampleAcc = board.SampleAccumulator();
+    s.tickAcc = board.TickAccumulator();
+    s.irqAcc = board.IrqAccumulator();
+    return s;
+}
+
+void ExpectSameState(const BoardState& expected, const BoardState& actual)
+{
+    EXPECT_TRUE(expected.ram == actual.ram);
+    EXPECT_EQ(expected.words, actual.words);
+    EXPECT_EQ(expected.cpu, actual.cpu);
+    EXPECT_EQ(expected.latch, actual.latch);
+    EXPECT_EQ(expected.sampleAcc, actual.sampleAcc);
+    EXPECT_EQ(expected.tickAcc, actual.tickAcc);
+    EXPECT_EQ(expected.irqAcc, actual.irqAcc);
 }
 
 } // namespace boardtest

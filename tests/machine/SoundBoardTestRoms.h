@@ -98,3 +98,20 @@ struct WriteLog : IChipWriteObserver {
 };
 
 } // namespace boardtest
+
+namespace boardtest {
+
+// A board's running state for equivalence tests: RAM, CPU registers and
+// budgets, latch and the three accumulators.
+struct BoardState {
+    std::vector<uint8_t> ram;
+    std::vector<uint16_t> words;  // register pairs, PC, SP, alternates
+    std::vector<int32_t> cpu;     // flags, I, R, budgets, pending request
+    uint8_t latch = 0;
+    double sampleAcc = 0, tickAcc = 0, irqAcc = 0;
+};
+BoardState CaptureState(CSoundBoard& board);
+// Adds a failure for every field that differs.
+void ExpectSameState(const BoardState& expected, const BoardState& actual);
+
+} // namespace boardtest
