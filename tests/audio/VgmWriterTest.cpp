@@ -89,9 +89,7 @@ TEST(VgmWriter, Ym2413LogRoundTrips) {
 }
 
 TEST(VgmWriter, PsgHeadersCarryClockChipTypeAndNoiseFields) {
-    VgmOptions ay;
-    ay.chip = VgmChip::Ay8910;
-    ay.clock = 2000000;
+    VgmOptions ay{VgmChip::Ay8910, 2000000, 44100};
     ay.ayType = 0x10;  // YM2149
     CVgmWriter vgm;
     vgm.Begin(ay);
@@ -103,13 +101,8 @@ TEST(VgmWriter, PsgHeadersCarryClockChipTypeAndNoiseFields) {
     EXPECT_EQ(a.bytes[0x79], 0x01);
     EXPECT_EQ(a.U32(0x10), 0u);
     EXPECT_EQ(a.commands, (std::vector<Bytes>{{0xA0, 7, 0x38}, {0xA0, 8, 0x0F}}));
-    EXPECT_EQ(a.waited, 0u);
-    EXPECT_EQ(a.U32(0x18), 0u);
 
-    VgmOptions sn;
-    sn.chip = VgmChip::Sn76489;
-    sn.clock = 3579545;
-    vgm.Begin(sn);
+    vgm.Begin({VgmChip::Sn76489, 3579545, 44100});
     for (uint8_t b : {0x9F, 0xBF, 0xDF, 0xFF, 0x80, 0x05}) vgm.Write(0, b);
     ParsedVgm s(vgm.Finish("", ""));
     EXPECT_EQ(s.U32(0x0C), 3579545u);
@@ -120,25 +113,24 @@ TEST(VgmWriter, PsgHeadersCarryClockChipTypeAndNoiseFields) {
     EXPECT_EQ(s.commands[5], (Bytes{0x50, 0x05}));
 }
 
-TEST(VgmWriter, OtherRenderRatesConvertWithoutDrift) {
+// One minute at 48000 Hz in 240-sample blocks with a write after each: the
+// waits add up to exactly one minute of 44100 Hz samples.
+TEST(VgmWriter, OtherRenderRatesConvertWithoutDriftAndBeginStartsAfresh)
+{
     CVgmWriter vgm;
     vgm.Begin({VgmChip::Ym2413, 3579545, 48000});
-    // One minute in 240-sample blocks with a write after each block.
     for (int i = 0; i < 60 * 200; ++i) {
         vgm.Wait(240);
-        vgm.Write(0, 0x20);
-        vgm.Write(1, static_cast<uint8_t>(i));
+        vgm.WriteRegister(0x20, static_cast<uint8_t>(i));
     }
     ParsedVgm f(vgm.Finish("", ""));
     EXPECT_EQ(f.waited, 60u * 44100);
     EXPECT_EQ(f.U32(0x18), 60u * 44100);
     EXPECT_EQ(f.commands.size(), 60u * 200);
 
-    vgm.Begin({VgmChip::Ym2413, 3579545, 44100});  // Begin starts afresh
+    vgm.Begin({VgmChip::Ym2413, 3579545, 44100});
     EXPECT_EQ(vgm.WriteCount(), 0u);
-    ParsedVgm g(vgm.Finish("", ""));
-    EXPECT_TRUE(g.commands.empty());
-    EXPECT_EQ(g.waited, 0u);
+    EXPECT_TRUE(ParsedVgm(vgm.Finish("", "")).commands.empty());
 }
 
 }  // namespace

@@ -123,29 +123,4 @@ TEST(SoundBoardBuiltinStub, Type24StubSplitsCodesIntoSlotsAndTicksTheUpdatesInOr
     for (std::size_t i = 0; i < log.size(); ++i)
         EXPECT_EQ(log[i], (std::vector<uint8_t>{0xB3, 0xE2, 0xE2, 0x38})[i % 4]) << i;
     EXPECT_EQ(board->Ram()[0xFFF], 0x00);
-
-    // The same stub driving a tone program: the update at 0x00B3 takes the
-    // code from its slot and plays it.
-    const MachineDef& def = *FindMachineDef(24);
-    Z80Asm a(0);
-    BootAndIdle(a);
-    a.org(0x0038);
-    a.ret();
-    a.org(0x00B3);
-    a.ld_a_mem(0x8081);  // a code waiting?
-    a.or_(R8::A);
-    a.ret(Z80Asm::Cc::Z);
-    a.call("play");
-    a.xor_(R8::A);
-    a.ld_mem_a(0x8081);
-    a.ret();
-    a.org(0x00E2);
-    a.ret();
-    a.org(0x0200);
-    EmitTonePlayer(a, def);
-    board = MakeBoard(24, a.image(0x2000), BuiltinFixups(), file, 0x015D3C88u);
-    board->SendCommand(0x25);
-    const double measured = MeasuredTone(*board);
-    EXPECT_LT(ToneMeasure::RelativeError(measured, ExpectedToneHz(def, 0x25)), 0.005) << measured;
-    EXPECT_EQ(board->Ram()[0x0081], 0x00);  // taken by the update routine
 }
