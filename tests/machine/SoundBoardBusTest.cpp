@@ -108,7 +108,6 @@ TEST(SoundBoardBus, ChipWritesPerWiring)
         Writes expected;
     } cases[] = {
         {32, {{false, 0xF3FE, 0x10}, {false, 0xF3FF, 0x99}, {false, 0xF3FD, 1}}, {{0, 0x10}, {1, 0x99}}},
-        {14, {{true, 0x03, 8}, {true, 0x02, 0x0F}}, {{0, 8}, {1, 0x0F}}},  // odd port selects
         {52, {{true, 0x07, 8}, {true, 0x0E, 0x0F}, {true, 0x04, 1}}, {{0, 8}, {1, 0x0F}}},  // bit 3: data
         {66, {{true, 0x25, 1}, {true, 0x2A, 1}, {true, 0x2D, 1}, {true, 0x2F, 8}, {true, 0x2E, 0x0F}},
          {{0, 8}, {1, 0x0F}}},
@@ -116,10 +115,6 @@ TEST(SoundBoardBus, ChipWritesPerWiring)
         {13, {{false, 0x8004, 7}, {false, 0x8000, 0x30}, {false, 0x8004, 0x3E}, {false, 0x8000, 0x20},
               {false, 0x8000, 0x10}, {false, 0x8001, 0x20}},
          {{0, 7}, {1, 0x3E}}},
-        // Type 9 strobes on a rising bit 1 of port 1; bit 0 before it picks register or data.
-        {9, {{true, 1, 0x00}, {true, 0, 0x20}, {true, 1, 0x03}, {true, 1, 0x03}, {true, 0, 0x44},
-             {true, 1, 0x01}, {true, 1, 0x03}},
-         {{0, 0x20}, {1, 0x44}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("type " + std::to_string(c.type));

@@ -21,24 +21,17 @@ constexpr int kCodeStep = 1;           // all 256 codes
 constexpr int kSamplesPerCode = 128;   // 2.9 ms each: 0.74 s of sound per type
 #endif
 
-std::vector<uint32_t> CrcsOfType(uint32_t type)
-{
-    std::vector<uint32_t> crcs;
-    for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
-        if (GetRomEntry(i).machineType == type) crcs.push_back(GetRomEntry(i).crc);
-    return crcs;
-}
-
 } // namespace
 
 TEST(SoundBoardFuzz, RandomImagesOfEveryTypePlayEveryCode)
 {
     std::mt19937 rng(20261206);
     for (uint32_t type : MachineTypesWithRoms()) {
-        std::vector<uint32_t> crcs = CrcsOfType(type);
-        ASSERT_FALSE(crcs.empty());
-        const uint32_t crc = crcs[rng() % crcs.size()];
+        std::vector<uint32_t> crcs;
+        for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
+            if (GetRomEntry(i).machineType == type) crcs.push_back(GetRomEntry(i).crc);
         std::vector<uint8_t> image(8192 + rng() % 8193);
+        const uint32_t crc = crcs[rng() % crcs.size()];
         for (uint8_t& b : image) b = static_cast<uint8_t>(rng());
         TempRom file(image, crc);
 
@@ -47,18 +40,12 @@ TEST(SoundBoardFuzz, RandomImagesOfEveryTypePlayEveryCode)
         ASSERT_NE(board, nullptr) << "type " << type << ": " << message;
         ASSERT_EQ(board->MachineType(), type);
         int32_t left = 0, right = 0;
-        int64_t checksum = 0;
         for (int code = 0; code < 256; code += kCodeStep) {
             if (code % 128 == 0 && code != 0) board->Reset();
             board->SendCommand(static_cast<uint8_t>(code));
-            for (int i = 0; i < kSamplesPerCode; ++i) {
-                board->RenderSample(left, right);
-                checksum += left + right;
-            }
+            for (int i = 0; i < kSamplesPerCode; ++i) board->RenderSample(left, right);
             // The sample accumulator keeps the board on the clock.
-            ASSERT_LT(board->SampleAccumulator(), 1.0) << "type " << type;
-            ASSERT_GT(board->SampleAccumulator(), -64.0) << "type " << type;
+            ASSERT_TRUE(board->SampleAccumulator() < 1.0 && board->SampleAccumulator() > -64.0) << "type " << type;
         }
-        RecordProperty("type" + std::to_string(type), std::to_string(checksum));
     }
 }
