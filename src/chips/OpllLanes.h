@@ -10,20 +10,27 @@
 #include <cstdint>
 
 struct OpllLanes {
-    // Phases are advanced in whole vectors: 20 lanes cover the 18 operators
-    // with four-lane (SSE2) vectors. Lanes 18 and 19 have step 0 and stay 0.
-    static constexpr int kPhaseLanes = 20;
+    // Lanes are processed in whole vectors: 24 lanes are six four-lane
+    // (SSE2) vectors of 32-bit values or three of 16-bit values. Lanes
+    // 18..23 have step 0, phase 0 and no feedback, so they stay inert.
+    static constexpr int kLanes = 24;
 
-    alignas(16) uint32_t phase[kPhaseLanes]; // 19-bit accumulator
-    alignas(16) uint32_t step[kPhaseLanes];  // phase increment at vibrato column stepColumn
+    alignas(16) uint32_t phase[kLanes]; // 19-bit accumulator
+    alignas(16) uint32_t step[kLanes];  // phase increment at vibrato column stepColumn
     // phase >> 9 as of the last advance: the wave position. A phase cleared
     // after its advance (see StartEnvelope) keeps this until the next one.
-    alignas(16) uint32_t phaseOut[kPhaseLanes];
-    // Output stage, per operator.
-    int32_t outputShift[18]; // min(127, attenuation + tremolo term) << 4, the exponent offset
-    int32_t waveBase[18];    // row of OpllTables::waveIndex: full, half or silent
-    int32_t feedbackMul[18]; // (out0 + out1) * feedbackMul >> 16 = (out0 + out1) >> (9 - FB); 0 without FB
-    int32_t output[2][18];   // modulator outputs: [0] newest, [1] previous
+    alignas(16) int16_t phaseOut[kLanes];
+    // Modulator outputs, [0] newest and [1] previous (-4096..4094 each).
+    alignas(16) int16_t output[2][kLanes];
+    // (out0 + out1) * feedbackMul >> 16 = (out0 + out1) >> (9 - FB); 0 without FB.
+    alignas(16) int16_t feedbackMul[kLanes];
+    // Row of OpllTables::waveIndex: full, half or silent.
+    alignas(16) int16_t waveBase[kLanes];
+    // Per sample: the modulator's waveIndex position, waveBase + (phaseOut +
+    // feedback) & 1023, worked out for all lanes at once.
+    alignas(16) int16_t modIndex[kLanes];
+    // min(127, attenuation + tremolo term) << 4: the exponent offset.
+    int32_t outputShift[18];
     // Inputs of outputShift, so it can be rebuilt when the tremolo level moves.
     int32_t attenuation[18]; // envelope level + total level
     int32_t amMask[18];      // all ones when the patch has tremolo on

@@ -188,7 +188,7 @@ void RunEnvelope(OPLL* chip, OpllOperator& op, uint32_t counter, uint32_t& zeroA
             OpllRefreshOutputCache(chip, op);
         }
         lanes.phase[n] = (((test & 4) ? 0 : lanes.phase[n]) + lanes.step[n]) & 0x7FFFF;
-        lanes.phaseOut[n] = lanes.phase[n] >> 9;
+        lanes.phaseOut[n] = static_cast<int16_t>(lanes.phase[n] >> 9);
     }
 }
 
@@ -208,7 +208,7 @@ void OpllRefreshOutputCache(OPLL* chip, const OpllOperator& op)
     if (op.level > 123)
         lanes.waveBase[n] = OpllTables::kWaveSilent;
     else
-        lanes.waveBase[n] = op.halfSine ? OpllTables::kWaveHalf : OpllTables::kWaveFull;
+        lanes.waveBase[n] = static_cast<int16_t>(op.halfSine ? OpllTables::kWaveHalf : OpllTables::kWaveFull);
     UpdateOutputShift(lanes, n);
 }
 
@@ -222,7 +222,7 @@ void OpllRefreshPatchCache(OPLL* chip, OpllOperator& op)
     // 2^(7 + FB) = 2^(16 - (9 - FB)). The sum of two outputs stays within
     // 14 bits, so the product fits easily.
     const uint32_t fb = op.patch->FB & 7;
-    lanes.feedbackMul[n] = fb ? 1 << (7 + fb) : 0;
+    lanes.feedbackMul[n] = static_cast<int16_t>(fb ? 1 << (7 + fb) : 0);
     op.sustainLevel = op.patch->SL;
     const int32_t base = op.fnum * 2;
     const int32_t mul = static_cast<int32_t>(kOpllMultiple[op.patch->ML & 15]);
@@ -244,6 +244,12 @@ inline int32_t LaneOutput(const OpllTables& T, const OpllLanes& lanes, uint32_t 
     return T.signedOutput[T.waveIndex[lanes.waveBase[n] + index] + lanes.outputShift[n]];
 }
 
+// The same for a modulator, whose position modIndex already holds.
+inline int32_t ModulatorOutput(const OpllTables& T, const OpllLanes& lanes, uint32_t n)
+{
+    return T.signedOutput[T.waveIndex[lanes.modIndex[n]] + lanes.outputShift[n]];
+}
+
 // A rhythm voice played by one operator: no tremolo.
 inline int16_t SingleOutput(const OpllTables& T, const OpllLanes& lanes, uint32_t n, uint32_t index)
 {
@@ -251,7 +257,7 @@ inline int16_t SingleOutput(const OpllTables& T, const OpllLanes& lanes, uint32_
     return static_cast<int16_t>(T.signedOutput[T.waveIndex[lanes.waveBase[n] + index] + e]);
 }
 
-inline uint32_t PhaseOut(const OpllLanes& lanes, uint32_t n) { return lanes.phaseOut[n]; }
+inline uint32_t PhaseOut(const OpllLanes& lanes, uint32_t n) { return static_cast<uint16_t>(lanes.phaseOut[n]); }
 
 inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-carrierOut) >> 1); }
 
@@ -319,9 +325,9 @@ inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-c
             RunEnvelope(chip, ops[n], counter, zeroAfter);
         }
         // All phases at once (four lanes per SSE2 vector).
-        for (int n = 0; n < OpllLanes::kPhaseLanes; ++n) {
+        for (int n = 0; n < OpllLanes::kLanes; ++n) {
             lanes.phase[n] = (lanes.phase[n] + lanes.step[n]) & 0x7FFFF;
-            lanes.phaseOut[n] = lanes.phase[n] >> 9;
+            lanes.phaseOut[n] = static_cast<int16_t>(lanes.phase[n] >> 9);
         }
     }
     while (zeroAfter) [[unlikely]] {
@@ -335,13 +341,20 @@ inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-c
     // different channels can then overlap.
     const bool rhythm = chip->rhythmMode;
     const int voices = rhythm ? 7 : 9;
+    // Modulator positions in 16-bit lanes for every operator at once (the
+    // product's high half is the multiply-high instruction; carriers have
+    // no feedback and their lanes go unused).
+    for (int n = 0; n < OpllLanes::kLanes; ++n) {
+        const int16_t sum = static_cast<int16_t>(lanes.output[0][n] + lanes.output[1][n]);
+        const int16_t fb = static_cast<int16_t>((sum * lanes.feedbackMul[n]) >> 16);
+        lanes.modIndex[n] = static_cast<int16_t>(((lanes.phaseOut[n] + fb) & 1023) + lanes.waveBase[n]);
+    }
     int32_t modOut[9], carOut[9];
     for (int c = 0; c < voices; ++c) {
         const uint32_t m = 2 * c;
-        const int32_t fb = ((lanes.output[0][m] + lanes.output[1][m]) * lanes.feedbackMul[m]) >> 16;
-        modOut[c] = LaneOutput(T, lanes, m, (PhaseOut(lanes, m) + fb) & 1023);
+        modOut[c] = ModulatorOutput(T, lanes, m);
         lanes.output[1][m] = lanes.output[0][m];
-        lanes.output[0][m] = modOut[c];
+        lanes.output[0][m] = static_cast<int16_t>(modOut[c]);
     }
     // The carrier takes the modulator's output with its lowest bit cleared.
     for (int c = 0; c < voices; ++c)

@@ -26,7 +26,8 @@ enum : uint32_t {
     kPan = 16,      // SetPan with all four routings
     kFinePan = 32,  // fine pan gains other than 0 and 1 (the non-integer mix)
     kPorts = 64,    // writes through the two ports, also to the aliased registers
-    kAll = 127,
+    kToneSwitch = 128, // the instrument set swapped mid-run
+    kAll = 255,
 };
 
 enum class Drive { Render, Step };
@@ -149,6 +150,8 @@ private:
                     chip->finePan[slot][m_rng.Below(2)] = gains[m_rng.Below(8)];
                 }
                 OPLL::SetPan(chip, slot, static_cast<uint8_t>((f & kPan) ? m_rng.Below(4) : 3));
+            } else if (kind == 7 && (f & kToneSwitch) && m_rng.Below(4) == 0) {
+                OPLL::SelectToneSet(chip, m_rng.Below(2) ? ToneSetYMF281B : ToneSetYM2413);
             } else if (f & kMelodic) { // key changes are the most common write
                 Write(chip, 0x20 + c, static_cast<uint8_t>(m_rng.Next() & 0x3F));
             }
@@ -172,13 +175,14 @@ const Case kCases[] = {
     {"test register", 44100, ToneSetYM2413, kMelodic | kUser | kRhythm | kTest, 6, 88200, Drive::Render, 0x8827232517ba7745ull},
     {"pan", 44100, ToneSetYM2413, kMelodic | kRhythm | kPan, 7, 88200, Drive::Render, 0xbae592dd407448d8ull},
     {"fine pan", 44100, ToneSetYM2413, kMelodic | kUser | kRhythm | kFinePan, 8, 88200, Drive::Render, 0x657c2ead130dbdull},
-    {"all 22050", 22050, ToneSetYM2413, kAll, 9, 44100, Drive::Render, 0xa7ff1b2966395ad6ull},
-    {"all 96000", 96000, ToneSetYM2413, kAll, 10, 192000, Drive::Render, 0x6c44f742c59bae30ull},
-    {"all at chip rate", 49716, ToneSetYM2413, kAll, 11, 99432, Drive::Render, 0x44aa466054d33d0eull},
-    {"all 8000", 8000, ToneSetYMF281B, kAll, 12, 16000, Drive::Render, 0x6f7441f324857886ull},
-    {"all 48000", 48000, ToneSetYMF281B, kAll, 13, 96000, Drive::Render, 0xa97ee7a0ca26f3abull},
+    {"all 22050", 22050, ToneSetYM2413, kAll, 9, 44100, Drive::Render, 0x7feac3d86ba12d91ull},
+    {"all 96000", 96000, ToneSetYM2413, kAll, 10, 192000, Drive::Render, 0x675bbb15b01ebcf4ull},
+    {"all at chip rate", 49716, ToneSetYM2413, kAll, 11, 99432, Drive::Render, 0xc710b897affc8cbaull},
+    {"all 8000", 8000, ToneSetYMF281B, kAll, 12, 16000, Drive::Render, 0x8908730a47e989cull},
+    {"all 48000", 48000, ToneSetYMF281B, kAll, 13, 96000, Drive::Render, 0x9640af749d0c3992ull},
     {"step melodic", 44100, ToneSetYM2413, kMelodic | kUser, 14, 99432, Drive::Step, 0x20f2beac64038d28ull},
-    {"step all", 44100, ToneSetYMF281B, kAll, 15, 99432, Drive::Step, 0xd94bb1cce18163d7ull},
+    {"step all", 44100, ToneSetYMF281B, kAll, 15, 99432, Drive::Step, 0x476fc85befa725afull},
+    {"tone set switching", 44100, ToneSetYM2413, kMelodic | kRhythm | kToneSwitch, 16, 88200, Drive::Render, 0x36573e4ea94325b7ull},
 };
 
 // One output frame at a time, as the sound board used to call the chip.
