@@ -10,15 +10,13 @@ void CSignalChain::SetMasterVolume(int32_t position) {
 
 void CSignalChain::SetRate(int32_t rate) {
     m_equalizer.SetRate(rate);
-    for (CDcBlocker& dc : m_dc) {
-        dc.Clear();
-        dc.SetRate(rate);
-    }
+    m_dc.Clear();
+    m_dc.SetRate(rate);
 }
 
 void CSignalChain::ClearHistory() {
     m_equalizer.ClearHistory();
-    for (CDcBlocker& dc : m_dc) dc.Clear();
+    m_dc.Clear();
 }
 
 void CSignalChain::EndBlock(int16_t* block, int frames) {

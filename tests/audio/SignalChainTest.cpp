@@ -151,6 +151,19 @@ TEST(SignalChain, VariedRunGivesThePinnedOutputWithEveryEqualizerEngine) {
     }
 }
 
+TEST(SignalChain, RunsOfFramesGiveThePinnedOutput) {
+    EXPECT_EQ(HashVariedRun([](CSignalChain& chain, const int32_t* in, int16_t* out, int frames) {
+                  chain.BeginBlock();
+                  // Runs of growing length, as a board delivers them.
+                  for (int done = 0, run = 1; done < frames; done += run, run = run * 3 + 1) {
+                      run = std::min(run, frames - done);
+                      chain.ProcessFrames(in + 2 * done, out + 2 * done, run);
+                  }
+                  chain.EndBlock(out, frames);
+              }),
+              kVariedRunHash);
+}
+
 TEST(MasterVolume, PositionsGiveTheDocumentedMultipliers) {
     const std::pair<int, int> cases[] = {{0, 8}, {10, 25}, {20, 80}, {24, 128}, {29, 228}, {30, 256}, {45, 256}, {-3, 8}};
     for (auto [position, multiplier] : cases) EXPECT_EQ(MasterMultiplier(position), multiplier) << position;
@@ -193,9 +206,9 @@ TEST(SignalChain, ConstantInputDecaysToExactlyZero) {
 TEST(SignalChain, RateSetsTheDcCoefficientAndClearsState) {
     CSignalChain chain;
     chain.SetRate(44100);
-    EXPECT_EQ(chain.DcBlocker(1).R(), static_cast<float>(1.0 - 376.99111842 / 44100));
+    EXPECT_EQ(chain.DcBlocker().R(), static_cast<float>(1.0 - 376.99111842 / 44100));
     chain.SetRate(0);  // ignored, never a division by zero
-    EXPECT_NEAR(chain.DcBlocker(0).R(), 0.99145, 1e-5);
+    EXPECT_NEAR(chain.DcBlocker().R(), 0.99145, 1e-5);
 
     Render(chain, {{20000, 20000}}, 10);
     chain.SetRate(48000);
