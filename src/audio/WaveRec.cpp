@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "app/DebugLog.h"
@@ -23,6 +24,8 @@ bool CWaveRec::Open(const std::string& path, uint32_t rate, uint32_t bits, bool 
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);  // failure shows at fopen
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
+    if (!m_buffer) m_buffer.reset(new (std::nothrow) char[kBufferBytes]);
+    if (m_buffer) std::setvbuf(file, m_buffer.get(), _IOFBF, kBufferBytes);  // else stdio's own buffer
     m_file = file;
     m_path = path;
     m_header.bitsPerSample = static_cast<uint16_t>(bits);

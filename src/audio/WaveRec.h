@@ -7,11 +7,16 @@
 // would cross that limit stores only the whole frames that still fit and
 // then closes the file, which therefore stays a valid WAV file.
 //
+// Samples are gathered in a large buffer of the recorder's own (allocated
+// with the first file) and reach the file in big writes, not one small
+// write per 5 ms block; the file is complete once closed.
+//
 // Not thread-safe: one thread (the render thread) uses a recorder.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 class CWaveRec {
@@ -61,7 +66,10 @@ public:
     void SetFileSizeLimit(uint64_t bytes);
 
 private:
+    static constexpr std::size_t kBufferBytes = 256 * 1024;
+
     Header m_header;
+    std::unique_ptr<char[]> m_buffer;  // the open file's stdio buffer
     std::FILE* m_file = nullptr;
     std::string m_path;
     uint64_t m_length = 0;  // bytes written so far, header included

@@ -59,6 +59,32 @@ TEST(WaveRec, HeaderDescribesTheDataAfterClose) {
     ExpectHeader(ReadBytes(path), 22050, 1, 8, 0);
 }
 
+TEST(WaveRec, LongRecordingsArriveWholeAndInOrder) {
+    // Far more than the recorder buffers at once, in player-sized blocks,
+    // into two files in turn through one recorder.
+    ScratchDir tmp;
+    constexpr int kBlockSamples = 882, kBlocks = 700;
+    std::vector<int16_t> block(kBlockSamples);
+    CWaveRec rec;
+    for (const char* name : {"long1.wav", "long2.wav"}) {
+        ASSERT_TRUE(rec.Open(tmp / name, 44100, 16, true));
+        for (int b = 0; b < kBlocks; ++b) {
+            for (int i = 0; i < kBlockSamples; ++i) block[i] = static_cast<int16_t>(b * 31 + i * (name[4] - '0'));
+            rec.Write(block.data(), sizeof(int16_t) * kBlockSamples);
+        }
+        rec.Close();
+    }
+    for (int file = 1; file <= 2; ++file) {
+        const std::vector<uint8_t> f = ReadBytes(tmp / ("long" + std::to_string(file) + ".wav"));
+        ExpectHeader(f, 44100, 2, 16, 2u * kBlockSamples * kBlocks);
+        for (int b = 0; b < kBlocks; ++b)
+            for (int i = 0; i < kBlockSamples; ++i)
+                ASSERT_EQ(static_cast<int16_t>(Le16(f, 44 + 2 * (b * kBlockSamples + i))),
+                          static_cast<int16_t>(b * 31 + i * file))
+                    << "file " << file << " block " << b << " sample " << i;
+    }
+}
+
 TEST(WaveRec, OpeningAgainFinishesTheFirstFile) {
     ScratchDir tmp;
     CWaveRec rec;
