@@ -1,7 +1,8 @@
-// Throughput of the output path: the signal chain alone (fake board), the
-// OPLL demo board alone, and the whole chain (board + chip + signal chain +
-// WAV file) as the offline renderer runs it. Prints times and multiples of
-// real time; runs on one core.
+// Throughput of the output path: the signal chain alone (fake board; frame
+// by frame, in runs of frames, with a flat equalizer, with every equalizer
+// engine, and with the WAV file), the OPLL demo board alone, and the whole
+// chain (board + chip + signal chain + WAV file) as the offline renderer
+// runs it. Prints times and multiples of real time; runs on one core.
 //
 //   bench_chain [ROM] [SECONDS]
 // ROM defaults to the OPLL demo in examples/roms.
@@ -53,6 +54,37 @@ struct SquareBoard {
     }
 };
 
+const char* EngineName(CEqualizer::Engine engine) {
+    switch (engine) {
+    case CEqualizer::Engine::InOrder: return "frame by frame";
+    case CEqualizer::Engine::Vector128: return "128-bit";
+    default: return "256-bit";
+    }
+}
+
+// The chain alone over `blocks` blocks of the square wave in runs of
+// frames, as a board that renders runs feeds it; optionally into a WAV file.
+void BenchRuns(const char* what, int blocks, int frames, const int32_t* gains, CEqualizer::Engine engine,
+               CWaveRec* wav) {
+    CSignalChain chain;
+    chain.Equalizer().SetEngine(engine);
+    chain.SetRate(kRate);
+    chain.Equalizer().SetGains(9, gains);
+    SquareBoard board;
+    std::vector<int32_t> in(2 * frames);
+    std::vector<int16_t> block(2 * frames);
+    const Stamp t = Stamp::Now();
+    for (int b = 0; b < blocks; ++b) {
+        for (int f = 0; f < frames; ++f) board.RenderSample(in[2 * f], in[2 * f + 1]);
+        chain.BeginBlock();
+        chain.ProcessFrames(in.data(), block.data(), frames);
+        chain.EndBlock(block.data(), frames);
+        if (wav) wav->Write(block.data(), block.size() * sizeof(int16_t));
+    }
+    if (wav) wav->Close();
+    Report(what, static_cast<double>(blocks) * frames / kRate, t);
+}
+
 class WavSink final : public IOfflineSink {
 public:
     explicit WavSink(const std::string& path) { m_rec.Open(path, kRate, 16, true); }
@@ -74,15 +106,31 @@ int main(int argc, char** argv) {
     const double audio = static_cast<double>(blocks) * frames / kRate;
     std::vector<int16_t> block(2 * frames);
 
+    const int32_t gains[9] = {3, -2, 5, 0, -6, 1, 2, -1, 4};
+    const int32_t flat[9] = {};
     {
         CSignalChain chain;
         chain.SetRate(kRate);
-        const int32_t gains[9] = {3, -2, 5, 0, -6, 1, 2, -1, 4};
         chain.Equalizer().SetGains(9, gains);
         SquareBoard board;
         const Stamp t = Stamp::Now();
         for (int b = 0; b < blocks; ++b) RenderBlock(board, chain, block.data(), frames);
         Report("signal chain only (9 bands, fake board)", audio, t);
+    }
+    const CEqualizer::Engine best = CEqualizer::BestEngine();
+    BenchRuns("  the same in runs of frames", blocks, frames, gains, best, nullptr);
+    BenchRuns("  runs, all bands at 0 dB", blocks, frames, flat, best, nullptr);
+    for (int e = 0; e < static_cast<int>(best); ++e) {
+        const auto engine = static_cast<CEqualizer::Engine>(e);
+        const std::string what = std::string("  runs, ") + EngineName(engine) + " equalizer";
+        BenchRuns(what.c_str(), e == 0 ? blocks / 10 : blocks, frames, gains, engine, nullptr);
+    }
+    {
+        const std::string path = "/tmp/bench_chain_" + std::to_string(::getpid()) + "_chain.wav";
+        CWaveRec wav;
+        wav.Open(path, kRate, 16, true);
+        BenchRuns("  runs + WAV file", blocks, frames, gains, best, &wav);
+        std::filesystem::remove(path);
     }
 
     std::string message;
