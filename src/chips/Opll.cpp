@@ -300,9 +300,12 @@ void OPLL::SelectToneSet(OPLL* chip, int set)
     for (int i = 0; i < 38; ++i)
         chip->patches[i] = source[i];
     // Nothing requests an update here, but the operators' cached patch
-    // values must follow the new contents.
-    for (auto& op : chip->operators)
+    // values must follow the new contents, and each envelope runs on the
+    // next sample (a decay compares against the new sustain level then).
+    for (auto& op : chip->operators) {
         OpllRefreshPatchCache(chip, op);
+        OpllRequestUpdate(chip, op, 0);
+    }
 }
 
 namespace {

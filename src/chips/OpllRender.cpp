@@ -30,7 +30,74 @@ inline void UpdateOutputShift(OpllLanes& lanes, uint32_t n)
     lanes.outputShift[n] = std::min<int32_t>(127, e) << 4;
 }
 
-void Commit(OPLL* chip, OpllOperator& op, const OpllTables& T)
+// Outside the per-sample path an update request also puts the operator on
+// the every-sample schedule, so its envelope runs on the next sample.
+inline void Request(OpllLanes& lanes, OpllOperator& op, uint32_t flags)
+{
+    op.pendingUpdates |= flags;
+    SetIdleShift(lanes, op.number, 0);
+}
+
+// The output stage's view of the level: attenuation, silent or not, and the
+// exponent offset.
+inline void RefreshOutput(OpllLanes& lanes, const OpllOperator& op)
+{
+    const uint32_t n = op.number;
+    lanes.attenuation[n] = static_cast<int32_t>(op.level + op.totalLevel);
+    if (op.level > 123)
+        lanes.waveBase[n] = OpllTables::kWaveSilent;
+    else
+        lanes.waveBase[n] = static_cast<int16_t>(op.halfSine ? OpllTables::kWaveHalf : OpllTables::kWaveFull);
+    UpdateOutputShift(lanes, n);
+}
+
+// Which samples the envelope has anything to do on, as an idle shift (run
+// when the counter is a multiple of 2^shift). The level moves, and Damp and
+// Decay look at it, only on due samples (counter & envMask == 0), so those
+// states and Sustain and Release need only the due samples; at rate 0 the
+// level never moves, so only Damp (which ends on any sample at rate 0)
+// keeps running. Attack steps on four samples in a row of each period,
+// which is no power-of-two pattern, so it runs every sample.
+//
+// Decay also checks its sustain level on every sample it runs; between due
+// samples neither the level nor the sustain level changes (a commit or the
+// test register's level override reschedule the operator for the next
+// sample, as does swapping the instrument set), so a check that failed on
+// the last run still fails.
+inline uint32_t ScheduleShift(const OpllOperator& op)
+{
+    if (op.envState == EnvAttack)
+        return 0;
+    if (op.envState == EnvDamp || op.rateHigh)
+        return op.envShift;
+    return 32;
+}
+
+// Patch-derived values: tremolo and feedback lanes, sustain level, and the
+// per-vibrato-step phase increments (F-number, block, ML, PM).
+inline void RefreshPatch(OpllLanes& lanes, OpllOperator& op)
+{
+    const OpllTables& T = OpllTables::Get();
+    const uint32_t n = op.number;
+    lanes.amMask[n] = op.patch->AM ? -1 : 0;
+    // (out0 + out1) >> (9 - FB) as a multiply and a fixed shift by 16:
+    // 2^(7 + FB) = 2^(16 - (9 - FB)). The sum of two outputs stays within
+    // 14 bits, so the product fits easily.
+    const uint32_t fb = op.patch->FB & 7;
+    lanes.feedbackMul[n] = static_cast<int16_t>(fb ? 1 << (7 + fb) : 0);
+    op.sustainLevel = op.patch->SL;
+    const int32_t base = op.fnum * 2;
+    const int32_t mul = static_cast<int32_t>(kOpllMultiple[op.patch->ML & 15]);
+    const int8_t* vib = T.pm[(op.fnum >> 6) & 7];
+    for (int col = 0; col < 8; ++col) {
+        const int32_t v = op.patch->PM ? vib[col] : 0;
+        op.phaseStep[col] = static_cast<uint32_t>(((base + v) * mul << op.block) >> 2);
+    }
+    lanes.step[n] = op.phaseStep[lanes.stepColumn];
+    UpdateOutputShift(lanes, n);
+}
+
+void Commit(OpllLanes& lanes, OpllOperator& op, const OpllTables& T)
 {
     const uint32_t flags = op.pendingUpdates;
     const OpllPatch& p = *op.patch;
@@ -75,12 +142,8 @@ void Commit(OPLL* chip, OpllOperator& op, const OpllTables& T)
         }
         op.envMask = (1u << op.envShift) - 1;
     }
-    // Attack, Damp and Decay look at the level every sample; Sustain and
-    // Release only step on due samples, and never at rate 0.
-    const bool busy = op.envState == EnvAttack || op.envState == EnvDamp || op.envState == EnvDecay;
-    SetIdleShift(chip->lanes, op.number, busy ? 0 : (op.rateHigh ? op.envShift : 32));
-    OpllRefreshPatchCache(chip, op);
-    OpllRefreshOutputCache(chip, op);
+    RefreshPatch(lanes, op);
+    RefreshOutput(lanes, op);
     op.pendingUpdates = 0;
 }
 
@@ -126,26 +189,29 @@ inline uint32_t DecayStep(const OpllOperator& op, uint32_t counter)
 // where that advance put it until the next one.
 void StartEnvelope(OPLL* chip, OpllOperator& op, uint32_t& zeroAfter)
 {
+    OpllLanes& lanes = chip->lanes;
     if (op.patch->AR + (op.keyScaleRate >> 2) >= 15) {
         op.envState = EnvDecay;
         op.level = 0;
     } else {
         op.envState = EnvAttack;
     }
-    OpllRequestUpdate(chip, op, UpdateEnvelope);
+    Request(lanes, op, UpdateEnvelope);
     if (op.type & 1) {
         if (!op.keepPhase)
-            chip->lanes.phase[op.number] = 0;
+            lanes.phase[op.number] = 0;
         if (op.type == 1 && !chip->operators[op.number - 1].keepPhase)
             zeroAfter |= 1u << (op.number - 1);
     }
 }
 
-// Commits pending updates and runs the envelope for one sample.
+// Commits pending updates, runs the envelope for one sample and schedules
+// the next run (at once again while an update is pending).
 void RunEnvelope(OPLL* chip, OpllOperator& op, uint32_t counter, uint32_t& zeroAfter)
 {
+    OpllLanes& lanes = chip->lanes;
     if (op.pendingUpdates)
-        Commit(chip, op, OpllTables::Get());
+        Commit(lanes, op, OpllTables::Get());
 
     const uint32_t due = counter & op.envMask;
     if (op.envState == EnvAttack) {
@@ -156,7 +222,7 @@ void RunEnvelope(OPLL* chip, OpllOperator& op, uint32_t counter, uint32_t& zeroA
         }
         if (op.level == 0) {
             op.envState = EnvDecay;
-            OpllRequestUpdate(chip, op, UpdateEnvelope);
+            op.pendingUpdates |= UpdateEnvelope;
         }
     } else {
         if (due == 0 && op.rateHigh > 0)
@@ -167,11 +233,14 @@ void RunEnvelope(OPLL* chip, OpllOperator& op, uint32_t counter, uint32_t& zeroA
         } else if (op.envState == EnvDecay) {
             if ((op.level >> 3) == op.sustainLevel) {
                 op.envState = EnvSustain;
-                OpllRequestUpdate(chip, op, UpdateEnvelope);
+                op.pendingUpdates |= UpdateEnvelope;
             }
         }
     }
-    OpllRefreshOutputCache(chip, op);
+    RefreshOutput(lanes, op);
+    const uint32_t shift = op.pendingUpdates ? 0 : ScheduleShift(op);
+    if (shift != lanes.idleShift[op.number])
+        SetIdleShift(lanes, op.number, shift);
 }
 
 // All operators' envelope and phase with the test register's level and
@@ -185,7 +254,8 @@ void RunEnvelope(OPLL* chip, OpllOperator& op, uint32_t counter, uint32_t& zeroA
         RunEnvelope(chip, op, counter, zeroAfter);
         if (test & 1) {
             op.level = 0;
-            OpllRefreshOutputCache(chip, op);
+            RefreshOutput(lanes, op);
+            SetIdleShift(lanes, n, 0); // the envelope sees the new level next sample
         }
         lanes.phase[n] = (((test & 4) ? 0 : lanes.phase[n]) + lanes.step[n]) & 0x7FFFF;
         lanes.phaseOut[n] = static_cast<int16_t>(lanes.phase[n] >> 9);
@@ -194,46 +264,11 @@ void RunEnvelope(OPLL* chip, OpllOperator& op, uint32_t counter, uint32_t& zeroA
 
 } // namespace
 
-void OpllRequestUpdate(OPLL* chip, OpllOperator& op, uint32_t flags)
-{
-    op.pendingUpdates |= flags;
-    SetIdleShift(chip->lanes, op.number, 0);
-}
+void OpllRequestUpdate(OPLL* chip, OpllOperator& op, uint32_t flags) { Request(chip->lanes, op, flags); }
 
-void OpllRefreshOutputCache(OPLL* chip, const OpllOperator& op)
-{
-    OpllLanes& lanes = chip->lanes;
-    const uint32_t n = op.number;
-    lanes.attenuation[n] = static_cast<int32_t>(op.level + op.totalLevel);
-    if (op.level > 123)
-        lanes.waveBase[n] = OpllTables::kWaveSilent;
-    else
-        lanes.waveBase[n] = static_cast<int16_t>(op.halfSine ? OpllTables::kWaveHalf : OpllTables::kWaveFull);
-    UpdateOutputShift(lanes, n);
-}
+void OpllRefreshOutputCache(OPLL* chip, const OpllOperator& op) { RefreshOutput(chip->lanes, op); }
 
-void OpllRefreshPatchCache(OPLL* chip, OpllOperator& op)
-{
-    const OpllTables& T = OpllTables::Get();
-    OpllLanes& lanes = chip->lanes;
-    const uint32_t n = op.number;
-    lanes.amMask[n] = op.patch->AM ? -1 : 0;
-    // (out0 + out1) >> (9 - FB) as a multiply and a fixed shift by 16:
-    // 2^(7 + FB) = 2^(16 - (9 - FB)). The sum of two outputs stays within
-    // 14 bits, so the product fits easily.
-    const uint32_t fb = op.patch->FB & 7;
-    lanes.feedbackMul[n] = static_cast<int16_t>(fb ? 1 << (7 + fb) : 0);
-    op.sustainLevel = op.patch->SL;
-    const int32_t base = op.fnum * 2;
-    const int32_t mul = static_cast<int32_t>(kOpllMultiple[op.patch->ML & 15]);
-    const int8_t* vib = T.pm[(op.fnum >> 6) & 7];
-    for (int col = 0; col < 8; ++col) {
-        const int32_t v = op.patch->PM ? vib[col] : 0;
-        op.phaseStep[col] = static_cast<uint32_t>(((base + v) * mul << op.block) >> 2);
-    }
-    lanes.step[n] = op.phaseStep[lanes.stepColumn];
-    UpdateOutputShift(lanes, n);
-}
+void OpllRefreshPatchCache(OPLL* chip, OpllOperator& op) { RefreshPatch(chip->lanes, op); }
 
 namespace {
 
