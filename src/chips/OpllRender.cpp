@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <bit>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // One tremolo period in tremolo-phase units (210 table steps of 64); the
@@ -431,6 +435,23 @@ namespace {
 inline void MixSlots(const OPLL* chip, int16_t& left, int16_t& right)
 {
     if (chip->mixIsPlain) {
+#if defined(__SSE2__)
+        // Both sides in 16-bit lanes: mask, add the two halves of the slot
+        // row, then fold the eight lanes into one (left and right side by
+        // side in the low and high quadwords from the second step on).
+        const auto load = [](const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+        const __m128i s0 = load(chip->slotOutputs), s1 = load(chip->slotOutputs + 8);
+        const __m128i l = _mm_add_epi16(_mm_and_si128(s0, load(chip->mixMask[0])),
+                                        _mm_and_si128(s1, load(chip->mixMask[0] + 8)));
+        const __m128i r = _mm_add_epi16(_mm_and_si128(s0, load(chip->mixMask[1])),
+                                        _mm_and_si128(s1, load(chip->mixMask[1] + 8)));
+        // l0+l4 .. l3+l7 | r0+r4 .. r3+r7
+        __m128i v = _mm_add_epi16(_mm_unpacklo_epi64(l, r), _mm_unpackhi_epi64(l, r));
+        v = _mm_add_epi16(v, _mm_srli_epi64(v, 32));
+        v = _mm_add_epi16(v, _mm_srli_epi64(v, 16));
+        left = static_cast<int16_t>(_mm_cvtsi128_si32(v));
+        right = static_cast<int16_t>(_mm_extract_epi16(v, 4));
+#else
         uint16_t l = 0, r = 0;
         for (int i = 0; i < 16; ++i) {
             l += static_cast<uint16_t>(chip->slotOutputs[i] & chip->mixMask[0][i]);
@@ -438,6 +459,7 @@ inline void MixSlots(const OPLL* chip, int16_t& left, int16_t& right)
         }
         left = static_cast<int16_t>(l);
         right = static_cast<int16_t>(r);
+#endif
     } else {
         int32_t l = 0, r = 0;
         for (int i = 0; i < 14; ++i) {
