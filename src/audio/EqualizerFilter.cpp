@@ -39,6 +39,7 @@ constexpr int Slot(int a, int b = 0) { return (a + b + 3) % 3; }
 
 CEqualizer::Engine CEqualizer::BestEngine() {
 #if defined(KELVARA_EQ_AVX)
+    __builtin_cpu_init();  // may run from a static constructor
     if (__builtin_cpu_supports("avx")) return Engine::Vector256;
 #endif
 #if defined(__SSE2__)

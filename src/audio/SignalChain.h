@@ -52,7 +52,7 @@ public:
     void ResetSilentBlocks() { m_silentBlocks.store(0, std::memory_order_relaxed); }
 
     // Nothing renders: new device rate for the equalizer (histories cleared)
-    // and the DC blockers (cleared, coefficient for the rate).
+    // and the DC blocker (cleared, coefficient for the rate).
     void SetRate(int32_t rate);
     // Nothing renders: clears equalizer histories and DC-blocker state.
     void ClearHistory();
