@@ -234,6 +234,9 @@ void OpllResetOperator(OPLL* chip, int n)
     OpllLanes& lanes = chip->lanes;
     lanes.phase[n] = lanes.phaseOut[n] = 0;
     lanes.output[0][n] = lanes.output[1][n] = 0;
+    for (uint32_t& set : lanes.dueBy)
+        set &= ~(1u << n);
+    lanes.idleShift[n] = OpllLanes::kUnscheduled;
     OpllRequestUpdate(chip, op, 0); // the first step runs its envelope
     OpllRefreshPatchCache(chip, op);
     OpllRefreshOutputCache(chip, op);
@@ -268,8 +271,8 @@ void OPLL::Reset(OPLL* chip)
     chip->keyStatus = 0;
     chip->envelopeCounter = 0;
     SetUpRateConversion(chip);
-    // Lanes past the 18 operators stay 0 (phase and step), and no operator
-    // is scheduled anywhere until its reset puts it in the every-sample set.
+    // Lanes past the 18 operators stay 0 (phase and step); each operator's
+    // reset puts it in the every-sample envelope schedule.
     chip->lanes = OpllLanes{};
     for (int n = 0; n < 18; ++n)
         OpllResetOperator(chip, n);

@@ -38,10 +38,12 @@ struct OpllLanes {
     // Envelope scheduling. An operator with idle shift k needs its envelope
     // run on samples whose counter is a multiple of 2^k (k = 0: every
     // sample; k = 32: only when the counter wraps to 0, i.e. practically
-    // never). due[k] holds the operators with shift k, so the operators due
-    // on counter c are the union of due[0..ctz(c)].
+    // never). dueBy[t] holds the operators with idle shift <= t, so the
+    // operators due on counter c are dueBy[ctz(c)] (ctz(0) = 32).
+    // kUnscheduled marks an operator that is in no dueBy set at all.
+    static constexpr uint8_t kUnscheduled = 33;
     uint8_t idleShift[18];
-    uint32_t due[33];
+    uint32_t dueBy[33];
 
     uint32_t stepColumn;   // vibrato column the step lanes hold
     uint32_t shiftTremolo; // tremolo level outputShift was built with

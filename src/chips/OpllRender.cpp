@@ -18,12 +18,17 @@ namespace {
 // phase is kept inside it so it can run forever without overflowing.
 constexpr int32_t kTremoloPeriod = 210 * 64;
 
-// Moves operator n into the envelope schedule for idle shift k.
+// Moves operator n into the envelope schedule for idle shift k (0..32, or
+// kUnscheduled): it joins or leaves the dueBy sets between the old and the
+// new shift.
 inline void SetIdleShift(OpllLanes& lanes, uint32_t n, uint32_t k)
 {
-    lanes.due[lanes.idleShift[n]] &= ~(1u << n);
+    const uint32_t old = lanes.idleShift[n], bit = 1u << n;
+    for (uint32_t t = k; t < old; ++t)
+        lanes.dueBy[t] |= bit;
+    for (uint32_t t = old; t < k && t < 33; ++t)
+        lanes.dueBy[t] &= ~bit;
     lanes.idleShift[n] = static_cast<uint8_t>(k);
-    lanes.due[k] |= 1u << n;
 }
 
 // Exponent offset of operator n: attenuation plus its tremolo term, capped
@@ -338,7 +343,9 @@ inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-c
     }
 
     // Short noise for hi-hat and cymbal from the previous sample's phases.
-    {
+    // Only the rhythm voices use it, and the wave positions it comes from
+    // are kept in any mode, so it is worked out only in rhythm mode.
+    if (chip->rhythmMode) {
         const uint32_t h = PhaseOut(lanes, 14), c = PhaseOut(lanes, 17);
         chip->shortNoise =
             static_cast<uint8_t>((((h >> 2) ^ (h >> 7)) | ((h >> 3) ^ (c >> 5)) | ((c >> 3) ^ (c >> 5))) & 1);
@@ -351,11 +358,8 @@ inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-c
         RunOperatorsUnderTest(chip, counter, test, zeroAfter);
     } else {
         // The operators whose envelope is due: every operator scheduled for
-        // a power of two that divides the counter. Mostly one or two words.
-        uint32_t due = 0;
-        const int tz = std::countr_zero(counter); // 32 for 0
-        for (int k = 0; k <= tz; ++k)
-            due |= lanes.due[k];
+        // a power of two that divides the counter.
+        uint32_t due = lanes.dueBy[std::countr_zero(counter)]; // 32 for 0
         // In operator order; an operator's envelope touches only itself and
         // its partner's phase (see StartEnvelope).
         while (due) {
