@@ -1,5 +1,5 @@
-// Rendered sound of the FM chip: pitch, rate conversion, resampler, mix and
-// a determinism guard.
+// Rendered sound of the FM chip: pitch, rate conversion, resampler and mix.
+// (Long recorded programs are in OpllGoldenTest.)
 #include "OpllTestSupport.h"
 #include "chips/OpllResampler.h"
 #include "support/ToneMeasure.h"
@@ -195,65 +195,6 @@ TEST(OpllMix, RhythmModeKeepsMelodicSlotsAndMixesAllFourteen)
         sum += chip->slotOutputs[i];
     EXPECT_EQ(out[0], static_cast<int16_t>(sum));
     EXPECT_NE(chip->slotOutputs[OPLL::kSlotBassDrum], 0);
-}
-
-// FNV-1a over the output pairs of one second of a fixed register script
-// covering melody, user instrument, feedback, vibrato, tremolo, rhythm mode
-// and the YMF281B set. Guards against any unnoticed change of the sound.
-uint64_t ScriptChecksum(int toneSet, int32_t& peak)
-{
-    peak = 0;
-    auto chip = MakeChip(44100);
-    if (toneSet)
-        OPLL::SelectToneSet(chip.get(), toneSet);
-    const uint8_t user[8] = {0xC3, 0x61, 0x15, 0x0D, 0xF2, 0xA5, 0x23, 0x46};
-    for (uint32_t r = 0; r < 8; ++r)
-        OPLL::WriteReg(chip.get(), r, user[r]);
-    uint64_t h = 1469598103934665603ull;
-    auto mix = [&](uint32_t v) {
-        for (int b = 0; b < 4; ++b) {
-            h ^= (v >> (8 * b)) & 0xFF;
-            h *= 1099511628211ull;
-        }
-    };
-    for (int i = 0; i < 44100; ++i) {
-        if (i % 4410 == 0) {
-            const int step = i / 4410;
-            for (int c = 0; c < 6; ++c) {
-                const uint32_t fnum = 0x100 + 0x23 * ((c + step) % 7);
-                OPLL::WriteReg(chip.get(), 0x30 + c, static_cast<uint8_t>((((c + step) % 16) << 4) | (c & 3)));
-                OPLL::WriteReg(chip.get(), 0x10 + c, static_cast<uint8_t>(fnum));
-                OPLL::WriteReg(chip.get(), 0x20 + c,
-                               static_cast<uint8_t>(((step + c) % 3 ? 0x10 : 0) | ((2 + c % 4) << 1) | (fnum >> 8)));
-            }
-            OPLL::WriteReg(chip.get(), 0x16, 0x50);
-            OPLL::WriteReg(chip.get(), 0x26, 0x05);
-            OPLL::WriteReg(chip.get(), 0x17, 0x50);
-            OPLL::WriteReg(chip.get(), 0x27, 0x05);
-            OPLL::WriteReg(chip.get(), 0x18, 0xC0);
-            OPLL::WriteReg(chip.get(), 0x28, 0x01);
-            OPLL::WriteReg(chip.get(), 0x36, 0x02);
-            OPLL::WriteReg(chip.get(), 0x37, 0x31);
-            OPLL::WriteReg(chip.get(), 0x38, 0x12);
-            static const uint8_t rhythm[] = {0x30, 0x21, 0x28, 0x24, 0x22, 0x3F, 0x20, 0x00, 0x2A, 0x35};
-            OPLL::WriteReg(chip.get(), 0x0E, rhythm[step]);
-        }
-        int32_t out[2];
-        OPLL::RenderStereo(chip.get(), out);
-        mix(static_cast<uint32_t>(out[0]));
-        mix(static_cast<uint32_t>(out[1]));
-        peak = std::max({peak, std::abs(out[0]), std::abs(out[1])});
-    }
-    return h;
-}
-
-TEST(OpllDeterminism, FirstSecondOfAFixedScriptKeepsItsChecksum)
-{
-    int32_t peak = 0;
-    EXPECT_EQ(ScriptChecksum(ToneSetYM2413, peak), 0xf903a096a472941aull);
-    EXPECT_GT(peak, 2000); // the script is audible, not a checksum of silence
-    EXPECT_EQ(ScriptChecksum(ToneSetYMF281B, peak), 0x72765d9e14504922ull);
-    EXPECT_GT(peak, 2000);
 }
 
 TEST(ToneMeasureCheck, FindsKnownSineAndSquareFrequencies)
