@@ -180,53 +180,59 @@ int FullSteps128(Signals& s, const Wide& k, const int16_t* in, int16_t* out, int
 
 #if defined(KELVARA_EQ_AVX)
 
-// The 256-bit engine holds two neighbouring signals per vector, in two
-// arrangements: "even" pairs (0,1) (2,3) .. (8,9) feed the bands' x side,
-// "odd" pairs (1,2) (3,4) .. (9,10) their y side, so band pair j (bands 2j
-// and 2j + 1; band 9 is a dummy with zero coefficients) reads even pair j
-// and odd pair j. A step's results are the new odd pairs; the new even
-// pairs are the same values regrouped, with the next input frame as
-// signal 0. Both arrangements live in local arrays with three slots each,
-// as in the shared state, which they are loaded from and written back to.
-struct alignas(32) Pairs256 {
-    __m256d even[3][5];
-    __m256d odd[3][5];
+// The 256-bit engine puts bands j and j + 5 side by side in vector j
+// (j = 0..4; band 9 is a dummy with zero coefficients). Vector j's x side is
+// then signals (j, j + 5) and its y side signals (j + 1, j + 6), which is
+// vector j + 1's x side: a step's result in vector j is exactly the next
+// step's input of vector j + 1, so the values move between bands without
+// any shuffling, except at the wrap from band 4 to band 5 where the new
+// input frame joins. Band 8's output, the equalizer's, is the high half of
+// vector 3. The state is the x side of every vector for the last three
+// frames plus the y side of vector 4 (signals 5 and 10), in registers as far
+// as they go, loaded from the shared state and written back to it.
+struct Lanes256 {
+    __m256d x[5][3];  // [vector][slot]: signals (j, j + 5)
+    __m256d y4[3];    // [slot]: signals (5, 10)
 };
 
+// The two halves from two 128-bit values.
+[[gnu::always_inline, gnu::target("avx")]] inline __m256d Join(__m128d low, __m128d high) {
+    return _mm256_insertf128_pd(_mm256_castpd128_pd256(low), high, 1);
+}
+
 template <int P>
-[[gnu::always_inline, gnu::target("avx")]] inline void Step256(Pairs256& v, const __m256d (&k)[5][5],
+[[gnu::always_inline, gnu::target("avx")]] inline void Step256(Lanes256& v, const __m256d (&k)[5][5],
                                                              __m128d next, int16_t* out, __m128d& nan) {
     constexpr int p1 = Slot(P, -1), p2 = Slot(P, -2), n = Slot(P, 1);
     __m256d y[5];
 #pragma GCC unroll 5
     for (int j = 0; j < 5; ++j) {
-        __m256d a = _mm256_add_pd(_mm256_mul_pd(k[0][j], v.even[P][j]), _mm256_mul_pd(k[1][j], v.even[p1][j]));
-        a = _mm256_add_pd(a, _mm256_mul_pd(k[2][j], v.even[p2][j]));
-        a = _mm256_sub_pd(a, _mm256_mul_pd(k[3][j], v.odd[P][j]));
-        y[j] = _mm256_sub_pd(a, _mm256_mul_pd(k[4][j], v.odd[p1][j]));
+        const __m256d y1 = j < 4 ? v.x[j + 1][P] : v.y4[P];
+        const __m256d y2 = j < 4 ? v.x[j + 1][p1] : v.y4[p1];
+        __m256d a = _mm256_add_pd(_mm256_mul_pd(k[0][j], v.x[j][P]), _mm256_mul_pd(k[1][j], v.x[j][p1]));
+        a = _mm256_add_pd(a, _mm256_mul_pd(k[2][j], v.x[j][p2]));
+        a = _mm256_sub_pd(a, _mm256_mul_pd(k[3][j], y1));
+        y[j] = _mm256_sub_pd(a, _mm256_mul_pd(k[4][j], y2));
     }
     // Slot n is slot p2, whose values were read above for the last time.
-    v.even[n][0] = _mm256_permute2f128_pd(_mm256_castpd128_pd256(next), y[0], 0x20);
-#pragma GCC unroll 5
-    for (int j = 0; j < 5; ++j) {
-        v.odd[n][j] = y[j];
-        if (j > 0) v.even[n][j] = _mm256_permute2f128_pd(y[j - 1], y[j], 0x21);
-    }
-    StoreOutput(_mm256_castpd256_pd128(y[4]), out, nan);
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j) v.x[j + 1][n] = y[j];
+    v.y4[n] = y[4];
+    v.x[0][n] = Join(next, _mm256_castpd256_pd128(y[4]));
+    StoreOutput(_mm256_extractf128_pd(y[3], 1), out, nan);
 }
 
 template <int P>
 [[gnu::target("avx")]] int FullSteps256(Signals& s, const Wide& wide, const int16_t* in, int16_t* out, int t,
                                         int frames, __m128d& nan) {
-    Pairs256 v;
+    Lanes256 v;
     __m256d k[5][5];
     for (int c = 0; c < 5; ++c)
-        for (int j = 0; j < 5; ++j) k[c][j] = _mm256_load_pd(wide[c][2 * j]);
-    for (int p = 0; p < 3; ++p)
-        for (int j = 0; j < 5; ++j) {
-            v.even[p][j] = _mm256_load_pd(s[p][2 * j]);
-            v.odd[p][j] = _mm256_loadu_pd(s[p][2 * j + 1]);
-        }
+        for (int j = 0; j < 5; ++j) k[c][j] = Join(_mm_load_pd(wide[c][j]), _mm_load_pd(wide[c][j + 5]));
+    for (int p = 0; p < 3; ++p) {
+        for (int j = 0; j < 5; ++j) v.x[j][p] = Join(_mm_load_pd(s[p][j]), _mm_load_pd(s[p][j + 5]));
+        v.y4[p] = Join(_mm_load_pd(s[p][5]), _mm_load_pd(s[p][10]));
+    }
     // The input of the step after the last one is not needed by anyone.
     const auto next = [&](int u) { return u + 1 < frames ? HalvedInput(in + 2 * (u + 1)) : _mm_setzero_pd(); };
     for (; t + 3 <= frames; t += 3) {
@@ -235,11 +241,15 @@ template <int P>
         Step256<Slot(P, 1)>(v, k, next(t + 1), done + 2, nan);
         Step256<Slot(P, 2)>(v, k, next(t + 2), done + 4, nan);
     }
-    // Back to the shared state: the even pairs hold every signal but the
-    // dummy band's, and signal 0 of the next step's slot is rewritten by
-    // whoever runs that step.
-    for (int p = 0; p < 3; ++p)
-        for (int j = 0; j < 5; ++j) _mm256_store_pd(s[p][2 * j], v.even[p][j]);
+    // Back to the shared state; signal 0 of the next step's slot is
+    // rewritten by whoever runs that step.
+    for (int p = 0; p < 3; ++p) {
+        for (int j = 0; j < 5; ++j) {
+            _mm_store_pd(s[p][j], _mm256_castpd256_pd128(v.x[j][p]));
+            _mm_store_pd(s[p][j + 5], _mm256_extractf128_pd(v.x[j][p], 1));
+        }
+        _mm_store_pd(s[p][10], _mm256_extractf128_pd(v.y4[p], 1));
+    }
     return t;
 }
 
