@@ -303,6 +303,30 @@ inline int16_t SingleOutput(const OpllTables& T, const OpllLanes& lanes, uint32_
 
 inline uint32_t PhaseOut(const OpllLanes& lanes, uint32_t n) { return static_cast<uint16_t>(lanes.phaseOut[n]); }
 
+// All phases at once, and their wave positions. The positions are at most
+// 1023, so packing them to 16 bits with signed saturation keeps them whole.
+inline void AdvancePhases(OpllLanes& lanes)
+{
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi32(0x7FFFF);
+    auto* phase = reinterpret_cast<__m128i*>(lanes.phase);
+    const auto* step = reinterpret_cast<const __m128i*>(lanes.step);
+    auto* out = reinterpret_cast<__m128i*>(lanes.phaseOut);
+    for (int v = 0; v < OpllLanes::kLanes / 8; ++v) {
+        const __m128i lo = _mm_and_si128(_mm_add_epi32(phase[2 * v], step[2 * v]), mask);
+        const __m128i hi = _mm_and_si128(_mm_add_epi32(phase[2 * v + 1], step[2 * v + 1]), mask);
+        phase[2 * v] = lo;
+        phase[2 * v + 1] = hi;
+        out[v] = _mm_packs_epi32(_mm_srli_epi32(lo, 9), _mm_srli_epi32(hi, 9));
+    }
+#else
+    for (int n = 0; n < OpllLanes::kLanes; ++n) {
+        lanes.phase[n] = (lanes.phase[n] + lanes.step[n]) & 0x7FFFF;
+        lanes.phaseOut[n] = static_cast<int16_t>(lanes.phase[n] >> 9);
+    }
+#endif
+}
+
 inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-carrierOut) >> 1); }
 
 // One chip sample. Inlined into the render loop, so the slot values it
@@ -367,11 +391,7 @@ inline int16_t MelodicSlot(int32_t carrierOut) { return static_cast<int16_t>((-c
             due &= due - 1;
             RunEnvelope(chip, ops[n], counter, zeroAfter);
         }
-        // All phases at once (four lanes per SSE2 vector).
-        for (int n = 0; n < OpllLanes::kLanes; ++n) {
-            lanes.phase[n] = (lanes.phase[n] + lanes.step[n]) & 0x7FFFF;
-            lanes.phaseOut[n] = static_cast<int16_t>(lanes.phase[n] >> 9);
-        }
+        AdvancePhases(lanes);
     }
     while (zeroAfter) [[unlikely]] {
         lanes.phase[std::countr_zero(zeroAfter)] = 0;
