@@ -15,8 +15,9 @@
 
 // Renders `frames` frames into `dest` (2 * frames interleaved 16-bit
 // samples, left first) through the chain: the board's samples, gain,
-// volume, DC blocker and clipping per frame, then the equalizer pass and the
-// silence test for the block.
+// volume, DC blocker and clipping per frame (a run of frames at a time when
+// the board renders runs), then the equalizer pass and the silence test for
+// the block.
 template <class Board>
 void RenderBlock(Board& board, CSignalChain& chain, int16_t* dest, int frames) {
     chain.BeginBlock();
@@ -27,8 +28,7 @@ void RenderBlock(Board& board, CSignalChain& chain, int16_t* dest, int frames) {
         for (int done = 0; done < frames;) {
             const int run = std::min(kRun, frames - done);
             board.RenderSamples(samples, static_cast<uint32_t>(run));
-            for (int f = 0; f < run; ++f)
-                chain.ProcessFrame(samples[2 * f], samples[2 * f + 1], dest + 2 * (done + f));
+            chain.ProcessFrames(samples, dest + 2 * done, run);
             done += run;
         }
     } else {
