@@ -1,6 +1,7 @@
 // Render throughput of the PSG and SN76496 chips: output samples per second
-// of PSG::Render and SN76496::Render with every generator busy, at 44100 Hz.
-// Prints one line per chip plus the best of several runs.
+// of PSG::Render and SN76496::Render (one call a sample) and of their
+// RenderStereoBlock (one call between register writes) with every generator
+// busy, at 44100 Hz. Prints the best of several runs.
 
 #include "chips/Psg.h"
 #include "chips/Sn76496.h"
@@ -44,9 +45,12 @@ void Keep(Rates& r, double cpu0, double cpu1, double wall0, double wall1)
     r.wall = std::max(r.wall, kSamplesPerRun / (wall1 - wall0));
 }
 
+// A register is rewritten every kWriteInterval samples (60 Hz driver).
+constexpr long kWriteInterval = 735;
+
 // Three tones, noise on two channels, the envelope on one, as in a busy
-// sound effect; a register is rewritten every 735 samples (60 Hz driver).
-Rates BenchPsg(uint64_t& sink)
+// sound effect.
+Rates BenchPsg(uint64_t& sink, bool blocks)
 {
     PSG* psg = PSG::Create(3579545, 44100);
     if (!psg) {
@@ -59,14 +63,22 @@ Rates BenchPsg(uint64_t& sink)
     for (uint8_t r = 0; r < 14; ++r)
         PSG::WriteReg(psg, r, regs[r]);
 
+    static int32_t buffer[2 * kWriteInterval];
     Rates best;
     for (int run = 0; run < kRuns; ++run) {
         uint64_t acc = 0;
         const double wall0 = WallNow(), cpu0 = CpuNow();
-        for (long i = 0; i < kSamplesPerRun; ++i) {
-            if (i % 735 == 0)
-                PSG::WriteReg(psg, 0, static_cast<uint8_t>(0x80 + (i / 735) % 64));
-            acc += static_cast<uint16_t>(PSG::Render(psg));
+        for (long i = 0; i < kSamplesPerRun; i += kWriteInterval) {
+            PSG::WriteReg(psg, 0, static_cast<uint8_t>(0x80 + (i / kWriteInterval) % 64));
+            const long n = std::min(kWriteInterval, kSamplesPerRun - i);
+            if (blocks) {
+                PSG::RenderStereoBlock(psg, buffer, static_cast<uint32_t>(n));
+                for (long k = 0; k < n; ++k)
+                    acc += static_cast<uint16_t>(buffer[2 * k]);
+            } else {
+                for (long k = 0; k < n; ++k)
+                    acc += static_cast<uint16_t>(PSG::Render(psg));
+            }
         }
         const double cpu1 = CpuNow(), wall1 = WallNow();
         sink += acc;
@@ -78,7 +90,7 @@ Rates BenchPsg(uint64_t& sink)
 
 // Three audible tones (one high enough for several edges per sample) and
 // white noise.
-Rates BenchSn(uint64_t& sink)
+Rates BenchSn(uint64_t& sink, bool blocks)
 {
     SN76496 sn;
     sn.SetClock(3579545, 44100);
@@ -86,16 +98,23 @@ Rates BenchSn(uint64_t& sink)
     for (uint8_t w : writes)
         sn.Write(0, w);
 
+    static int32_t buffer[2 * kWriteInterval];
     Rates best;
     for (int run = 0; run < kRuns; ++run) {
         uint64_t acc = 0;
         const double wall0 = WallNow(), cpu0 = CpuNow();
-        for (long i = 0; i < kSamplesPerRun; ++i) {
-            if (i % 735 == 0) {
-                sn.Write(0, 0x8E);
-                sn.Write(0, static_cast<uint8_t>(0x08 + (i / 735) % 32));
+        for (long i = 0; i < kSamplesPerRun; i += kWriteInterval) {
+            sn.Write(0, 0x8E);
+            sn.Write(0, static_cast<uint8_t>(0x08 + (i / kWriteInterval) % 32));
+            const long n = std::min(kWriteInterval, kSamplesPerRun - i);
+            if (blocks) {
+                sn.RenderStereoBlock(buffer, static_cast<uint32_t>(n));
+                for (long k = 0; k < n; ++k)
+                    acc += static_cast<uint32_t>(buffer[2 * k]);
+            } else {
+                for (long k = 0; k < n; ++k)
+                    acc += static_cast<uint32_t>(sn.Render());
             }
-            acc += static_cast<uint32_t>(sn.Render());
         }
         const double cpu1 = CpuNow(), wall1 = WallNow();
         sink += acc;
@@ -108,14 +127,25 @@ Rates BenchSn(uint64_t& sink)
 
 int main()
 {
-    uint64_t sink = 0;
-    const Rates psg = BenchPsg(sink);
-    const Rates sn = BenchSn(sink);
+    uint64_t sink[4] = {};
+    const Rates psg = BenchPsg(sink[0], false);
+    const Rates psgBlock = BenchPsg(sink[1], true);
+    const Rates sn = BenchSn(sink[2], false);
+    const Rates snBlock = BenchSn(sink[3], true);
     std::printf("Clock 3579545 Hz, output 44100 Hz, best of %d runs of %ld samples\n", kRuns, kSamplesPerRun);
-    std::printf("PSG::Render      %8.1f million samples/s CPU time (%6.1f wall)\n", psg.cpu / 1e6,
-                psg.wall / 1e6);
-    std::printf("SN76496::Render  %8.1f million samples/s CPU time (%6.1f wall)\n", sn.cpu / 1e6,
-                sn.wall / 1e6);
-    std::printf("(checksum %llu)\n", static_cast<unsigned long long>(sink));
+    const struct {
+        const char* name;
+        const Rates& r;
+    } lines[] = {{"PSG::Render", psg},
+                 {"PSG::RenderStereoBlock", psgBlock},
+                 {"SN76496::Render", sn},
+                 {"SN76496::RenderStereoBlock", snBlock}};
+    for (const auto& line : lines)
+        std::printf("%-27s %8.1f million samples/s CPU time (%6.1f wall)\n", line.name, line.r.cpu / 1e6,
+                    line.r.wall / 1e6);
+    // Both ways of rendering must have produced the same samples.
+    std::printf("(checksums %llu %llu, %llu %llu)\n", static_cast<unsigned long long>(sink[0]),
+                static_cast<unsigned long long>(sink[1]), static_cast<unsigned long long>(sink[2]),
+                static_cast<unsigned long long>(sink[3]));
     return 0;
 }
