@@ -167,3 +167,40 @@ TEST(SoundBoardTiming, RunCyclesEndsOnAHaltedCpu)
     EXPECT_EQ(board->RunCycles(0), 0);
     EXPECT_EQ(board->RunTimed(-5), 0);
 }
+
+// A timer fires on the step that takes its accumulator strictly above the
+// period. A halted CPU spends one counted cycle a step, so a run can end
+// with the tick accumulator exactly on the period: the tick must still be
+// waiting then, and come with the next cycle. Checked on both run paths.
+TEST(SoundBoardTiming, TickWaitsWhileItsAccumulatorEqualsThePeriod)
+{
+    Z80Asm a(0);
+    a.di();
+    a.ld_sp_nn(0xA000);
+    a.label("wait");
+    a.halt();
+    a.jr("wait");
+    a.org(0x0066);
+    a.retn();
+    TestFixups fixups;
+    std::unique_ptr<TempRom> file;
+    auto board = MakeBoard(4, a.image(0x2000), fixups, file);
+    const double period = 3575.0;  // type 4's NMI tick
+    for (bool batched : {true, false}) {
+        SCOPED_TRACE(batched ? "batched" : "stepping");
+        board->SetBatchedCpu(batched);
+        board->Reset();
+        // Park the CPU in HALT first: the handler's steps cost more than one.
+        for (int i = 0; i < 100 && !(board->Cpu().StatusFlags & CZ80::kHalt); ++i)
+            board->RunTimed(1);
+        ASSERT_TRUE(board->Cpu().StatusFlags & CZ80::kHalt);
+        const double before = board->TickAccumulator();
+        ASSERT_LT(before, period);
+        EXPECT_EQ(board->RunTimed(static_cast<int32_t>(period - before)), static_cast<int32_t>(period - before));
+        EXPECT_EQ(board->TickAccumulator(), period);
+        EXPECT_TRUE(board->Cpu().StatusFlags & CZ80::kHalt) << "ticked on reaching the period";
+        board->RunTimed(1);
+        EXPECT_EQ(board->TickAccumulator(), 1.0);
+        EXPECT_FALSE(board->Cpu().StatusFlags & CZ80::kHalt) << "no tick one cycle past the period";
+    }
+}
