@@ -122,8 +122,7 @@ private:
     void Push(uint16_t value);
     uint16_t Pop();
 
-    void ExecuteMain(Z80FastState& c, uint8_t op);  // one unprefixed opcode (hot path)
-    void RunUntilSpent(Z80FastState& c);   // the loop body of Execute
+    void ExecuteMain(Z80FastState& c, uint8_t op);  // one unprefixed opcode, as a switch
     void FinishEi();                       // the instruction after EI has run
     int IdleStepCycles(uint16_t pc, const uint8_t* readBase, uint32_t readSize) const;
     void SkipDjnzLoop(Z80FastState& c);      // DJNZ $ (ExecuteCounted only)
