@@ -98,6 +98,12 @@ private:
     int32_t Level(int32_t s) const {
         if (m_unityLevel) return s;
         int64_t v = static_cast<int64_t>(m_blockGain) * s / 100;
+        // From 2^40 on the result saturates whatever the multiplier (8 at
+        // least), so bounding v there changes nothing and keeps the product
+        // below within 64 bits for any title gain.
+        constexpr int64_t kBound = int64_t{1} << 40;
+        if (v > kBound) v = kBound;
+        if (v < -kBound) v = -kBound;
         v = v * m_blockMultiplier / 256;
         if (v > INT32_MAX) v = INT32_MAX;
         if (v < INT32_MIN) v = INT32_MIN;

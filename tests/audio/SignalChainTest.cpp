@@ -180,6 +180,7 @@ TEST(SignalChain, GainVolumeAndClippingGiveExactOutputsPerBlock) {
         {200, 30, 1000, 0, 1000, 0},
         {100, 30, 40000, -40000, 16383, -16384},  // clipped to 16 bits before the equalizer
         {1000000, 30, INT32_MAX, INT32_MIN, 16383, -16384},  // saturates, never overflows
+        {INT32_MAX, 30, INT32_MAX, INT32_MIN, 16383, -16384},  // even with the largest title gain
     };
     CSignalChain chain;
     for (const Case& c : cases) {
