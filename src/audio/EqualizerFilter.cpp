@@ -89,20 +89,23 @@ CEqualizer::History CEqualizer::BandHistory(int band, int channel) const {
 void CEqualizer::ProcessInOrder(int16_t* samples, int frames) {
     for (int f = 0; f < frames; ++f) {
         int16_t* frame = samples + 2 * f;
-        for (int c = 0; c < 2; ++c) {
-            // Integer halving toward zero: the equalizer works at half level.
-            m_signal[Slot(m_firstSlot, f % 3)][0][c] = static_cast<double>(frame[c] / 2);
-            // Bands in series: band i filters signal i into signal i + 1.
-            int p = Slot(m_firstSlot, f % 3);  // frame f of signal i
-            for (int i = 0; i < kBands; ++i) {
-                const Band& k = m_active.band[i];
-                const int p1 = Slot(p, -1), p2 = Slot(p, -2);
+        // Integer halving toward zero: the equalizer works at half level.
+        int p = Slot(m_firstSlot, f % 3);  // frame f of signal i
+        for (int c = 0; c < 2; ++c) m_signal[p][0][c] = static_cast<double>(frame[c] / 2);
+        // Bands in series: band i filters signal i into signal i + 1; the
+        // two channels are independent, so they are stepped side by side.
+        for (int i = 0; i < kBands; ++i) {
+            const Band& k = m_active.band[i];
+            const int p1 = Slot(p, -1), p2 = Slot(p, -2);
+            for (int c = 0; c < 2; ++c) {
                 const double x = m_signal[p][i][c], x1 = m_signal[p1][i][c], x2 = m_signal[p2][i][c];
                 const double y1 = m_signal[p][i + 1][c], y2 = m_signal[p1][i + 1][c];
-                p = p2;  // frame f of signal i + 1
-                m_signal[p][i + 1][c] = k.b0 * x + k.b1 * x1 + k.b2 * x2 - k.a1 * y1 - k.a2 * y2;
+                m_signal[p2][i + 1][c] = k.b0 * x + k.b1 * x1 + k.b2 * x2 - k.a1 * y1 - k.a2 * y2;
             }
-            float out = static_cast<float>(m_signal[Slot(m_firstSlot, (f + kBands) % 3)][kBands][c]);
+            p = p2;  // frame f of signal i + 1
+        }
+        for (int c = 0; c < 2; ++c) {
+            float out = static_cast<float>(m_signal[p][kBands][c]);
             if (std::isnan(out)) {
                 // Only absurd gains get here; restart this channel's filters
                 // rather than stay silent for good.
