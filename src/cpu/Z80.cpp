@@ -288,6 +288,11 @@ int CZ80::Execute(int budget)
 {
     CyclesLeft = budget;
     m_freeRunCount = 0;
+    return Run();
+}
+
+int CZ80::Run()
+{
     Z80FastState c;
     c.skipWaits = false;
     c.SyncIn(*this);
@@ -364,11 +369,29 @@ int CZ80::ExecuteCounted(int countedBudget)
 #include "cpu/Z80MainOps.inc"
 ownStep: {
     // A step of its own: Execute(1) itself, out of line, so that this
-    // loop keeps its state in registers.
+    // loop keeps its state in registers. A prefixed instruction read from
+    // the windows runs its handler directly, as Execute(1) would after
+    // fetching the prefix; only when the step goes on (a zero-cost form, an
+    // EI loan) does the rest of Execute's loop follow.
     const uint16_t stepPc = c.pc;
     const int32_t remaining = c.cycles;
     c.SyncOut(*this);
-    const int32_t stepLeft = Execute(1);
+    int32_t stepLeft;
+    uint8_t prefix;
+    if (!trace && c.Peek(stepPc, prefix) && kCyclesMain[prefix] == 0 && !(StatusFlags & kEiPending)) {
+        PC = static_cast<uint16_t>(stepPc + 1);
+        CyclesLeft = 1;
+        m_freeRunCount = 0;
+        switch (prefix) {
+        case 0xCB: ExecuteCB(); break;
+        case 0xDD: ExecuteXY(IX); break;
+        case 0xED: ExecuteED(); break;
+        default: ExecuteXY(IY); break;
+        }
+        stepLeft = (CyclesLeft > 0 || (StatusFlags & kEiPending)) ? Run() : CyclesLeft;
+    } else {
+        stepLeft = Execute(1);
+    }
     c.SyncIn(*this);
     const int32_t counted = stepLeft < 0 ? -stepLeft : 1;
     c.cycles = remaining - counted;

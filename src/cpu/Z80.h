@@ -122,6 +122,7 @@ private:
     void Push(uint16_t value);
     uint16_t Pop();
 
+    int Run();                             // Execute's loop, from CyclesLeft as it stands
     void ExecuteMain(Z80FastState& c, uint8_t op);  // one unprefixed opcode, as a switch
     void FinishEi();                       // the instruction after EI has run
     int IdleStepCycles(uint16_t pc, const uint8_t* readBase, uint32_t readSize) const;
