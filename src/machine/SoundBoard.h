@@ -163,11 +163,28 @@ private:
     void CopyStub();
     void ChipWrite(uint32_t port, uint8_t value);
     void RenderChip(uint32_t end);
-    void RunFramesBatched(uint32_t frames);
+    void RunFrames(uint32_t frames);
     void EnterAt(uint16_t address);
     int32_t Step();
     int32_t RunCyclesStepping(int32_t budget);
-    int32_t RunTimedStepping(int32_t budget);
+    // The interrupt and tick timers while a run holds them in locals (see
+    // SoundBoardRun.cpp).
+    struct TimerRun {
+        int64_t irqPeriod, tickPeriod;
+        int64_t irqAcc, tickAcc;  // settled up to the last event
+        int64_t pending;          // cycles run since
+        int64_t slack;            // cycles the accumulators may take before the nearer timer expires
+        void Rearm()
+        {
+            slack = irqPeriod != 0 ? irqPeriod - irqAcc : INT64_MAX;
+            if (tickPeriod != 0 && tickPeriod - tickAcc < slack) slack = tickPeriod - tickAcc;
+        }
+    };
+    TimerRun BeginTimers() const;
+    void SettleTimers(TimerRun& t);
+    void EndTimers(TimerRun& t);
+    int32_t RunTimedBatched(TimerRun& t, int32_t budget);
+    int32_t RunTimedStepping(TimerRun& t, int32_t budget);
     int32_t IdleStepCycles(uint16_t pc) const;
     void Tick();
     uint8_t ReadType9Status();

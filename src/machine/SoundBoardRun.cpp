@@ -84,119 +84,125 @@ int32_t CSoundBoard::RunCyclesStepping(int32_t budget)
     return total;
 }
 
-// The two timers count the same cycles, so the loop keeps one figure, the
-// cycles left before the nearer timer expires, and settles both
-// accumulators only when that figure runs out. A timer expires on the step
-// that takes its accumulator strictly above its period; at most one
-// interrupt and one tick are raised per step, the interrupt first.
-int32_t CSoundBoard::RunTimed(int32_t budget)
+// The two timers count the same cycles, so a run keeps one figure, the
+// cycles the accumulators may take before the nearer timer expires, and
+// settles both accumulators only when the cycles run since the last
+// settling pass it. A timer expires on the step that takes its accumulator
+// strictly above its period; at most one interrupt and one tick are raised
+// per step, the interrupt first. The accumulators only ever hold whole
+// cycle counts.
+CSoundBoard::TimerRun CSoundBoard::BeginTimers() const
 {
-    if (budget <= 0) return 0;
-    g_CurrentBoard = this;
-    if (!m_batched) return RunTimedStepping(budget);
+    TimerRun t{m_def.irqPeriod, m_def.tickPeriod, static_cast<int64_t>(m_irqAcc), static_cast<int64_t>(m_tickAcc),
+               0, 0};
+    t.Rearm();
+    return t;
+}
+
+void CSoundBoard::SettleTimers(TimerRun& t)
+{
+    if (t.irqPeriod != 0) {
+        t.irqAcc += t.pending;
+        if (t.irqAcc > t.irqPeriod) {
+            m_cpu->Interrupt(static_cast<uint16_t>(m_def.irqData & 0xFF));
+            t.irqAcc -= t.irqPeriod;
+        }
+    }
+    if (t.tickPeriod != 0) {
+        t.tickAcc += t.pending;
+        if (t.tickAcc > t.tickPeriod) {
+            Tick();
+            t.tickAcc -= t.tickPeriod;
+        }
+    }
+    t.pending = 0;
+    t.Rearm();
+}
+
+void CSoundBoard::EndTimers(TimerRun& t)
+{
+    if (t.irqPeriod != 0) t.irqAcc += t.pending;
+    if (t.tickPeriod != 0) t.tickAcc += t.pending;
+    t.pending = 0;
+    m_irqAcc = static_cast<double>(t.irqAcc);
+    m_tickAcc = static_cast<double>(t.tickAcc);
+}
+
+// Batches run up to the step on which the budget ends or the nearer timer
+// expires, and at least one step (an accumulator may already be above its
+// period after a long step).
+[[gnu::always_inline]] inline int32_t CSoundBoard::RunTimedBatched(TimerRun& t, int32_t budget)
+{
     CZ80& cpu = *m_cpu;
-
-    // The accumulators only ever hold whole cycle counts.
-    const int64_t irqPeriod = m_def.irqPeriod;
-    const int64_t tickPeriod = m_def.tickPeriod;
-    int64_t irqAcc = static_cast<int64_t>(m_irqAcc);
-    int64_t tickAcc = static_cast<int64_t>(m_tickAcc);
     int32_t total = 0;
-
     while (budget > 0) {
-        // A batch runs up to the step on which the budget ends or the nearer
-        // timer's accumulator goes above its period, and at least one step
-        // (an accumulator may already be above its period after a long step).
-        int64_t slack = INT64_MAX;
-        if (irqPeriod != 0) slack = irqPeriod - irqAcc;
-        if (tickPeriod != 0) slack = std::min(slack, tickPeriod - tickAcc);
-        const int64_t toEvent = slack < budget ? slack + 1 : budget;
-        const int32_t limit = static_cast<int32_t>(std::max<int64_t>(1, toEvent));
+        const int64_t toEvent = t.slack - t.pending;
+        const int32_t limit = toEvent < budget ? static_cast<int32_t>(std::max<int64_t>(0, toEvent)) + 1 : budget;
         const int32_t used = limit - cpu.ExecuteCounted(limit);
         budget -= used;
         total += used;
-
-        if (irqPeriod != 0) {
-            irqAcc += used;
-            if (irqAcc > irqPeriod) {
-                cpu.Interrupt(static_cast<uint16_t>(m_def.irqData & 0xFF));
-                irqAcc -= irqPeriod;
-            }
-        }
-        if (tickPeriod != 0) {
-            tickAcc += used;
-            if (tickAcc > tickPeriod) {
-                Tick();
-                tickAcc -= tickPeriod;
-            }
-        }
+        t.pending += used;
+        if (t.pending > t.slack) SettleTimers(t);
     }
-    m_irqAcc = static_cast<double>(irqAcc);
-    m_tickAcc = static_cast<double>(tickAcc);
     return total;
 }
 
-int32_t CSoundBoard::RunTimedStepping(int32_t budget)
+int32_t CSoundBoard::RunTimedStepping(TimerRun& t, int32_t budget)
 {
     CZ80& cpu = *m_cpu;
-
-    // The accumulators only ever hold whole cycle counts.
-    const int64_t irqPeriod = m_def.irqPeriod;
-    const int64_t tickPeriod = m_def.tickPeriod;
-    int64_t irqAcc = static_cast<int64_t>(m_irqAcc);
-    int64_t tickAcc = static_cast<int64_t>(m_tickAcc);
-    auto slackOf = [&] {
-        int64_t slack = INT64_MAX;
-        if (irqPeriod != 0) slack = irqPeriod - irqAcc;
-        if (tickPeriod != 0) slack = std::min(slack, tickPeriod - tickAcc);
-        return slack;
-    };
-    int64_t slack = slackOf();
-    int64_t pending = 0;  // cycles not yet added to the accumulators
     int32_t total = 0;
-
     while (budget > 0) {
         const uint16_t pc = cpu.PC;
         int32_t c = Step();
         budget -= c;
         total += c;
-        pending += c;
-        if (pending <= slack) {
+        t.pending += c;
+        if (t.pending <= t.slack) {
             if (budget <= 0 || cpu.PC != pc) continue;
             int32_t idle = IdleStepCycles(pc);
             if (idle == 0) continue;
             // Repeat the idle step up to the one on which the budget ends or
             // a timer expires, exactly as stepping one by one would.
-            int64_t limit = std::min<int64_t>(budget, slack - pending + 1);
+            int64_t limit = std::min<int64_t>(budget, t.slack - t.pending + 1);
             int64_t skip = (limit + idle - 1) / idle * idle;
             budget -= static_cast<int32_t>(skip);
             total += static_cast<int32_t>(skip);
-            pending += skip;
-            if (pending <= slack) continue;
+            t.pending += skip;
+            if (t.pending <= t.slack) continue;
         }
-
-        if (irqPeriod != 0) {
-            irqAcc += pending;
-            if (irqAcc > irqPeriod) {
-                cpu.Interrupt(static_cast<uint16_t>(m_def.irqData & 0xFF));
-                irqAcc -= irqPeriod;
-            }
-        }
-        if (tickPeriod != 0) {
-            tickAcc += pending;
-            if (tickAcc > tickPeriod) {
-                Tick();
-                tickAcc -= tickPeriod;
-            }
-        }
-        pending = 0;
-        slack = slackOf();
+        SettleTimers(t);
     }
-    if (irqPeriod != 0) irqAcc += pending;
-    if (tickPeriod != 0) tickAcc += pending;
-    m_irqAcc = static_cast<double>(irqAcc);
-    m_tickAcc = static_cast<double>(tickAcc);
     return total;
+}
+
+int32_t CSoundBoard::RunTimed(int32_t budget)
+{
+    if (budget <= 0) return 0;
+    g_CurrentBoard = this;
+    TimerRun t = BeginTimers();
+    const int32_t total = m_batched ? RunTimedBatched(t, budget) : RunTimedStepping(t, budget);
+    EndTimers(t);
+    return total;
+}
+
+// The CPU's part of a block of frames, with the timer state held in locals
+// across frames. Each frame adds one sample period to the sample
+// accumulator and runs its whole part as the budget; the overrun carries
+// into the next frame, exactly as one RenderSample a frame does.
+void CSoundBoard::RunFrames(uint32_t frames)
+{
+    const double cyclesPerSample = m_cyclesPerSample;
+    double sampleAcc = m_sampleAcc;
+    TimerRun t = BeginTimers();
+    for (uint32_t f = 0; f < frames; ++f) {
+        m_blockFrame = f;
+        sampleAcc += cyclesPerSample;
+        const int32_t budget = static_cast<int32_t>(sampleAcc);
+        if (budget <= 0) continue;
+        sampleAcc -= m_batched ? RunTimedBatched(t, budget) : RunTimedStepping(t, budget);
+    }
+    EndTimers(t);
+    m_sampleAcc = sampleAcc;
 }
 
 // The tick: an NMI, or, once booted, a jump into the driver stub's tick
