@@ -57,14 +57,6 @@ void SelectPath(CSoundBoard& board, bool batched)
     board.SetIdleSkip(batched);
 }
 
-std::vector<uint32_t> CrcsOfType(uint32_t type)
-{
-    std::vector<uint32_t> crcs;
-    for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
-        if (GetRomEntry(i).machineType == type) crcs.push_back(GetRomEntry(i).crc);
-    return crcs;
-}
-
 } // namespace
 
 TEST(SoundBoardBatchedRun, ToneProgramsOfEveryTypeMatchStepping)
@@ -99,7 +91,7 @@ TEST(SoundBoardBatchedRun, RandomImagesOfEveryTypeMatchStepping)
     for (std::size_t t = 0; t < types.size(); t += kFuzzTypeStep) {
         const uint32_t type = types[t];
         SCOPED_TRACE("type " + std::to_string(type));
-        std::vector<uint32_t> crcs = CrcsOfType(type);
+        std::vector<uint32_t> crcs = RomCrcsOfType(type);
         ASSERT_FALSE(crcs.empty());
         std::vector<uint8_t> image(8192 + rng() % 8193);
         for (uint8_t& b : image) b = static_cast<uint8_t>(rng());

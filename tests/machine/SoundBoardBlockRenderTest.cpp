@@ -132,14 +132,6 @@ std::vector<uint8_t> BusyWriterRom(const MachineDef& def)
     return a.image(def.machineType == 69 ? 0x4000 : 0x2000);
 }
 
-std::vector<uint32_t> CrcsOfType(uint32_t type)
-{
-    std::vector<uint32_t> crcs;
-    for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
-        if (GetRomEntry(i).machineType == type) crcs.push_back(GetRomEntry(i).crc);
-    return crcs;
-}
-
 } // namespace
 
 TEST(SoundBoardBlockRender, BusyWritersMatchPerFrame)
@@ -172,7 +164,7 @@ TEST(SoundBoardBlockRender, RandomImagesMatchPerFrame)
     for (std::size_t t = rng() % 3; t < types.size(); t += 3 * kTypeStride) {
         const uint32_t type = types[t];
         SCOPED_TRACE("type " + std::to_string(type));
-        std::vector<uint32_t> crcs = CrcsOfType(type);
+        std::vector<uint32_t> crcs = RomCrcsOfType(type);
         std::vector<uint8_t> image(8192 + rng() % 8193);
         for (uint8_t& b : image) b = static_cast<uint8_t>(rng());
         TempRom file(image, crcs[rng() % crcs.size()]);

@@ -96,6 +96,14 @@ std::vector<uint32_t> MachineTypesWithRoms()
     return {types.begin(), types.end()};
 }
 
+std::vector<uint32_t> RomCrcsOfType(uint32_t machineType)
+{
+    std::vector<uint32_t> crcs;
+    for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
+        if (GetRomEntry(i).machineType == machineType) crcs.push_back(GetRomEntry(i).crc);
+    return crcs;
+}
+
 bool WriteImageFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");

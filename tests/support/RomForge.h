@@ -31,5 +31,8 @@ uint32_t FirstRomCrcForType(uint32_t machineType);
 // Machine types that occur in at least one database row, ascending.
 std::vector<uint32_t> MachineTypesWithRoms();
 
+// Checksums of every database row with this machine type, in table order.
+std::vector<uint32_t> RomCrcsOfType(uint32_t machineType);
+
 // Writes `bytes` to `path` (created or truncated). False on any error.
 bool WriteImageFile(const std::string& path, const std::vector<uint8_t>& bytes);
