@@ -74,22 +74,18 @@ private:
 // field so a mismatch names the field. For the equivalence tests.
 inline void ExpectSameCpuState(const CZ80& a, const CZ80& b)
 {
-    EXPECT_EQ(a.AF.W, b.AF.W);
-    EXPECT_EQ(a.BC.W, b.BC.W);
-    EXPECT_EQ(a.DE.W, b.DE.W);
-    EXPECT_EQ(a.HL.W, b.HL.W);
-    EXPECT_EQ(a.IX.W, b.IX.W);
-    EXPECT_EQ(a.IY.W, b.IY.W);
-    EXPECT_EQ(a.PC, b.PC);
-    EXPECT_EQ(a.SP, b.SP);
-    EXPECT_EQ(a.AF2.W, b.AF2.W);
-    EXPECT_EQ(a.BC2.W, b.BC2.W);
-    EXPECT_EQ(a.DE2.W, b.DE2.W);
-    EXPECT_EQ(a.HL2.W, b.HL2.W);
-    EXPECT_EQ(a.StatusFlags, b.StatusFlags);
-    EXPECT_EQ(a.I, b.I);
-    EXPECT_EQ(a.R, b.R);
-    EXPECT_EQ(a.CyclesLeft, b.CyclesLeft);
-    EXPECT_EQ(a.SavedBudget, b.SavedBudget);
-    EXPECT_EQ(a.PendingIrq, b.PendingIrq);
+    const struct {
+        const char* name;
+        int a, b;
+    } fields[] = {{"AF", a.AF.W, b.AF.W},       {"BC", a.BC.W, b.BC.W},
+                  {"DE", a.DE.W, b.DE.W},       {"HL", a.HL.W, b.HL.W},
+                  {"IX", a.IX.W, b.IX.W},       {"IY", a.IY.W, b.IY.W},
+                  {"PC", a.PC, b.PC},           {"SP", a.SP, b.SP},
+                  {"AF'", a.AF2.W, b.AF2.W},    {"BC'", a.BC2.W, b.BC2.W},
+                  {"DE'", a.DE2.W, b.DE2.W},    {"HL'", a.HL2.W, b.HL2.W},
+                  {"status", a.StatusFlags, b.StatusFlags}, {"I", a.I, b.I},
+                  {"R", a.R, b.R},              {"cycles", a.CyclesLeft, b.CyclesLeft},
+                  {"saved budget", a.SavedBudget, b.SavedBudget}, {"pending", a.PendingIrq, b.PendingIrq}};
+    for (const auto& f : fields)
+        EXPECT_EQ(f.a, f.b) << f.name;
 }
