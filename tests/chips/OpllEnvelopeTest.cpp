@@ -1,4 +1,4 @@
-// Envelope generator, waveforms and the test register, observed through
+// Envelope generator and the fast-LFO test bit, observed through
 // the operators a chip sample leaves behind.
 #include "OpllTestSupport.h"
 
@@ -132,62 +132,6 @@ TEST(OpllEnvelope, KeyOffReleaseRateFollowsSustainFlagAndEg)
         EXPECT_EQ(chip->operators[1].envState, EnvRelease);
         EXPECT_EQ(chip->operators[1].rateHigh, k.expectedRate) << "flags " << int(k.carrierFlags);
     }
-}
-
-TEST(OpllWaveform, HalfSineIsSilentForTheWholeSecondHalf)
-{
-    auto chip = MakeChip();
-    UserInstrument inst;
-    inst.reg[3] = 0x10; // carrier WS 1
-    Load(chip.get(), inst);
-    PlayChannel(chip.get(), 0, 0x100, 4);
-    for (int i = 0; i < 500; ++i)
-        OPLL::Step(chip.get());
-    int firstHalfLoud = 0, secondHalf = 0;
-    for (int i = 0; i < 20000; ++i) {
-        OPLL::Step(chip.get());
-        if (chip->lanes.phaseOut[1] >= 512) {
-            ++secondHalf;
-            ASSERT_EQ(chip->slotOutputs[0], 0) << "sample " << i;
-        } else if (chip->slotOutputs[0] != 0) {
-            ++firstHalfLoud;
-        }
-    }
-    EXPECT_GT(secondHalf, 9000);
-    EXPECT_GT(firstHalfLoud, 9000);
-}
-
-TEST(OpllTestRegister, BitsForceLevelHoldPhaseAndDriveTheLfos)
-{
-    auto chip = MakeChip();
-    PlayChannel(chip.get(), 0, 0x120, 4, false);
-    for (int i = 0; i < 100; ++i)
-        OPLL::Step(chip.get());
-
-    OPLL::WriteReg(chip.get(), 0x0F, 0x01); // every level to 0, keyed or not
-    EXPECT_EQ(chip->test, 0x01);
-    OPLL::Step(chip.get());
-    for (const OpllOperator& op : chip->operators)
-        EXPECT_EQ(op.level, 0u);
-    EXPECT_NE(chip->slotOutputs[0], 0);
-
-    OPLL::WriteReg(chip.get(), 0x0F, 0x04); // phases restart every sample
-    OPLL::Step(chip.get());
-    OPLL::Step(chip.get());
-    EXPECT_EQ(chip->lanes.phase[1], chip->operators[1].phaseStep[(chip->vibratoPhase >> 10) & 7]);
-
-    OPLL::WriteReg(chip.get(), 0x0F, 0x08); // LFOs 1024x / 64x faster
-    const uint32_t vib = chip->vibratoPhase;
-    const int32_t trem = chip->tremoloPhase;
-    OPLL::Step(chip.get());
-    EXPECT_EQ(chip->vibratoPhase, vib + 1024);
-    EXPECT_EQ(chip->tremoloPhase, (trem + 64) % (210 * 64));
-
-    OPLL::WriteReg(chip.get(), 0x0F, 0x02); // LFOs held at 0
-    OPLL::Step(chip.get());
-    EXPECT_EQ(chip->vibratoPhase, 0u);
-    EXPECT_EQ(chip->tremoloPhase, 0);
-    EXPECT_EQ(chip->tremoloLevel, 0);
 }
 
 TEST(OpllTestRegister, FastTremoloKeepsCyclingPastThirtyOneBitsOfPhase)

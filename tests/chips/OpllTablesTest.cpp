@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -16,28 +15,18 @@ const OpllTables& Tables()
     return OpllTables::Get();
 }
 
-TEST(OpllTables, LogSineHasQuarterValuesMirrorAndSign)
+TEST(OpllTables, LogSineMirrorsSignAndExponentEnds)
 {
     const OpllTables& t = Tables();
-    EXPECT_EQ(t.fullSine[0], 2137);
-    EXPECT_EQ(t.fullSine[255], 0);
-    EXPECT_EQ(t.fullSine[128], std::lround(-std::log2(std::sin(128.5 * std::numbers::pi / 512)) * 256));
-    // Second quarter mirrors the first, negative half carries bit 15.
-    EXPECT_EQ(t.fullSine[256], 0);
-    EXPECT_EQ(t.fullSine[511], 2137);
-    EXPECT_EQ(t.fullSine[300], t.fullSine[211]);
-    EXPECT_EQ(t.fullSine[512], 2137 | 0x8000);
-    EXPECT_EQ(t.fullSine[767], 0x8000);
-    EXPECT_EQ(t.fullSine[1023], 2137 | 0x8000);
-    for (int i = 0; i < 512; ++i) {
-        EXPECT_EQ(t.halfSine[i], t.fullSine[i]);
-        EXPECT_EQ(t.halfSine[512 + i], 0x0FFF);
+    // {index, full sine, half sine}: quarter ends, mirrored second quarter,
+    // negative half with bit 15 (half sine: silent there).
+    const int sine[][3] = {{0, 2137, 2137},        {255, 0, 0},          {300, t.fullSine[211], t.fullSine[211]},
+                           {511, 2137, 2137},      {512, 2137 | 0x8000, 0x0FFF}, {767, 0x8000, 0x0FFF},
+                           {1023, 2137 | 0x8000, 0x0FFF}};
+    for (const auto& [i, full, half] : sine) {
+        EXPECT_EQ(t.fullSine[i], full) << i;
+        EXPECT_EQ(t.halfSine[i], half) << i;
     }
-}
-
-TEST(OpllTables, ExponentEnds)
-{
-    const OpllTables& t = Tables();
     EXPECT_EQ(t.exponent[0], 0);
     EXPECT_EQ(t.exponent[128], 424); // (sqrt 2 - 1) * 1024
     EXPECT_EQ(t.exponent[255], 1018);
@@ -59,17 +48,13 @@ TEST(OpllTables, TotalLevelAddsKeyScaleAttenuation)
 TEST(OpllTables, LfoAndRateTables)
 {
     const OpllTables& t = Tables();
-    ASSERT_EQ(sizeof t.tremolo, 210u);
     // 0..12 eight times each, 13 three times, 12..1 eight times each, 0 seven times.
     const int spots[][2] = {{0, 0}, {7, 0}, {8, 1}, {103, 12}, {104, 13}, {106, 13}, {107, 12}, {202, 1}, {203, 0}, {209, 0}};
     for (const auto& [index, value] : spots)
         EXPECT_EQ(t.tremolo[index], value) << index;
 
     const int8_t row7[8] = {0, 3, 7, 3, 0, -3, -7, -3};
-    for (int c = 0; c < 8; ++c) {
-        EXPECT_EQ(t.pm[7][c], row7[c]);
-        EXPECT_EQ(t.pm[0][c], 0);
-    }
+    EXPECT_TRUE(std::equal(row7, row7 + 8, t.pm[7]));
     EXPECT_EQ(t.rks[9][1], 9);
     EXPECT_EQ(t.rks[9][0], 2);
     EXPECT_EQ(t.rks[15][0], 3);

@@ -74,7 +74,7 @@ TEST(Sn76496Tone, FrequencyIsClockOver32TimesPeriod)
 {
     const std::pair<int32_t, int> cases[] = {
         {3579545, 254}, {2500000, 1000}, {2717000, 0x155}, {4000000, 40}};
-    for (int32_t rate : {44100, 48000, 96000}) {
+    for (int32_t rate : {44100, 96000}) {
         int ch = 0;
         for (auto [clock, period] : cases) {
             auto sn = MakeSn(clock, rate);
