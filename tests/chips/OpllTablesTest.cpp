@@ -20,8 +20,8 @@ TEST(OpllTables, LogSineMirrorsSignAndExponentEnds)
     const OpllTables& t = Tables();
     // {index, full sine, half sine}: quarter ends, mirrored second quarter,
     // negative half with bit 15 (half sine: silent there).
-    const int sine[][3] = {{0, 2137, 2137},        {255, 0, 0},          {300, t.fullSine[211], t.fullSine[211]},
-                           {511, 2137, 2137},      {512, 2137 | 0x8000, 0x0FFF}, {767, 0x8000, 0x0FFF},
+    const int sine[][3] = {{0, 2137, 2137},          {255, 0, 0},           {300, t.fullSine[211], t.fullSine[211]},
+                           {511, 2137, 2137},        {767, 0x8000, 0x0FFF}, {512, 2137 | 0x8000, 0x0FFF},
                            {1023, 2137 | 0x8000, 0x0FFF}};
     for (const auto& [i, full, half] : sine) {
         EXPECT_EQ(t.fullSine[i], full) << i;
