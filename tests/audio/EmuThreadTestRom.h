@@ -49,16 +49,7 @@ inline std::vector<uint8_t> BuildToneRom(const MachineDef& d) {
         else a.ld_mem_a(where);
     };
 
-    a.di();
-    a.ld_sp_nn(static_cast<uint16_t>((d.ramEnd + 1) & 0xFFFF));
-    a.jp("poll");
-    a.org(0x0038);
-    a.ei();
-    a.reti();
-    a.org(0x0066);
-    a.retn();
-
-    a.org(0x0100);
+    a.quietBoot(static_cast<uint16_t>((d.ramEnd + 1) & 0xFFFF), "poll");
     a.label("poll");  // wait for a code other than 0xFF and 0x00/0x80
     if (d.latchIsPort) a.in_a_n(static_cast<uint8_t>(d.latchLow));
     else a.ld_a_mem(static_cast<uint16_t>(d.latchLow));

@@ -38,6 +38,18 @@ void Z80Asm::org(uint16_t address) {
     m_code.resize(address - m_origin, m_fill);
 }
 
+void Z80Asm::quietBoot(uint16_t stackTop, const Target& start) {
+    di();
+    ld_sp_nn(stackTop);
+    jp(start);
+    org(0x0038);
+    ei();
+    reti();
+    org(0x0066);
+    retn();
+    org(0x0100);
+}
+
 void Z80Asm::db(std::initializer_list<uint8_t> values) { m_code.insert(m_code.end(), values); }
 void Z80Asm::db(const std::vector<uint8_t>& values) { m_code.insert(m_code.end(), values.begin(), values.end()); }
 void Z80Asm::db(const std::string& text) { m_code.insert(m_code.end(), text.begin(), text.end()); }

@@ -53,6 +53,10 @@ public:
     void db(const std::vector<uint8_t>& values);
     void db(const std::string& text);  // raw characters, no terminator
     void dw(const Target& value);      // little-endian word
+    // The start most test programs share, at address 0: DI, the stack
+    // below stackTop, JP start, then interrupt handlers that return at
+    // once (EI; RETI at 0x0038, RETN at 0x0066). Ends at 0x0100.
+    void quietBoot(uint16_t stackTop, const Target& start);
 
     // --- loads ------------------------------------------------------------
     void ld(R8 dst, R8 src);           // LD r,r' (LD (HL),(HL) is HALT: rejected)
