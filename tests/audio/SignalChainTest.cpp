@@ -14,6 +14,7 @@
 #include "audio/MasterVolume.h"
 #include "audio/RenderBlock.h"
 #include "audio/SignalChain.h"
+#include "support/SanitizedBuild.h"
 
 namespace {
 
@@ -309,11 +310,7 @@ TEST(Equalizer, ConcurrentGainChangesAreNeverSeenHalfWritten) {
     std::thread writer([&] {
         for (int n = 0; !stop.load(); ++n) eq.SetGains(9, (n & 1) ? up : down);
     });
-#ifdef KELVARA_SANITIZE
-    const int rounds = 20000;
-#else
-    const int rounds = 50000;
-#endif
+    const int rounds = kSanitizedBuild ? 20000 : 50000;
     int16_t block[2 * 16] = {};
     int published = 0;
     for (int i = 0; i < rounds; ++i) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "support/SanitizedBuild.h"
+
 namespace {
 
 using namespace OpllTest;
@@ -138,11 +140,7 @@ TEST(OpllTestRegister, FastTremoloKeepsCyclingPastThirtyOneBitsOfPhase)
 {
     // With test bit 3 the tremolo phase grows by 64 per sample; after about
     // 33.5 million samples (11 minutes) a plain 32-bit phase would overflow.
-#ifdef KELVARA_SANITIZE
-    const long samples = 300000;
-#else
-    const long samples = (1L << 31) / 64 + 5000;
-#endif
+    const long samples = kSanitizedBuild ? 300000 : (1L << 31) / 64 + 5000;
     auto chip = MakeChip();
     OPLL::WriteReg(chip.get(), 0x0F, 0x08);
     for (long i = 0; i < samples; ++i)

@@ -8,13 +8,11 @@
 #include <random>
 #include <vector>
 
+#include "support/SanitizedBuild.h"
+
 namespace {
 
-#ifdef KELVARA_SANITIZE
-constexpr int kImages = 24;
-#else
-constexpr int kImages = 200;
-#endif
+constexpr int kImages = kSanitizedBuild ? 24 : 200;
 constexpr int kCallsPerImage = 40;
 
 // The reference: one Execute(1) per step, each counted as the T-states
@@ -183,9 +181,7 @@ TEST(Z80ExecuteCounted, CountdownLoopsMatchSteppingAtEveryLength)
         for (unsigned index = 0; index < 2 * countLimit; ++index, ++variant) {
             const unsigned count = loop.wide ? wideCounts[index / 2] : index / 2;
             const bool enterAtBranch = index % 2 == 1;
-#ifdef KELVARA_SANITIZE
-            if (!loop.wide && count % 8 != 0) continue;
-#endif
+            if (kSanitizedBuild && !loop.wide && count % 8 != 0) continue;
             const bool ei = variant % 3 == 1;
             const bool trace = variant % 17 == 5;
             // Mostly the whole RAM as windows; sometimes none, sometimes a

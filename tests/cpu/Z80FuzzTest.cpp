@@ -8,13 +8,11 @@
 #include <cstring>
 #include <random>
 
+#include "support/SanitizedBuild.h"
+
 namespace {
 
-#ifdef KELVARA_SANITIZE
-constexpr int kImages = 24;
-#else
-constexpr int kImages = 300;
-#endif
+constexpr int kImages = kSanitizedBuild ? 24 : 300;
 constexpr int kCallsPerImage = 60;
 
 TEST(Z80Fuzz, RandomImagesAlwaysEndEveryRunAndBothBusPathsAgree)

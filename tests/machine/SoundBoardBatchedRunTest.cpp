@@ -9,6 +9,7 @@
 #include "SoundBoardTestRoms.h"
 #include "machine/RomDatabase.h"
 #include "support/RomForge.h"
+#include "support/SanitizedBuild.h"
 
 using namespace boardtest;
 
@@ -16,15 +17,9 @@ namespace {
 
 // Every boot runs millions of cycles, stepped one by one on the reference
 // path: the sanitizer build checks every fourth type.
-#ifdef KELVARA_SANITIZE
-constexpr int kFuzzCodes = 2;
-constexpr int kFuzzSamples = 200;
-constexpr std::size_t kFuzzTypeStep = 4;
-#else
-constexpr int kFuzzCodes = 8;
-constexpr int kFuzzSamples = 1500;
-constexpr std::size_t kFuzzTypeStep = 1;
-#endif
+constexpr int kFuzzCodes = kSanitizedBuild ? 2 : 8;
+constexpr int kFuzzSamples = kSanitizedBuild ? 200 : 1500;
+constexpr std::size_t kFuzzTypeStep = kSanitizedBuild ? 4 : 1;
 
 struct Snapshot {
     std::vector<int32_t> samples;

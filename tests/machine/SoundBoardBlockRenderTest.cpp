@@ -11,6 +11,7 @@
 #include "machine/RomDatabase.h"
 #include "support/RomForge.h"
 #include "support/Z80Asm.h"
+#include "support/SanitizedBuild.h"
 
 using namespace boardtest;
 using R8 = Z80Asm::R8;
@@ -28,11 +29,7 @@ struct Result {
 constexpr uint32_t kBlockSizes[] = {1, 7, 220, 1000};
 
 // The sanitizer build checks every fourth busy writer and random image.
-#ifdef KELVARA_SANITIZE
-constexpr std::size_t kTypeStride = 4;
-#else
-constexpr std::size_t kTypeStride = 1;
-#endif
+constexpr std::size_t kTypeStride = kSanitizedBuild ? 4 : 1;
 
 void Render(CSoundBoard& board, uint32_t frames, bool blocks, Result& r)
 {
@@ -88,15 +85,7 @@ std::vector<uint8_t> BusyWriterRom(const MachineDef& def)
 {
     const uint16_t top = static_cast<uint16_t>((def.ramEnd + 1) & 0xFFFF);
     Z80Asm a(0);
-    a.di();
-    a.ld_sp_nn(top);
-    a.jp("init");
-    a.org(0x0038);
-    a.ei();
-    a.reti();
-    a.org(0x0066);
-    a.retn();
-    a.org(0x0100);
+    a.quietBoot(top, "init");
     a.label("loop");
     a.ld(R8::A, R8::E);
     a.and_n(0x7F);

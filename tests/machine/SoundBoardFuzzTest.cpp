@@ -8,18 +8,16 @@
 #include "SoundBoardTestRoms.h"
 #include "machine/RomDatabase.h"
 #include "support/RomForge.h"
+#include "support/SanitizedBuild.h"
 
 using namespace boardtest;
 
 namespace {
 
-#ifdef KELVARA_SANITIZE
-constexpr int kCodeStep = 17;          // 16 codes per type
-constexpr int kSamplesPerCode = 64;
-#else
-constexpr int kCodeStep = 1;           // all 256 codes
-constexpr int kSamplesPerCode = 128;   // 2.9 ms each: 0.74 s of sound per type
-#endif
+// All 256 codes for 128 samples (2.9 ms) each, 0.74 s of sound per type;
+// under the sanitizers 16 codes for 64 samples.
+constexpr int kCodeStep = kSanitizedBuild ? 17 : 1;
+constexpr int kSamplesPerCode = kSanitizedBuild ? 64 : 128;
 
 } // namespace
 
