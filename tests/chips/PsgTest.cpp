@@ -1,10 +1,10 @@
 #include "chips/Psg.h"
 #include "support/ToneMeasure.h"
+#include "ScriptedRender.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <set>
 #include <vector>
@@ -217,31 +217,19 @@ TEST(PsgDeterminism, FirstSecondOfAFixedScriptMatchesTheGoldenChecksum)
         {22050, 0, 0x20}, {22050, 1, 0x01}, {22050, 11, 0x00}, {22050, 12, 0x02}, {22050, 13, 0x0C},
         {33075, 7, 0x07}, {33075, 8, 0x0F}, {33075, 6, 0x1F},  {40000, 0, 0x01},  {40000, 6, 0x00},
     };
-    // One Render a sample, or RenderStereoBlock over runs of 1, 7, 220 and
-    // 1000 samples cut short at each write: the same sound either way.
-    for (bool blocks : {false, true}) {
-        SCOPED_TRACE(blocks ? "RenderStereoBlock" : "Render");
+    // One Render a sample, or RenderStereoBlock in runs: the same sound.
+    for (bool runs : {false, true}) {
+        SCOPED_TRACE(runs ? "RenderStereoBlock" : "Render");
         PsgPtr psg = MakePsg(3579545);
-        uint64_t hash = 1469598103934665603ull; // FNV-1a over the little-endian samples
         std::size_t next = 0;
-        std::vector<int32_t> pairs(2000);
-        for (uint32_t i = 0, run = 0; i < 44100; ++run) {
+        auto applyDue = [&](uint32_t i) {
             for (; next < std::size(script) && script[next].sample == i; ++next)
                 Poke(psg.get(), script[next].reg, script[next].value);
-            const uint32_t until = next < std::size(script) ? script[next].sample : 44100;
-            const uint32_t n = blocks ? std::min(until - i, std::array{1u, 7u, 220u, 1000u}[run % 4]) : 1;
-            if (blocks)
-                PSG::RenderStereoBlock(psg.get(), pairs.data(), n);
-            else
-                pairs[0] = pairs[1] = PSG::Render(psg.get());
-            for (uint32_t k = 0; k < n; ++k) {
-                ASSERT_EQ(pairs[2 * k], pairs[2 * k + 1]);
-                const uint16_t s = static_cast<uint16_t>(pairs[2 * k]);
-                for (uint8_t byte : {static_cast<uint8_t>(s), static_cast<uint8_t>(s >> 8)})
-                    hash = (hash ^ byte) * 1099511628211ull;
-            }
-            i += n;
-        }
+            return next < std::size(script) ? script[next].sample : UINT32_MAX;
+        };
+        const uint64_t hash = HashScriptedRender(
+            44100, runs, 2, applyDue, [&] { return PSG::Render(psg.get()); },
+            [&](int32_t* pairs, uint32_t n) { PSG::RenderStereoBlock(psg.get(), pairs, n); });
         EXPECT_EQ(hash, 0xac918242b2d957b6ull);
     }
 }

@@ -1,10 +1,10 @@
 #include "chips/Sn76496.h"
 #include "support/ToneMeasure.h"
+#include "ScriptedRender.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <vector>
 
@@ -183,31 +183,19 @@ TEST(Sn76496Determinism, FirstSecondOfAFixedScriptMatchesTheGoldenChecksum)
         {20000, 0xE6}, {20000, 0xB0}, {25000, 0x05}, {30000, 0xE0}, {30000, 0xFF}, {33000, 0x92},
         {36000, 0x01}, {40000, 0xDF}, {41000, 0xE7}, {41000, 0xF1},
     };
-    // One Render a sample, or RenderStereoBlock over runs of 1, 7, 220 and
-    // 1000 samples cut short at each write: the same sound either way.
-    for (bool blocks : {false, true}) {
-        SCOPED_TRACE(blocks ? "RenderStereoBlock" : "Render");
+    // One Render a sample, or RenderStereoBlock in runs: the same sound.
+    for (bool runs : {false, true}) {
+        SCOPED_TRACE(runs ? "RenderStereoBlock" : "Render");
         auto sn = MakeSn(3579545);
-        uint64_t hash = 1469598103934665603ull; // FNV-1a over the little-endian samples
         std::size_t next = 0;
-        std::vector<int32_t> pairs(2000);
-        for (uint32_t i = 0, run = 0; i < 44100; ++run) {
+        auto applyDue = [&](uint32_t i) {
             for (; next < std::size(script) && script[next].first == i; ++next)
                 sn->Write(0, script[next].second);
-            const uint32_t until = next < std::size(script) ? script[next].first : 44100;
-            const uint32_t n = blocks ? std::min(until - i, std::array{1u, 7u, 220u, 1000u}[run % 4]) : 1;
-            if (blocks)
-                sn->RenderStereoBlock(pairs.data(), n);
-            else
-                pairs[0] = pairs[1] = sn->Render();
-            for (uint32_t k = 0; k < n; ++k) {
-                ASSERT_EQ(pairs[2 * k], pairs[2 * k + 1]);
-                const uint32_t s = static_cast<uint32_t>(pairs[2 * k]);
-                for (int shift = 0; shift < 32; shift += 8)
-                    hash = (hash ^ ((s >> shift) & 0xFF)) * 1099511628211ull;
-            }
-            i += n;
-        }
+            return next < std::size(script) ? script[next].first : UINT32_MAX;
+        };
+        const uint64_t hash = HashScriptedRender(
+            44100, runs, 4, applyDue, [&] { return sn->Render(); },
+            [&](int32_t* pairs, uint32_t n) { sn->RenderStereoBlock(pairs, n); });
         EXPECT_EQ(hash, 0x2f47110f0aeb0ee0ull);
     }
 }
