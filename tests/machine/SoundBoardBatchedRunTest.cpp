@@ -21,12 +21,7 @@ constexpr int kFuzzCodes = kSanitizedBuild ? 2 : 8;
 constexpr int kFuzzSamples = kSanitizedBuild ? 200 : 1500;
 constexpr std::size_t kFuzzTypeStep = kSanitizedBuild ? 4 : 1;
 
-struct Snapshot {
-    std::vector<int32_t> samples;
-    BoardState state;
-};
-
-void Render(CSoundBoard& board, int count, Snapshot& s)
+void Render(CSoundBoard& board, int count, BoardRun& s)
 {
     int32_t left = 0, right = 0;
     for (int i = 0; i < count; ++i) {
@@ -34,14 +29,6 @@ void Render(CSoundBoard& board, int count, Snapshot& s)
         s.samples.push_back(left);
         s.samples.push_back(right);
     }
-}
-
-void ExpectSame(const Snapshot& stepped, const Snapshot& batched)
-{
-    ASSERT_EQ(stepped.samples.size(), batched.samples.size());
-    for (std::size_t i = 0; i < stepped.samples.size(); ++i)
-        ASSERT_EQ(stepped.samples[i], batched.samples[i]) << "sample value " << i;
-    ExpectSameState(stepped.state, batched.state);
 }
 
 // Sets the board to the reference loop (one Execute(1) a step, no waits
@@ -60,13 +47,13 @@ TEST(SoundBoardBatchedRun, ToneProgramsOfEveryTypeMatchStepping)
         SCOPED_TRACE("type " + std::to_string(type));
         const MachineDef* def = FindMachineDef(type);
         ASSERT_NE(def, nullptr);
-        Snapshot result[2];
+        BoardRun result[2];
         for (bool batched : {false, true}) {
             TestFixups fixups;
             std::unique_ptr<TempRom> file;
             std::unique_ptr<CSoundBoard> board = MakeToneBoard(*def, fixups, file);
             SelectPath(*board, batched);
-            Snapshot& s = result[batched];
+            BoardRun& s = result[batched];
             for (uint8_t code : {uint8_t{0x25}, uint8_t{0x61}}) {
                 board->Reset();  // the boot run goes through the chosen path too
                 board->SendCommand(code);
@@ -74,7 +61,7 @@ TEST(SoundBoardBatchedRun, ToneProgramsOfEveryTypeMatchStepping)
             }
             s.state = CaptureState(*board);
         }
-        ExpectSame(result[0], result[1]);
+        ExpectSameRun(result[0], result[1]);
         if (testing::Test::HasFailure()) return;
     }
 }
@@ -94,14 +81,14 @@ TEST(SoundBoardBatchedRun, RandomImagesOfEveryTypeMatchStepping)
         std::vector<uint8_t> codes(kFuzzCodes);
         for (uint8_t& code : codes) code = static_cast<uint8_t>(rng());
 
-        Snapshot result[2];
+        BoardRun result[2];
         for (bool batched : {false, true}) {
             std::string message;
             std::unique_ptr<CSoundBoard> board = CSoundBoard::Load(file.Path(), message);
             ASSERT_NE(board, nullptr) << message;
             SelectPath(*board, batched);
             board->Reset();
-            Snapshot& s = result[batched];
+            BoardRun& s = result[batched];
             for (std::size_t i = 0; i < codes.size(); ++i) {
                 if (i == codes.size() / 2) board->Reset();
                 board->SendCommand(codes[i]);
@@ -109,7 +96,7 @@ TEST(SoundBoardBatchedRun, RandomImagesOfEveryTypeMatchStepping)
             }
             s.state = CaptureState(*board);
         }
-        ExpectSame(result[0], result[1]);
+        ExpectSameRun(result[0], result[1]);
         if (testing::Test::HasFailure()) return;
     }
 }

@@ -19,11 +19,6 @@ using Cc = Z80Asm::Cc;
 
 namespace {
 
-struct Result {
-    std::vector<int32_t> samples;
-    BoardState state;
-};
-
 // Block sizes cycled through: a single frame, a few, the player's 5 ms
 // block and a long one.
 constexpr uint32_t kBlockSizes[] = {1, 7, 220, 1000};
@@ -31,7 +26,7 @@ constexpr uint32_t kBlockSizes[] = {1, 7, 220, 1000};
 // The sanitizer build checks every fourth busy writer and random image.
 constexpr std::size_t kTypeStride = kSanitizedBuild ? 4 : 1;
 
-void Render(CSoundBoard& board, uint32_t frames, bool blocks, Result& r)
+void Render(CSoundBoard& board, uint32_t frames, bool blocks, BoardRun& r)
 {
     const std::size_t start = r.samples.size();
     r.samples.resize(start + 2 * static_cast<std::size_t>(frames), INT32_MIN);
@@ -47,20 +42,12 @@ void Render(CSoundBoard& board, uint32_t frames, bool blocks, Result& r)
     }
 }
 
-void ExpectSame(const Result& perFrame, const Result& blocks)
-{
-    ASSERT_EQ(perFrame.samples.size(), blocks.samples.size());
-    for (std::size_t i = 0; i < perFrame.samples.size(); ++i)
-        ASSERT_EQ(perFrame.samples[i], blocks.samples[i]) << "frame " << i / 2 << (i % 2 ? " right" : " left");
-    ExpectSameState(perFrame.state, blocks.state);
-}
-
 // Plays `codes` on a fresh board from `make`, rendering each code per frame
 // or in blocks, and compares the two.
 template <class MakeBoard>
 void CompareRenders(MakeBoard make, bool batched, const std::vector<uint8_t>& codes, uint32_t frames)
 {
-    Result result[2];
+    BoardRun result[2];
     for (bool blocks : {false, true}) {
         std::unique_ptr<CSoundBoard> board = make();
         ASSERT_NE(board, nullptr);
@@ -73,7 +60,7 @@ void CompareRenders(MakeBoard make, bool batched, const std::vector<uint8_t>& co
         }
         result[blocks].state = CaptureState(*board);
     }
-    ExpectSame(result[0], result[1]);
+    ExpectSameRun(result[0], result[1]);
 }
 
 // A program that never stops writing its chip: it replays the tone

@@ -455,4 +455,12 @@ void ExpectSameState(const BoardState& expected, const BoardState& actual)
     EXPECT_EQ(expected.irqAcc, actual.irqAcc);
 }
 
+void ExpectSameRun(const BoardRun& expected, const BoardRun& actual)
+{
+    ASSERT_EQ(expected.samples.size(), actual.samples.size());
+    for (std::size_t i = 0; i < expected.samples.size(); ++i)
+        ASSERT_EQ(expected.samples[i], actual.samples[i]) << "frame " << i / 2 << (i % 2 ? " right" : " left");
+    ExpectSameState(expected.state, actual.state);
+}
+
 } // namespace boardtest

@@ -114,4 +114,13 @@ BoardState CaptureState(CSoundBoard& board);
 // Adds a failure for every field that differs.
 void ExpectSameState(const BoardState& expected, const BoardState& actual);
 
+// The samples a test rendered (left, right interleaved) and the state the
+// board ended in.
+struct BoardRun {
+    std::vector<int32_t> samples;
+    BoardState state;
+};
+// Fails at the first differing sample and for every differing state field.
+void ExpectSameRun(const BoardRun& expected, const BoardRun& actual);
+
 } // namespace boardtest
