@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsdl2-dev qt6-base-dev)
+          libsdl2-dev qt6-base-dev xvfb xauth dbus fonts-ipafont-gothic)
 
 install_packages() {
     local missing=()
@@ -33,8 +33,8 @@ run)
     install_packages
     build build/release -DCMAKE_BUILD_TYPE=Release
     shift
-    if [ -x build/release/src/ui/kelvara ]; then
-        exec build/release/src/ui/kelvara "$@"
+    if [ -x build/release/player/kelvara ]; then
+        exec build/release/player/kelvara "$@"
     fi
     # Until the windowed player exists: the command-line player. Without
     # arguments it plays the demo ROM's first tune.
