@@ -79,6 +79,8 @@ bool CSettings::Load(const std::string& path) {
     MasterVolume = std::clamp(MasterVolume, 0, kMaxVolume);
     ReadText(ini, general, "WavePath", WavePath);
     std::replace(WavePath.begin(), WavePath.end(), '\\', '/');
+    ReadInt(ini, general, "DoubleSize", DoubleSize);
+    DoubleSize = DoubleSize != 0 ? 1 : 0;
 
     for (int p = 0; p < kPresetCount; ++p) {
         const std::string section = PresetSection(p);
@@ -112,6 +114,7 @@ bool CSettings::Save(const std::string& path) const {
     setInt(kGeneral, "SamplingRate", SamplingRate);
     setInt(kGeneral, "MasterVolume", MasterVolume);
     ini.Set(kGeneral, "WavePath", TruncateUtf8(WavePath, kMaxText));
+    setInt(kGeneral, "DoubleSize", DoubleSize);
     for (int p = 0; p < kPresetCount; ++p) {
         const std::string section = PresetSection(p);
         ini.Set(section, "Name", TruncateUtf8(Equalizer[p].Name, kMaxText));

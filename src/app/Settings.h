@@ -57,6 +57,8 @@ public:
     // Folder for recordings; relative values are taken from the program
     // folder. Backslashes read from a file are turned into '/'.
     std::string WavePath = "./wave/";
+    // The main window drawn at twice its size (0/1; any other value reads as 1).
+    int32_t DoubleSize = 0;
 };
 
 // The process-wide settings.
