@@ -1,7 +1,7 @@
 // The seven-digit display of a skin: where the nine cells (three code
 // digits, the state symbol, two minute digits, the colon, two second
-// digits) sit for a given digit step, which glyph of the digit strip means
-// what, and how a glyph cell is combined with the background under it.
+// digits) sit for a given digit step, and how a glyph cell is combined with
+// the background under it.
 //
 // Pixels are 32-bit 0xAARRGGBB words (the layout of a Qt RGB32 image); the
 // blend works on the blue, green and red bytes separately and writes an
@@ -11,17 +11,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-
-// Glyph cells of a digit strip, left to right.
-enum EDigitGlyph : int32_t {
-    DigitGlyphBlank = 10,
-    DigitGlyphNoRom = 11,  // the dash shown while no ROM runs
-    DigitGlyphColon = 12,
-    DigitGlyphPlaying = 13,
-    DigitGlyphStopped = 14,
-    DigitGlyphPaused = 15,
-    DigitGlyphCount = 16,
-};
 
 // How a glyph is drawn over the background (the skin's DigitBlend).
 enum EDigitBlendMode : int32_t {
@@ -33,6 +22,7 @@ enum EDigitBlendMode : int32_t {
 
 constexpr int32_t kDigitTop = 12;     // y of every cell in the window
 constexpr int32_t kDigitHeight = 22;  // height of every cell and of the strip
+constexpr int32_t kDigitGlyphCount = 16;  // cells in a digit strip (see DigitDisplay.h)
 
 // Cell x positions, in the order the display is read.
 struct DigitLayout {

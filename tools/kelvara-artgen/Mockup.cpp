@@ -5,6 +5,7 @@
 
 #include "Art.h"
 #include "player/DigitBlend.h"
+#include "player/DigitDisplay.h"
 
 namespace art {
 
@@ -51,7 +52,7 @@ QImage DrawMockup(const SkinSet& skin, const std::string& buttonFolder, const QC
     QPainter(&window).drawImage(0, 0, skin.background);
 
     const DigitLayout layout = DigitPositions(skin.digitStep);
-    const int glyphs[9] = {0, 0, 1, DigitGlyphPlaying, 0, 1, DigitGlyphColon, 2, 3};
+    const int glyphs[9] = {0, 0, 1, GlyphPlaying, 0, 1, GlyphColon, 2, 3};
     for (int i = 0; i < 9; ++i)
         PutDigit(window, skin, glyphs[i], layout.x[i]);
     PutMeter(window, skin.gauge, 12, 0, 10, 40, 14, 9);
