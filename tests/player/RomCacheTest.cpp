@@ -1,0 +1,173 @@
+// The cache file: its byte layout, loading whole and partial records,
+// damaged records that must not match, the path limit, and saving without
+// ever losing the previous file.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "player/RomCache.h"
+#include "support/RomForge.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RomCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "kelvara-cache-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+    static RomFileInfo SampleFile()
+    {
+        RomFileInfo file;
+        file.name = "game.bin";
+        file.path = "/opt/kelvara/ROMS/game.bin";
+        file.attributes = kFileAttributeArchive;
+        file.creationTime = 0x01D2'3456'789A'BCDEull;
+        file.lastAccessTime = 0x01D2'0000'0000'0001ull;
+        file.lastWriteTime = 0x01D3'1111'2222'3333ull;
+        file.size = 0x1'0000'2000ull;
+        return file;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(RomCacheTest, RecordBytesFollowTheFileLayout)
+{
+    RomCacheRecord record;
+    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 0x12345678, record));
+    uint8_t bytes[kRomCacheRecordSize];
+    std::memset(bytes, 0xAA, sizeof bytes);
+    EncodeRomCacheRecord(record, bytes);
+
+    const uint8_t head[40] = {
+        0x78, 0x56, 0x34, 0x12,  0x20, 0, 0, 0,                                   // crc, attributes
+        0xDE, 0xBC, 0x9A, 0x78,  0x56, 0x34, 0xD2, 0x01,                          // creation
+        0x01, 0, 0, 0,           0, 0, 0xD2, 0x01,                                // last access
+        0x33, 0x33, 0x22, 0x22,  0x11, 0x11, 0xD3, 0x01,                          // last write
+        0x01, 0, 0, 0,           0x00, 0x20, 0, 0,                                // size high, low
+    };
+    EXPECT_EQ(std::memcmp(bytes, head, sizeof head), 0);
+    const char* path = "/opt/kelvara/ROMS/game.bin";
+    EXPECT_EQ(std::memcmp(bytes + 40, path, std::strlen(path) + 1), 0);
+    for (std::size_t i = 40 + std::strlen(path); i < kRomCacheRecordSize; ++i)
+        ASSERT_EQ(bytes[i], 0) << "offset " << i;
+
+    RomCacheRecord back = DecodeRomCacheRecord(bytes);
+    EXPECT_TRUE(RomCacheRecordMatches(back, SampleFile()));
+    EXPECT_EQ(back.crc, 0x12345678u);
+    EXPECT_EQ(back.lastAccessTime, SampleFile().lastAccessTime);
+}
+
+TEST_F(RomCacheTest, MatchNeedsEveryComparedFactButNotTheAccessTime)
+{
+    RomCacheRecord record;
+    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 1, record));
+    RomFileInfo file = SampleFile();
+    file.lastAccessTime += 1;
+    EXPECT_TRUE(RomCacheRecordMatches(record, file));
+
+    auto changed = [&](auto change) {
+        RomFileInfo f = SampleFile();
+        change(f);
+        return RomCacheRecordMatches(record, f);
+    };
+    EXPECT_FALSE(changed([](RomFileInfo& f) { f.attributes = kFileAttributeReadOnly; }));
+    EXPECT_FALSE(changed([](RomFileInfo& f) { f.creationTime += 1; }));
+    EXPECT_FALSE(changed([](RomFileInfo& f) { f.lastWriteTime += 1; }));
+    EXPECT_FALSE(changed([](RomFileInfo& f) { f.size += 1; }));
+    EXPECT_FALSE(changed([](RomFileInfo& f) { f.size ^= 1ull << 32; }));
+    EXPECT_FALSE(changed([](RomFileInfo& f) { f.path += "x"; }));
+    EXPECT_FALSE(changed([](RomFileInfo& f) { f.path = "/opt/kelvara/ROMS/GAME.bin"; }));
+}
+
+TEST_F(RomCacheTest, PathMustFitWithItsTerminator)
+{
+    RomFileInfo file = SampleFile();
+    RomCacheRecord record;
+    file.path = "/" + std::string(258, 'p');  // 259 bytes
+    ASSERT_TRUE(MakeRomCacheRecord(file, 7, record));
+    EXPECT_EQ(record.Path(), file.path);
+    EXPECT_TRUE(RomCacheRecordMatches(record, file));
+
+    RomCacheRecord untouched = record;
+    file.path += "q";  // 260 bytes: no room for the terminator
+    EXPECT_FALSE(MakeRomCacheRecord(file, 8, record));
+    EXPECT_EQ(record.crc, untouched.crc);
+}
+
+TEST_F(RomCacheTest, LoadTakesCompleteRecordsAndIgnoresAPartialTail)
+{
+    RomCacheRecord record;
+    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 0xCAFE, record));
+    std::vector<uint8_t> bytes(3 * kRomCacheRecordSize + 17, 0x5A);
+    for (int i = 0; i < 3; ++i) {
+        record.crc = 0xCAFE + uint32_t(i);
+        EncodeRomCacheRecord(record, bytes.data() + i * kRomCacheRecordSize);
+    }
+    ASSERT_TRUE(WriteImageFile(Path("c.csh"), bytes));
+
+    std::vector<RomCacheRecord> records;
+    ASSERT_TRUE(LoadRomCacheFile(Path("c.csh"), records));
+    ASSERT_EQ(records.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(records[i].crc, 0xCAFEu + uint32_t(i));
+        EXPECT_TRUE(RomCacheRecordMatches(records[i], SampleFile()));
+    }
+
+    ASSERT_TRUE(WriteImageFile(Path("empty.csh"), {}));
+    EXPECT_TRUE(LoadRomCacheFile(Path("empty.csh"), records));
+    EXPECT_FALSE(LoadRomCacheFile(Path("missing.csh"), records));
+    EXPECT_FALSE(LoadRomCacheFile(m_dir.string(), records));  // a folder
+    EXPECT_EQ(records.size(), 3u);
+}
+
+TEST_F(RomCacheTest, RecordWithoutTerminatorNamesNoFile)
+{
+    std::vector<uint8_t> bytes(kRomCacheRecordSize, 'A');
+    RomCacheRecord record = DecodeRomCacheRecord(bytes.data());
+    EXPECT_TRUE(record.Path().empty());
+    RomFileInfo file;
+    file.path = std::string(kRomCachePathField, 'A');
+    file.attributes = record.attributes;
+    file.creationTime = record.creationTime;
+    file.lastWriteTime = record.lastWriteTime;
+    file.size = (uint64_t(record.sizeHigh) << 32) | record.sizeLow;
+    EXPECT_FALSE(RomCacheRecordMatches(record, file));
+    file.path.clear();
+    EXPECT_FALSE(RomCacheRecordMatches(record, file));
+}
+
+TEST_F(RomCacheTest, SaveWritesRecordsInOrderAndKeepsOldFileOnFailure)
+{
+    std::vector<RomCacheRecord> records(2);
+    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 1, records[0]));
+    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 2, records[1]));
+    std::string path = Path("Kelvara.csh");
+    ASSERT_TRUE(SaveRomCacheFile(path, records));
+    std::vector<RomCacheRecord> back;
+    ASSERT_TRUE(LoadRomCacheFile(path, back));
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].crc, 1u);
+    EXPECT_EQ(back[1].crc, 2u);
+
+    // The side file cannot be created: the save fails, the old file stays.
+    fs::create_directory(path + ".new");
+    EXPECT_FALSE(SaveRomCacheFile(path, {}));
+    EXPECT_EQ(fs::file_size(path), 2 * kRomCacheRecordSize);
+    // Nor can a cache be written into a folder that does not exist.
+    EXPECT_FALSE(SaveRomCacheFile(Path("none/Kelvara.csh"), records));
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+// The ROM list on folders and cache files a user can break: unreadable or
+// odd entries, a ROMS folder that cannot be listed, files vanishing while a
+// scan runs, empty and huge cache files. Nothing may crash or hang, and a
+// valid cache must survive.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <algorithm>
+#include <random>
+
+#include "RomListTestFolder.h"
+#include "machine/RomIdentify.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using RomListBadInputTest = RomFolderFixture;
+
+TEST_F(RomListBadInputTest, OddEntriesInTheFolderAreSkipped)
+{
+    std::vector<int> rows = PlainRows(2);
+    std::string good = WriteRom("good.bin", rows[0]);
+    fs::path roms = m_program / "ROMS";
+    fs::create_symlink("loop2.bin", roms / "loop1.bin");
+    fs::create_symlink("loop1.bin", roms / "loop2.bin");
+    fs::create_symlink(".", roms / "self.rom");
+    fs::create_symlink("nowhere", roms / "dangling.snd");
+    fs::create_directory(roms / "folder.bin");
+    ASSERT_EQ(mkfifo((roms / "pipe.bin").c_str(), 0644), 0);
+    // A link to an image elsewhere counts, under the link's own name.
+    ASSERT_TRUE(WriteImageFile((m_root / "elsewhere.img").string(), MakeForgedRom(GetRomEntry(rows[1]).crc)));
+    fs::create_symlink(m_root / "elsewhere.img", roms / "linked.rom");
+
+    auto list = Start();
+    EXPECT_EQ(list->PresentCount(), 2);
+    EXPECT_EQ(list->Items()[rows[0]].path, good);
+    EXPECT_EQ(list->Items()[rows[1]].path, RomPath("linked.rom"));
+    EXPECT_EQ(list->LastScanReads(), 2u);  // only regular files are listed: no FIFO, folder or broken link
+
+    ASSERT_TRUE(list->SaveCache());
+    EXPECT_EQ(Start()->LastScanReads(), 0u);
+}
+
+TEST_F(RomListBadInputTest, UnreadableImageIsNotPresentAndKeepsItsRecord)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind the superuser";
+    std::vector<int> rows = PlainRows(2);
+    std::string locked = WriteRom("locked.bin", rows[0]);
+    WriteRom("open.bin", rows[1]);
+    ASSERT_TRUE(Start()->SaveCache());
+    // Known images stay known through their records; a new unreadable one
+    // is simply not found.
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    EXPECT_EQ(Start()->PresentCount(), 1);  // the mode change is a new status-change time
+    std::string fresh = WriteRom("fresh.bin", PlainRows(3)[2]);
+    ASSERT_EQ(chmod(fresh.c_str(), 0), 0);
+    auto list = Start();
+    EXPECT_FALSE(list->Items()[PlainRows(3)[2]].present);
+}
+
+TEST_F(RomListBadInputTest, FolderThatCannotBeListedKeepsTheCacheForLater)
+{
+    std::vector<int> rows = PlainRows(2);
+    WriteRom("a.bin", rows[0]);
+    WriteRom("b.bin", rows[1]);
+    ASSERT_TRUE(Start()->SaveCache());
+    const auto goodCache = fs::file_size(CachePath());
+    fs::path roms = m_program / "ROMS";
+    fs::path aside = m_program / "ROMS.aside";
+
+    struct Breakage {
+        const char* what;
+        std::function<bool()> breakIt;
+        std::function<void()> mend;
+    };
+    std::vector<Breakage> breakages = {
+        {"ROMS is a file",
+         [&] {
+             fs::rename(roms, aside);
+             return WriteImageFile(roms.string(), std::vector<uint8_t>(100, 1));
+         },
+         [&] {
+             fs::remove(roms);
+             fs::rename(aside, roms);
+         }},
+        {"ROMS is a loop of links",
+         [&] {
+             fs::rename(roms, aside);
+             fs::create_symlink("ROMS2", roms);
+             fs::create_symlink("ROMS", m_program / "ROMS2");
+             return true;
+         },
+         [&] {
+             fs::remove(roms);
+             fs::remove(m_program / "ROMS2");
+             fs::rename(aside, roms);
+         }},
+    };
+    if (geteuid() != 0) {
+        breakages.push_back({"ROMS unreadable", [&] { return chmod(roms.c_str(), 0) == 0; },
+                             [&] { chmod(roms.c_str(), 0755); }});
+    }
+    for (const Breakage& b : breakages) {
+        SCOPED_TRACE(b.what);
+        ASSERT_TRUE(b.breakIt());
+        {
+            auto broken = Start();
+            EXPECT_EQ(broken->PresentCount(), 0);
+            EXPECT_TRUE(broken->Cache().empty());
+            EXPECT_EQ(broken->HeldRecords().size(), 2u);
+            EXPECT_TRUE(broken->SaveCache());
+        }
+        EXPECT_EQ(fs::file_size(CachePath()), goodCache);
+        b.mend();
+        auto mended = Start();
+        EXPECT_EQ(mended->PresentCount(), 2);
+        EXPECT_EQ(mended->LastScanReads(), 0u);
+    }
+}
+
+TEST_F(RomListBadInputTest, FileVanishingDuringTheScanIsNotPresent)
+{
+    std::vector<int> rows = PlainRows(3);
+    WriteRom("a.bin", rows[0]);
+    std::string vanishing = WriteRom("b.bin", rows[1]);
+    std::string replaced = WriteRom("c.bin", rows[2]);
+    CRomList list(1);
+    list.SetProgramFolder(Program());
+    list.SetCrcReader([&](const std::string& path) {
+        if (path == RomPath("a.bin")) {
+            fs::remove(vanishing);
+            WriteJunk("c.bin");
+        }
+        return ScanRomFileCrc(path.c_str());
+    });
+    list.Initialise();
+    EXPECT_TRUE(list.Items()[rows[0]].present);
+    EXPECT_FALSE(list.Items()[rows[1]].present);
+    EXPECT_FALSE(list.Items()[rows[2]].present);
+    ASSERT_EQ(list.Cache().size(), 1u);
+    EXPECT_EQ(list.Cache()[0].Path(), RomPath("a.bin"));
+}
+
+TEST_F(RomListBadInputTest, EmptyOddAndHugeCacheFilesLoseNoValidRecord)
+{
+    std::vector<int> rows = PlainRows(2);
+    WriteRom("a.bin", rows[0]);
+    WriteRom("b.bin", rows[1]);
+
+    // An empty cache, and a folder in the cache's place, start like no cache.
+    ASSERT_TRUE(WriteImageFile(CachePath(), {}));
+    EXPECT_EQ(Start()->PresentCount(), 2);
+    fs::remove(CachePath());
+    fs::create_directory(CachePath());
+    {
+        auto list = Start();
+        EXPECT_EQ(list->PresentCount(), 2);
+        EXPECT_FALSE(list->SaveCache());
+    }
+    fs::remove(CachePath());
+
+    // Two valid records followed by 100 MB of garbage, some of it records
+    // whose path runs to the end without a terminator.
+    ASSERT_TRUE(Start()->SaveCache());
+    std::vector<uint8_t> bytes(fs::file_size(CachePath()));
+    {
+        std::ifstream in(CachePath(), std::ios::binary);
+        in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    std::mt19937 random(7);
+    std::vector<uint8_t> garbage(kRomCacheRecordSize * 1000);
+    for (std::size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = (i / kRomCacheRecordSize) % 3 == 0 ? 'A' : uint8_t(random());
+    std::size_t valid = bytes.size();
+    bytes.resize(100u << 20);
+    for (std::size_t i = valid; i < bytes.size(); i += garbage.size())
+        std::copy_n(garbage.begin(), std::min(garbage.size(), bytes.size() - i), bytes.begin() + long(i));
+    ASSERT_TRUE(WriteImageFile(CachePath(), bytes));
+
+    auto list = Start();
+    EXPECT_EQ(list->PresentCount(), 2);
+    EXPECT_EQ(list->LastScanReads(), 0u);
+    EXPECT_EQ(list->Cache().size(), 2u);
+    ASSERT_TRUE(list->SaveCache());
+    EXPECT_EQ(fs::file_size(CachePath()), valid);
+}
+
+}  // namespace

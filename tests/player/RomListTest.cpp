@@ -1,0 +1,332 @@
+// The ROM list on a real program folder: scanning with and without the
+// cache, what invalidates a cache record, listing and status counts, load
+// requests and autoplay's shuffled pick.
+
+#include <sys/time.h>
+
+#include <algorithm>
+#include <set>
+
+#include <map>
+
+#include "machine/RomIdentify.h"
+#include "support/LogCapture.h"
+#include "RomListTestFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using RomListTest = RomFolderFixture;
+
+void SetWriteTime(const std::string& path, time_t seconds)
+{
+    struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(utimes(path.c_str(), times), 0);
+}
+
+TEST_F(RomListTest, ColdStartFindsImagesOfEveryPatternAndRecordsThem)
+{
+    std::vector<int> rows = PlainRows(4);
+    std::string bin = WriteRom("one.bin", rows[0]);
+    std::string upper = WriteRom("TWO.ROM", rows[1]);  // the patterns ignore case
+    std::string snd = WriteRom("three.snd", rows[2], 65536);
+    WriteRom("four.dat", rows[3]);  // no scanned pattern
+    WriteJunk("junk.bin");
+
+    LogCapture log;
+    auto list = Start();
+    EXPECT_TRUE(log.Contains("CACHELIST load Time "));
+    EXPECT_TRUE(log.Contains("CacheList check Time "));
+    EXPECT_TRUE(log.Contains("Create ROM list Time "));
+
+    const auto& items = list->Items();
+    ASSERT_EQ(items.size(), 507u);
+    EXPECT_EQ(items[rows[0]].path, bin);
+    EXPECT_EQ(items[rows[1]].path, upper);
+    EXPECT_EQ(items[rows[2]].path, snd);
+    EXPECT_FALSE(items[rows[3]].present);
+    EXPECT_EQ(list->PresentCount(), 3);
+    ASSERT_EQ(list->Cache().size(), 3u);
+
+    // One record per found image, with the file's checksum, size and path.
+    std::set<std::string> recorded;
+    for (const RomCacheRecord& r : list->Cache()) {
+        recorded.insert(std::string(r.Path()));
+        EXPECT_EQ(r.sizeLow, fs::file_size(std::string(r.Path())));
+        EXPECT_EQ(r.sizeHigh, 0u);
+        EXPECT_EQ(FindRomEntry(r.crc)->crc, ScanRomFileCrc(std::string(r.Path()).c_str()));
+    }
+    EXPECT_EQ(recorded, (std::set<std::string>{bin, upper, snd}));
+
+    ASSERT_TRUE(list->SaveCache());
+    EXPECT_EQ(fs::file_size(CachePath()), 3 * kRomCacheRecordSize);
+}
+
+TEST_F(RomListTest, WarmStartReadsOnlyFilesWithoutRecord)
+{
+    std::vector<int> rows = PlainRows(3);
+    for (int i = 0; i < 3; ++i)
+        WriteRom("rom" + std::to_string(i) + ".bin", rows[i]);
+    WriteJunk("junk.bin");
+    ASSERT_TRUE(Start()->SaveCache());
+
+    auto list = Start();
+    EXPECT_EQ(list->PresentCount(), 3);
+    EXPECT_EQ(list->Cache().size(), 3u);
+    EXPECT_EQ(list->LastScanReads(), 1u);  // the junk file; the images come from the cache
+}
+
+TEST_F(RomListTest, ScanReadsEachFileOnceWhateverTheNumberOfRows)
+{
+    std::vector<int> rows = PlainRows(5);
+    for (int i = 0; i < 5; ++i)
+        WriteRom("rom" + std::to_string(i) + ".snd", rows[i]);
+    for (int i = 0; i < 20; ++i)
+        WriteJunk("junk" + std::to_string(i) + ".bin", 8192, uint8_t(i));
+    WriteJunk("short.rom", 8191);
+
+    std::map<std::string, int> reads;
+    CRomList list(1);
+    list.SetProgramFolder(Program());
+    list.SetCrcReader([&](const std::string& path) {
+        ++reads[path];
+        return ScanRomFileCrc(path.c_str());
+    });
+    list.Initialise();
+    EXPECT_EQ(list.LastScanReads(), 26u);
+    EXPECT_EQ(reads.size(), 26u);
+    for (const auto& [path, count] : reads)
+        EXPECT_EQ(count, 1) << path;
+    EXPECT_EQ(list.PresentCount(), 5);
+
+    // A rescan in the same run reads only what still has no record.
+    reads.clear();
+    list.Scan();
+    EXPECT_EQ(list.LastScanReads(), 21u);
+    EXPECT_EQ(list.PresentCount(), 5);
+}
+
+TEST_F(RomListTest, FirstMatchFollowsPatternOrderThenNameOrder)
+{
+    struct Case {
+        std::vector<std::string> names;  // all copies of the same image
+        std::string winner;
+    };
+    const Case cases[] = {
+        {{"a.bin", "z.snd", "m.rom"}, "m.rom"},
+        {{"a.bin", "b.snd"}, "b.snd"},
+        {{"b.rom", "a.rom", "C.rom"}, "C.rom"},  // byte order: upper case first
+        {{"x.BIN", "x.bin"}, "x.BIN"},
+    };
+    int row = PlainRows(1)[0];
+    for (const Case& c : cases) {
+        fs::remove_all(m_program / "ROMS");
+        fs::create_directories(m_program / "ROMS");
+        fs::remove(CachePath());
+        for (const std::string& name : c.names)
+            WriteRom(name, row);
+        auto list = Start();
+        EXPECT_EQ(list->Items()[row].path, RomPath(c.winner));
+        EXPECT_EQ(list->Cache().size(), 1u);
+    }
+}
+
+TEST_F(RomListTest, TouchedImageLosesItsRecordAndIsReadAgain)
+{
+    std::vector<int> rows = PlainRows(2);
+    std::string touched = WriteRom("a.bin", rows[0]);
+    WriteRom("b.bin", rows[1]);
+    ASSERT_TRUE(Start()->SaveCache());
+
+    SetWriteTime(touched, 1000000000);
+    CRomList list(1);
+    list.SetProgramFolder(Program());
+    list.LoadCache();
+    EXPECT_EQ(list.Cache().size(), 2u);
+    list.CheckCache();
+    ASSERT_EQ(list.Cache().size(), 1u);
+    EXPECT_EQ(list.Cache()[0].Path(), RomPath("b.bin"));
+    list.Scan();
+    EXPECT_EQ(list.LastScanReads(), 1u);
+    EXPECT_EQ(list.Items()[rows[0]].path, touched);
+    EXPECT_EQ(list.Cache().size(), 2u);
+}
+
+TEST_F(RomListTest, RenamedProgramFolderInvalidatesEveryRecord)
+{
+    std::vector<int> rows = PlainRows(3);
+    for (int i = 0; i < 3; ++i)
+        WriteRom("rom" + std::to_string(i) + ".bin", rows[i]);
+    ASSERT_TRUE(Start()->SaveCache());
+
+    fs::path moved = m_root / "renamed";
+    fs::rename(m_program, moved);
+    m_program = moved;
+    CRomList list(1);
+    list.SetProgramFolder(Program());
+    list.LoadCache();
+    list.CheckCache();
+    EXPECT_TRUE(list.Cache().empty());
+    list.Scan();
+    EXPECT_EQ(list.LastScanReads(), 3u);
+    ASSERT_EQ(list.Cache().size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(list.Items()[rows[i]].path, RomPath("rom" + std::to_string(i) + ".bin"));
+}
+
+TEST_F(RomListTest, DeletedImageStaysPresentUntilNextStart)
+{
+    int row = PlainRows(1)[0];
+    std::string path = WriteRom("gone.bin", row);
+    auto list = Start();
+    fs::remove(path);
+    list->Scan();
+    EXPECT_TRUE(list->Items()[row].present);
+    EXPECT_EQ(list->Items()[row].path, path);
+    ASSERT_TRUE(list->SaveCache());
+
+    auto next = Start();
+    EXPECT_FALSE(next->Items()[row].present);
+    EXPECT_TRUE(next->Cache().empty());
+}
+
+TEST_F(RomListTest, HiddenRowsAreListedAndCountedOnlyWhenPresent)
+{
+    int hidden = -1;
+    for (std::size_t i = 0; i < GetRomEntryCount() && hidden < 0; ++i)
+        if (GetRomEntry(i).flags & kRomFlagHidden)
+            hidden = int(i);
+    ASSERT_GE(hidden, 0);
+
+    CRomList empty(1);
+    EXPECT_EQ(empty.ListableCount(), 489);
+    auto listed = empty.ListedRows(false);
+    EXPECT_EQ(listed.size(), 489u);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), hidden), 0);
+    EXPECT_TRUE(empty.ListedRows(true).empty());
+    EXPECT_EQ(empty.StatusText(), "Available roms : 0/489");
+
+    WriteRom("hidden.bin", hidden);
+    auto list = Start();
+    EXPECT_EQ(list->ListableCount(), 490);
+    EXPECT_EQ(list->ListedRows(true), std::vector<int>{hidden});
+    listed = list->ListedRows(false);
+    EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end()));
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), hidden), 1);
+}
+
+TEST_F(RomListTest, StatusCountsPresentAndListableWhateverIsShown)
+{
+    std::vector<int> rows = PlainRows(12);
+    for (int i = 0; i < 12; ++i)
+        WriteRom("r" + std::to_string(i) + ".bin", rows[i]);
+    auto list = Start();
+    EXPECT_EQ(list->StatusText(), "Available roms : 12/489");
+    EXPECT_EQ(list->ListedRows(true), rows);
+    EXPECT_EQ(list->ListedRows(false).size(), 489u);
+}
+
+TEST_F(RomListTest, StatusNotesPresentImagesThatNeedAMissingStub)
+{
+    int stubless = -1;
+    for (std::size_t i = 0; i < GetRomEntryCount() && stubless < 0; ++i)
+        if (RomNeedsMissingStub(GetRomEntry(i)) && !(GetRomEntry(i).flags & kRomFlagHidden))
+            stubless = int(i);
+    if (stubless < 0)
+        GTEST_SKIP() << "every stub is built in";
+    WriteRom("stub.bin", stubless);
+    WriteRom("plain.bin", PlainRows(1)[0]);
+    auto list = Start();
+    EXPECT_EQ(list->UnplayableCount(), 1);
+    EXPECT_EQ(list->StatusText(), "Available roms : 2/489  (1 cannot play)");
+    RecordingHost host;
+    EXPECT_TRUE(list->LoadItem(stubless, host));  // still loadable
+}
+
+TEST_F(RomListTest, DuplicateChecksumRowsShareOneImage)
+{
+    const RomEntry* first = FindRomEntry(0x7D4C4539);
+    ASSERT_NE(first, nullptr);
+    int a = GetRomEntryIndex(first);
+    int b = -1;
+    for (std::size_t i = std::size_t(a) + 1; i < GetRomEntryCount(); ++i)
+        if (GetRomEntry(i).crc == first->crc)
+            b = int(i);
+    ASSERT_GT(b, a);
+    std::string path = WriteRom("ryu.bin", a);
+    auto list = Start();
+    EXPECT_EQ(list->Items()[a].path, path);
+    EXPECT_EQ(list->Items()[b].path, path);
+    EXPECT_EQ(list->Cache().size(), 1u);
+}
+
+TEST_F(RomListTest, PathTooLongForARecordIsFoundButNotRecorded)
+{
+    fs::path deep = m_root;
+    while (deep.string().size() < 280)
+        deep /= std::string(40, 'd');
+    fs::create_directories(deep / "ROMS");
+    int row = PlainRows(1)[0];
+    std::string path = deep.string() + "/ROMS/long.bin";
+    ASSERT_TRUE(WriteImageFile(path, MakeForgedRom(GetRomEntry(row).crc)));
+
+    CRomList list(1);
+    list.SetProgramFolder(deep.string());
+    list.Initialise();
+    EXPECT_EQ(list.Items()[row].path, path);
+    EXPECT_TRUE(list.Cache().empty());
+    list.Scan();
+    EXPECT_EQ(list.LastScanReads(), 1u);
+    ASSERT_TRUE(list.SaveCache());
+    EXPECT_EQ(fs::file_size(deep.string() + "/Kelvara.csh"), 0u);
+}
+
+TEST_F(RomListTest, LoadItemHandsOnlyPresentItemsToTheHost)
+{
+    std::vector<int> rows = PlainRows(2);
+    std::string path = WriteRom("a.bin", rows[0]);
+    auto list = Start();
+    RecordingHost host;
+    EXPECT_TRUE(list->LoadItem(rows[0], host));
+    EXPECT_FALSE(list->LoadItem(rows[1], host));
+    EXPECT_FALSE(list->LoadItem(-1, host));
+    EXPECT_FALSE(list->LoadItem(507, host));
+    EXPECT_EQ(host.paths, std::vector<std::string>{path});
+    EXPECT_EQ(host.rows, std::vector<int>{rows[0]});
+}
+
+TEST_F(RomListTest, RandomPickPlaysEveryPresentImageOncePerCycle)
+{
+    std::vector<int> rows = PlainRows(7);
+    for (int i = 0; i < 7; ++i)
+        WriteRom("r" + std::to_string(i) + ".bin", rows[i]);
+    auto list = Start(12345);
+    RecordingHost host;
+    std::vector<std::vector<int>> cycles;
+    for (int cycle = 0; cycle < 4; ++cycle) {
+        for (int k = 0; k < 7; ++k)
+            ASSERT_TRUE(list->PickRandom(host));
+        std::vector<int> order(host.rows.end() - 7, host.rows.end());
+        cycles.push_back(order);
+        std::sort(order.begin(), order.end());
+        EXPECT_EQ(order, rows) << "cycle " << cycle;
+    }
+    // The order is shuffled anew each cycle, not fixed.
+    EXPECT_FALSE(cycles[0] == cycles[1] && cycles[1] == cycles[2] && cycles[2] == cycles[3]);
+}
+
+TEST_F(RomListTest, RandomPickWithNothingPresentRecoversAfterRescan)
+{
+    auto list = Start();
+    RecordingHost host;
+    EXPECT_FALSE(list->PickRandom(host));
+    EXPECT_FALSE(list->PickRandom(host));
+    int row = PlainRows(1)[0];
+    std::string path = WriteRom("late.bin", row);
+    list->Scan();
+    EXPECT_TRUE(list->PickRandom(host));
+    EXPECT_EQ(host.paths, std::vector<std::string>{path});
+}
+
+}  // namespace

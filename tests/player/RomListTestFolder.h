@@ -1,0 +1,94 @@
+// A temporary program folder with a ROMS/ folder of forged images, shared
+// by the ROM list tests, and a stand-in for the main window that records
+// what it is asked to load.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "machine/RomDatabase.h"
+#include "player/PlayerHost.h"
+#include "player/RomList.h"
+#include "support/RomForge.h"
+
+class RecordingHost : public IPlayerHost {
+public:
+    void OnLoadROM(const std::string& path, const RomEntry& entry) override
+    {
+        paths.push_back(path);
+        rows.push_back(GetRomEntryIndex(FindRomEntry(entry.crc)));
+    }
+    void OnPlayCode(int32_t, const std::string&) override {}
+    void OnApplyEqPreset() override {}
+
+    std::vector<std::string> paths;
+    std::vector<int> rows;  // first database row with the loaded checksum
+};
+
+class RomFolderFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvara-romlist-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_root = pattern;
+        m_program = m_root / "program";
+        std::filesystem::create_directories(m_program / "ROMS");
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::permissions(m_program / "ROMS", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(m_root, ignored);
+    }
+
+    std::string Program() const { return m_program.string() + "/"; }
+    std::string RomPath(const std::string& name) const { return Program() + "ROMS/" + name; }
+    std::string CachePath() const { return Program() + "Kelvara.csh"; }
+
+    // An image of database row `row` (8192 bytes unless told otherwise).
+    std::string WriteRom(const std::string& name, int row, std::size_t size = 8192, uint8_t fill = 0xFF)
+    {
+        std::string path = RomPath(name);
+        EXPECT_TRUE(WriteImageFile(path, MakeForgedRom(GetRomEntry(std::size_t(row)).crc, {}, size, fill)));
+        return path;
+    }
+    // A file that identifies as no row.
+    std::string WriteJunk(const std::string& name, std::size_t size = 8192, uint8_t fill = 0x11)
+    {
+        std::string path = RomPath(name);
+        EXPECT_TRUE(WriteImageFile(path, std::vector<uint8_t>(size, fill)));
+        return path;
+    }
+
+    // Rows without the hidden bit whose machines this build can play, so
+    // that the status text carries no extra note.
+    static std::vector<int> PlainRows(std::size_t count)
+    {
+        std::vector<int> rows;
+        for (std::size_t i = 0; i < GetRomEntryCount() && rows.size() < count; ++i) {
+            const RomEntry& e = GetRomEntry(i);
+            if (!(e.flags & kRomFlagHidden) && !RomNeedsMissingStub(e) && FindRomEntry(e.crc) == &e)
+                rows.push_back(int(i));
+        }
+        return rows;
+    }
+
+    // A started list on the program folder, as at start-up.
+    std::unique_ptr<CRomList> Start(uint32_t seed = 1)
+    {
+        auto list = std::make_unique<CRomList>(seed);
+        list->SetProgramFolder(Program());
+        list->Initialise();
+        return list;
+    }
+
+    std::filesystem::path m_root;
+    std::filesystem::path m_program;
+};
