@@ -58,7 +58,8 @@ TEST(DemoRoms, CommittedImagesMatchTheirSourceAndHaveAPlaylist)
         int rows = 0;
         for (std::string line; std::getline(list, line);) {
             if (line.empty() || line[0] != '#') continue;
-            const int code = std::atoi(line.c_str() + 1);
+            const int code = line[1] == '$' ? int(std::strtol(line.c_str() + 2, nullptr, 16))
+                                             : std::atoi(line.c_str() + 1);
             EXPECT_TRUE(code >= 1 && code <= demo::kSongCount) << line;
             ++rows;
         }
