@@ -1,0 +1,185 @@
+// Loading a skin's pictures (with the fall-back to the built-in ones on
+// any broken file), drawing digit glyphs with each blend, and the text font.
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "player/Skin.h"
+#include "ui/SkinImages.h"
+#include "ui/UiFont.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SkinImagesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = fs::temp_directory_path() / ("kelvara-skinimages-" + std::to_string(getpid()));
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/skins/AmberNight", m_folder,
+                 fs::copy_options::recursive);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    CSkin Skin() const { return ReadSkin(m_folder.string()).value(); }
+    std::string PathOf(const char* file) const { return (m_folder / file).string(); }
+    std::string Bytes(const char* file) const
+    {
+        std::ifstream in(PathOf(file), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void Overwrite(const char* file, const std::string& bytes) const
+    {
+        std::ofstream(PathOf(file), std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    fs::path m_folder;
+};
+
+TEST_F(SkinImagesTest, ExampleSkinLoadsAllFourPictures)
+{
+    SkinImages images;
+    QString error;
+    ASSERT_TRUE(LoadSkinImages(Skin(), images, &error)) << error.toStdString();
+    EXPECT_EQ(images.background.size(), QSize(352, 160));
+    EXPECT_EQ(images.digits.size(), QSize(16 * 20, 22));
+    EXPECT_EQ(images.levelGauge.size(), QSize(60, 136));
+    EXPECT_EQ(images.autoplay.size(), QSize(40, 26));
+    EXPECT_NE(images.background, LoadBuiltinSkinImages().background);
+}
+
+TEST_F(SkinImagesTest, AnyBrokenPictureFallsBackToTheBuiltInSkin)
+{
+    const SkinImages builtin = LoadBuiltinSkinImages();
+    const QImage tiny = QImage(10, 10, QImage::Format_RGB32);
+    const std::string tinyPath = (m_folder / "tiny.bmp").string();
+    ASSERT_TRUE(tiny.save(QString::fromStdString(tinyPath), "BMP"));
+    const std::string tinyBytes = Bytes("tiny.bmp");
+
+    for (const char* file : {"background.bmp", "digit.bmp", "levelgauge.bmp", "icon.bmp"}) {
+        const std::string good = Bytes(file);
+        const struct {
+            const char* what;
+            std::string bytes;
+            bool remove;
+        } breakages[] = {
+            {"missing", "", true},
+            {"empty", "", false},
+            {"truncated", good.substr(0, good.size() / 2), false},
+            {"header only", good.substr(0, 54), false},
+            {"too small", tinyBytes, false},
+            {"garbage", std::string(4096, '\x5a'), false},
+        };
+        for (const auto& broken : breakages) {
+            if (broken.remove)
+                fs::remove(PathOf(file));
+            else
+                Overwrite(file, broken.bytes);
+            SkinImages images;
+            QString error;
+            EXPECT_FALSE(LoadSkinImages(Skin(), images, &error)) << file << ": " << broken.what;
+            EXPECT_TRUE(error.contains(QLatin1String(file))) << error.toStdString();
+            EXPECT_EQ(images.background, builtin.background) << file << ": " << broken.what;
+            EXPECT_EQ(images.digits, builtin.digits) << file << ": " << broken.what;
+            EXPECT_EQ(images.autoplay, builtin.autoplay) << file << ": " << broken.what;
+            Overwrite(file, good);
+        }
+    }
+}
+
+TEST_F(SkinImagesTest, DigitWidthMustFitTheStripAndTheWindow)
+{
+    for (int32_t width : {0, -3, 21, 353, 2147483647}) {
+        CSkin skin = Skin();  // digit.bmp holds 16 cells of 20
+        skin.digitWidth = width;
+        SkinImages images;
+        EXPECT_FALSE(LoadSkinImages(skin, images)) << width;
+        EXPECT_EQ(images.digits.width(), 256) << width;
+    }
+    CSkin narrower = Skin();
+    narrower.digitWidth = 19;  // a wider strip than needed is fine
+    SkinImages images;
+    EXPECT_TRUE(LoadSkinImages(narrower, images));
+}
+
+// A window-sized background of one colour and a strip of sixteen 4-pixel
+// glyphs, black except glyph 2.
+SkinImages TestImages(uint32_t background, uint32_t glyph2)
+{
+    SkinImages images;
+    images.background = QImage(352, 160, QImage::Format_RGB32);
+    images.background.fill(background);
+    images.digits = QImage(16 * 4, 22, QImage::Format_RGB32);
+    images.digits.fill(0xFF000000);
+    for (int y = 0; y < 22; ++y)
+        for (int x = 8; x < 12; ++x)
+            images.digits.setPixel(x, y, glyph2);
+    return images;
+}
+
+TEST(SkinDigit, BlendsTheGlyphCellOverTheBackgroundOnly)
+{
+    const SkinImages images = TestImages(0xFF102030, 0xFFF01009);
+    const struct {
+        int32_t blend;
+        QRgb expected;
+    } cases[] = {{1, 0xFFFF3039}, {2, 0xFF001027}, {3, 0xFF80181C}, {0, 0xFFF01009}, {7, 0xFFF01009}};
+    for (const auto& c : cases) {
+        QImage window(352, 192, QImage::Format_RGB32);
+        window.fill(0xFF777777);
+        DrawSkinDigit(window, images, 4, c.blend, 2, 54);
+        EXPECT_EQ(window.pixel(54, 12), c.expected) << "blend " << c.blend;
+        EXPECT_EQ(window.pixel(57, 33), c.expected) << "blend " << c.blend;
+        // Nothing outside the 4 x 22 cell at (54,12).
+        for (QPoint outside : {QPoint(53, 12), QPoint(58, 12), QPoint(54, 11), QPoint(54, 34)})
+            EXPECT_EQ(window.pixel(outside), 0xFF777777u) << "blend " << c.blend;
+    }
+}
+
+TEST(SkinDigit, CellsReachingPastAnEdgeAreCut)
+{
+    const SkinImages images = TestImages(0xFF000000, 0xFFFFFFFF);
+    QImage window(352, 192, QImage::Format_RGB32);
+    window.fill(0xFF777777);
+    DrawSkinDigit(window, images, 4, 0, 2, 350);  // two of four columns fit
+    EXPECT_EQ(window.pixel(351, 20), 0xFFFFFFFFu);
+    DrawSkinDigit(window, images, 4, 0, 2, -2);
+    EXPECT_EQ(window.pixel(0, 20), 0xFFFFFFFFu);
+    EXPECT_EQ(window.pixel(2, 20), 0xFF777777u);
+    // Bad glyph numbers and absurd widths draw nothing.
+    const QImage before = window;
+    DrawSkinDigit(window, images, 4, 0, -1, 100);
+    DrawSkinDigit(window, images, 4, 0, 16, 100);
+    DrawSkinDigit(window, images, 0, 0, 1, 100);
+    DrawSkinDigit(window, images, 2147483647, 1, 3, 100);
+    EXPECT_EQ(window, before);
+    // A strip three and a half glyphs wide: glyph 3 keeps its first two columns.
+    SkinImages shortStrip = images;
+    shortStrip.digits = images.digits.copy(0, 0, 14, 22);
+    shortStrip.digits.fill(0xFFFFFFFF);
+    DrawSkinDigit(window, shortStrip, 4, 0, 3, 200);
+    EXPECT_EQ(window.pixel(201, 12), 0xFFFFFFFFu);
+    EXPECT_EQ(window.pixel(202, 12), 0xFF777777u);
+}
+
+TEST(UiFont, WritesJapaneseAtNinePoints)
+{
+    const QFont font = KelvaraUiFont();
+    EXPECT_EQ(font.pointSize(), 9);
+    const QString family = QFontInfo(font).family();
+    EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese)) << family.toStdString();
+    const QFontMetrics metrics(font);
+    for (char32_t c : {U'ア', U'ゲ', U'機', U'♪'})
+        EXPECT_TRUE(metrics.inFontUcs4(c)) << family.toStdString() << " lacks U+" << std::hex << uint32_t(c);
+}
+
+}  // namespace
