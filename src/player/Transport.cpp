@@ -57,10 +57,10 @@ void CTransport::Stop()
     m_silenceHandled = false;
 }
 
-void CTransport::StartStep(int32_t code)
+void CTransport::StartCode(int32_t command, int32_t code)
 {
     m_code = code & 0xFF;
-    m_render.PostCommand(CEmuThread::CmdPlayCode, m_code);
+    m_render.PostCommand(command, m_code);
     m_meter.Reset();
     m_elapsedMs = 0;
     m_state = TransportState::Playing;
@@ -77,7 +77,7 @@ void CTransport::Next()
             m_playlist->PlayNext();
         return;
     }
-    StartStep(m_code + 1);
+    StartCode(CEmuThread::CmdPlayCode, m_code + 1);
     Log("Fw sndtime:%d\n", m_playTime);
 }
 
@@ -101,7 +101,14 @@ void CTransport::Step(int32_t delta)
 {
     if (!m_render.IsRunning())
         return;
-    StartStep(m_code + 256 + delta);
+    StartCode(CEmuThread::CmdPlayCode, m_code + 256 + delta);
+}
+
+void CTransport::PlayAt(int32_t code)
+{
+    if (!m_render.IsRunning())
+        return;
+    StartCode(CEmuThread::CmdPlay, code);
 }
 
 void CTransport::PlayCode(int32_t code, const std::string& name)

@@ -82,6 +82,8 @@ public:
     void Prev();
     // The arrow keys: +1 / -1 whatever the playlist says.
     void Step(int32_t delta);
+    // Plays `code` whatever the playlist says (the command line's code).
+    void PlayAt(int32_t code);
     // A playlist row was chosen.
     void PlayCode(int32_t code, const std::string& name);
     // Flips recording; returns the new state.
@@ -119,7 +121,8 @@ public:
 
 private:
     int32_t TimeOf(int32_t code) const;
-    void StartStep(int32_t code);  // CmdPlayCode, fresh meter, playing
+    // Posts `command` with `code`, fresh meter and time, playing.
+    void StartCode(int32_t command, int32_t code);
     void Advance();
 
     IRenderControl& m_render;

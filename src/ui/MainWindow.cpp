@@ -1,0 +1,364 @@
+// CMainWindow: creation, commands, ROM loading and closing.
+#include "ui/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "app/DebugLog.h"
+#include "app/Settings.h"
+#include "audio/EmuThread.h"
+#include "machine/RomIdentify.h"
+#include "player/WindowPlacement.h"
+#include "ui/AboutBox.h"
+#include "ui/Resources.h"
+#include "ui/UserMessage.h"
+
+namespace {
+
+constexpr int kMinSamplingRate = 8000;
+constexpr int kMaxSamplingRate = 192000;
+
+uint32_t NowMs()
+{
+    using namespace std::chrono;
+    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+CMainWindow::CMainWindow(CEmuThread& thread, CDirectSound& device, std::string programFolder)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_thread(thread), m_device(device), m_programFolder(std::move(programFolder)), m_render(thread),
+      m_transport(m_render, g_Settings, *this)
+{
+    setWindowTitle(QStringLiteral("Kelvara"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setAcceptDrops(true);
+}
+
+CMainWindow::~CMainWindow() = default;
+
+bool CMainWindow::Create(bool startupPlay)
+{
+    setWindowIcon(QIcon(ArtPath("kelvara.png")));
+    m_scale = 1;
+    setFixedSize(kClientWidth, kClientHeight);
+
+    // The output device: the window is not created without one. A saved
+    // device that is gone (unplugged) or a rate no device plays falls back
+    // to the default device and 44100 Hz instead of ending the program.
+    DeviceGuid guid = ToDeviceGuid(g_Settings.DeviceGUID);
+    const auto& devices = m_device.GetDevices();
+    if (!IsZeroGuid(guid) &&
+        std::none_of(devices.begin(), devices.end(), [&](const DeviceInfo& d) { return d.guid == guid; })) {
+        Log("The saved output device is not present; using the default device.\n");
+        guid = DeviceGuid{};
+        g_Settings.DeviceGUID = ToSettingsGuid(guid);
+    }
+    if (g_Settings.SamplingRate < kMinSamplingRate || g_Settings.SamplingRate > kMaxSamplingRate) {
+        Log("Sampling rate %d is out of range; using 44100.\n", g_Settings.SamplingRate);
+        g_Settings.SamplingRate = 44100;
+    }
+    m_device.SetFormat(g_Settings.SamplingRate, 16);
+    if (!m_device.Create(this, &guid) || !m_device.CreateBuffer())
+        return false;
+
+    CreateMenu();
+    CreateButtons();
+    CreateShortcuts();
+    m_volume = new QSlider(Qt::Horizontal, this);
+    m_volume->setRange(0, CSettings::kMaxVolume);
+    m_volume->setPageStep(5);
+    m_volume->setSingleStep(1);
+    m_volume->setTickPosition(QSlider::NoTicks);
+    m_volume->setFocusPolicy(Qt::NoFocus);
+    m_volume->setValue(g_Settings.MasterVolume);
+    connect(m_volume, &QSlider::valueChanged, this, &CMainWindow::OnVolumeChanged);
+    m_thread.SetMasterVolume(g_Settings.MasterVolume);
+    OnApplyEqPreset();
+
+    EnableTransport(false);
+    FindButton(CmdIdAutoPlay)->SetOn(m_transport.AutoPlay());
+
+    m_back = QImage(kClientWidth, kClientHeight, QImage::Format_RGB32);
+    LoadBuiltinImages();
+    DrawAll();
+    SetDoubleSize(g_Settings.DoubleSize != 0);
+    PlaceWindow();
+
+    m_timer = new QTimer(this);
+    m_timer->setInterval(kTimerMs);
+    connect(m_timer, &QTimer::timeout, this, &CMainWindow::Tick);
+    m_timer->start();
+    m_created = true;
+    if (startupPlay)
+        PostWindowCommand(CmdIdPlay);
+    return true;
+}
+
+void CMainWindow::PlaceWindow()
+{
+    std::vector<ScreenRect> screens;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        screens.push_back({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+    }
+    const SettingsRect& saved = g_Settings.WindowPos;
+    if (IsRectVisibleOnScreens(saved, screens))
+        move(saved.left, saved.top);
+    const QRect frame = frameGeometry();
+    g_Settings.WindowPos = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+}
+
+void CMainWindow::StoreWindowRect()
+{
+    if (!m_created)
+        return;
+    const QRect frame = frameGeometry();
+    g_Settings.WindowPos = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+}
+
+void CMainWindow::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (isVisible())
+        StoreWindowRect();
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event)
+{
+    StoreWindowRect();
+    if (m_timer)
+        m_timer->stop();
+    event->accept();
+    emit Closed();
+}
+
+void CMainWindow::SetDoubleSize(bool on)
+{
+    m_scale = on ? 2 : 1;
+    g_Settings.DoubleSize = on ? 1 : 0;
+    UpdateGeometry();
+}
+
+void CMainWindow::UpdateGeometry()
+{
+    setFixedSize(kClientWidth * m_scale, kClientHeight * m_scale);
+    if (m_volume)
+        m_volume->setGeometry(288 * m_scale, 167 * m_scale, 56 * m_scale, 20 * m_scale);
+    update();
+}
+
+void CMainWindow::EnableTransport(bool on)
+{
+    for (int32_t id : {CmdIdRecord, CmdIdPlay, CmdIdPause, CmdIdStop, CmdIdNext, CmdIdPrev}) {
+        SkinButton* b = FindButton(id);
+        b->SetEnabled(on);
+        RepaintClient(b->rect);
+    }
+}
+
+// ---------------------------------------------------------------- commands
+
+void CMainWindow::PostWindowCommand(int32_t id)
+{
+    QMetaObject::invokeMethod(this, [this, id] { RunCommand(id); }, Qt::QueuedConnection);
+}
+
+void CMainWindow::RunCommand(int32_t id)
+{
+    switch (id) {
+    case CmdIdPlay:
+        m_transport.Play();
+        break;
+    case CmdIdPause:
+        m_transport.Pause(NowMs());
+        break;
+    case CmdIdStop:
+        m_transport.Stop();
+        break;
+    case CmdIdNext:
+        m_transport.Next();
+        break;
+    case CmdIdPrev:
+        m_transport.Prev();
+        break;
+    case CmdIdStepUp:
+        m_transport.Step(+1);
+        break;
+    case CmdIdStepDown:
+        m_transport.Step(-1);
+        break;
+    case CmdIdRecord:
+        ToggleRecord();
+        break;
+    case CmdIdAutoPlay:
+        ToggleAutoPlay();
+        break;
+    case CmdIdEqualizer:
+        if (m_equalizerToggle)
+            m_equalizerToggle();
+        break;
+    case CmdIdOption:
+        if (m_optionsRunner)
+            m_optionsRunner();
+        break;
+    case CmdIdAbout:
+        ShowAbout();
+        break;
+    case CmdIdExit:
+        close();
+        return;
+    default:
+        break;
+    }
+    DrawDigits();
+    DrawMeter();
+    update();
+}
+
+void CMainWindow::ToggleRecord()
+{
+    const bool on = m_transport.ToggleRecord();
+    SkinButton* b = FindButton(CmdIdRecord);
+    b->SetOn(on);
+    RepaintClient(b->rect);
+}
+
+void CMainWindow::ToggleAutoPlay()
+{
+    const bool on = m_transport.ToggleAutoPlay();
+    SkinButton* b = FindButton(CmdIdAutoPlay);
+    b->SetOn(on);
+    RepaintClient(b->rect);
+}
+
+void CMainWindow::OnVolumeChanged(int position)
+{
+    g_Settings.MasterVolume = position;
+    m_thread.SetMasterVolume(position);
+}
+
+void CMainWindow::ShowAbout()
+{
+    CAboutBox box(this);
+    box.exec();
+}
+
+void CMainWindow::Tick()
+{
+    if (!m_thread.IsRunning())
+        return;
+    m_transport.Tick(NowMs());
+    DrawDigits();
+    DrawMeter();
+    RepaintClient(QRect(12, 12, 24, 136));
+    RepaintClient(QRect(54, 12, 9 * m_digitStep + m_digitWidth, 22));
+}
+
+// ---------------------------------------------------------------- loading
+
+void CMainWindow::OnLoadROM(const std::string& path, const RomEntry& entry)
+{
+    Log("OnLoadROM\n");
+    m_transport.BeginLoad();
+    if (!m_thread.Start(path)) {
+        m_romEntry.reset();
+        DrawAll();
+        update();
+        return;
+    }
+    EnableTransport(true);
+    FindButton(CmdIdRecord)->SetOn(false);
+    m_transport.RomStarted();
+    m_romEntry = entry;
+    DrawAll();
+    update();
+
+    m_thread.WaitCommand();
+    m_thread.PostCommand(CEmuThread::CmdSetGain, 100);
+    m_thread.WaitCommand();
+
+    if (m_transport.AutoPlay())
+        PostWindowCommand(CmdIdPlay);
+}
+
+bool CMainWindow::LoadRomFile(const std::string& path)
+{
+    std::vector<uint8_t> area(kRomAreaSize);
+    RomEntry entry{};
+    const MachineDef* def = nullptr;
+    std::string error;
+    if (!IdentifyRomFile(path.c_str(), area.data(), entry, def, error)) {
+        ShowUserMessage(this, QStringLiteral("Error"), QString::fromStdString(error));
+        return false;
+    }
+    OnLoadROM(path, entry);
+    return m_thread.IsRunning();
+}
+
+void CMainWindow::PlayCodeAt(int32_t code)
+{
+    if (!m_thread.IsRunning())
+        return;
+    m_transport.PlayAt(code);
+    DrawDigits();
+    update();
+}
+
+void CMainWindow::OnPlayCode(int32_t code, const std::string& name)
+{
+    if (!m_thread.IsRunning())
+        return;
+    m_transport.PlayCode(code, name);
+    DrawInfo();
+    DrawDigits();
+    update();
+}
+
+void CMainWindow::OnApplyEqPreset()
+{
+    const int preset = std::clamp(g_Settings.CurrentPreset, 0, CSettings::kPresetCount - 1);
+    m_thread.SetEqualizerGains(CSettings::kBandCount, g_Settings.Equalizer[preset].Gain.data());
+}
+
+void CMainWindow::PickRandomRom() {}
+
+bool CMainWindow::ApplyOutputChange(const DeviceGuid& guid, int samplingRate)
+{
+    const DeviceGuid oldGuid = ToDeviceGuid(g_Settings.DeviceGUID);
+    const int oldRate = g_Settings.SamplingRate;
+    if (guid == oldGuid && samplingRate == oldRate)
+        return true;
+    m_transport.StopForDeviceChange();
+    FindButton(CmdIdRecord)->SetOn(false);
+    DrawDigits();
+    DrawMeter();
+    repaint();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+
+    const auto open = [this](const DeviceGuid& g, int rate) {
+        m_device.Release();
+        m_device.SetFormat(rate, 16);
+        return m_device.Create(this, &g) && m_device.CreateBuffer();
+    };
+    bool ok = open(guid, samplingRate);
+    if (ok) {
+        g_Settings.DeviceGUID = ToSettingsGuid(guid);
+        g_Settings.SamplingRate = samplingRate;
+    } else if (!open(oldGuid, oldRate)) {
+        Log("The previous output device could not be opened again either.\n");
+    }
+    if (m_thread.IsRunning())
+        m_thread.ResetDSound();
+    return ok;
+}

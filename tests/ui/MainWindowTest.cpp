@@ -1,0 +1,253 @@
+// The main window on the offscreen platform with a real render thread on
+// SDL's dummy audio driver and a demo ROM: buttons, keys, the volume
+// slider, loading, dropping, double size and the output-device change.
+#include <QApplication>
+#include <QMenu>
+#include <QSlider>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "app/Settings.h"
+#include "audio/EmuThread.h"
+#include "ui/MainWindow.h"
+#include "ui/Resources.h"
+#include "ui/UserMessage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDemoRom = std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin";
+
+// Runs the event loop until `done` or about 5 s have passed.
+bool PumpUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 500; ++i) {
+        QCoreApplication::processEvents();
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitKelvaraResources();
+        g_Settings = CSettings();
+        g_Settings.AutoPlay = 0;
+        m_folder = fs::temp_directory_path() / ("kelvara-mainwin-" + std::to_string(::getpid()));
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+        SetUserMessageHook([this](const QString& caption, const QString& text) {
+            m_messages.push_back(caption + ": " + text.trimmed());
+        });
+        m_thread.SetWaveFolder(m_folder.string() + "/", "/");
+        m_device.SetMessageHandler(UserMessageHandler());
+    }
+    void TearDown() override
+    {
+        m_thread.Stop();
+        m_window.reset();
+        SetUserMessageHook(nullptr);
+        fs::remove_all(m_folder);
+    }
+    CMainWindow& Open()
+    {
+        m_window = std::make_unique<CMainWindow>(m_thread, m_device, m_folder.string() + "/");
+        EXPECT_TRUE(m_window->Create(false));
+        m_window->show();
+        m_window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        return *m_window;
+    }
+    void Click(int32_t id, Qt::MouseButton button = Qt::LeftButton)
+    {
+        const QRect r = m_window->Button(id)->rect;
+        const int s = m_window->DoubleSize() ? 2 : 1;
+        QTest::mouseClick(m_window.get(), button, {}, r.center() * s);
+        QCoreApplication::processEvents();
+        m_thread.WaitCommand();  // one mailbox slot: let the thread take it
+    }
+    bool Enabled(int32_t id) const { return m_window->Button(id)->Enabled(); }
+
+    fs::path m_folder;
+    CDirectSound m_device;
+    CEmuThread m_thread{m_device};
+    std::unique_ptr<CMainWindow> m_window;
+    std::vector<QString> m_messages;
+};
+
+TEST_F(MainWindowTest, ButtonsWakeWithTheFirstRomAndPlayNextRecordReachTheThread)
+{
+    CMainWindow& w = Open();
+    EXPECT_EQ(w.size(), QSize(352, 192));
+    EXPECT_EQ(w.windowTitle(), "Kelvara");
+    for (int32_t id : {CmdIdRecord, CmdIdPlay, CmdIdPause, CmdIdStop, CmdIdNext, CmdIdPrev})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(CmdIdLoadRom));
+    Click(CmdIdPlay);  // disabled: nothing happens
+    EXPECT_EQ(w.Transport().State(), TransportState::None);
+
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    EXPECT_TRUE(m_thread.IsRunning());
+    for (int32_t id : {CmdIdRecord, CmdIdPlay, CmdIdPause, CmdIdStop, CmdIdNext, CmdIdPrev})
+        EXPECT_TRUE(Enabled(id)) << id;
+    EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
+
+    Click(CmdIdRecord);
+    EXPECT_TRUE(w.Button(CmdIdRecord)->On());
+    EXPECT_TRUE(w.Transport().Recording());
+    Click(CmdIdPlay);
+    EXPECT_EQ(w.Transport().State(), TransportState::Playing);
+    EXPECT_TRUE(PumpUntil([&] { return m_device.IsPlaying() && m_thread.GetPlayTime() > 0; }));
+    Click(CmdIdNext);
+    EXPECT_EQ(w.Transport().CurrentCode(), 1);
+    EXPECT_TRUE(PumpUntil([&] {
+        int32_t l = 0, r = 0;
+        m_thread.GetLevels(l, r);
+        return l > 0;  // code 1 is a tune
+    }));
+    Click(CmdIdRecord);  // off: the file is closed with its sizes
+    EXPECT_FALSE(w.Button(CmdIdRecord)->On());
+    m_thread.WaitCommand();
+    const fs::path wav = m_folder / "demo-opll-type40.wav";
+    ASSERT_TRUE(fs::exists(wav));
+    EXPECT_GT(fs::file_size(wav), 44u + 880u * 199u);
+
+    Click(CmdIdStop);
+    EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
+    EXPECT_FALSE(m_device.IsPlaying());
+}
+
+TEST_F(MainWindowTest, KeysStepCodesAndToggleAutoplay)
+{
+    CMainWindow& w = Open();
+    QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);  // works without a ROM
+    EXPECT_EQ(g_Settings.AutoPlay, 1);
+    EXPECT_TRUE(w.Button(CmdIdAutoPlay)->On());
+    Click(CmdIdAutoPlay);
+    EXPECT_EQ(g_Settings.AutoPlay, 0);
+    EXPECT_FALSE(w.Button(CmdIdAutoPlay)->On());
+
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    QTest::keyClick(&w, Qt::Key_Up);  // Prev at 0 plays 255
+    EXPECT_EQ(w.Transport().CurrentCode(), 255);
+    QTest::keyClick(&w, Qt::Key_Right);
+    QTest::keyClick(&w, Qt::Key_Right);
+    EXPECT_EQ(w.Transport().CurrentCode(), 1);
+    QTest::keyClick(&w, Qt::Key_Left);
+    QTest::keyClick(&w, Qt::Key_Down);
+    EXPECT_EQ(w.Transport().CurrentCode(), 1);
+    QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(w.Button(CmdIdRecord)->On());
+}
+
+TEST_F(MainWindowTest, VolumeSliderReachesTheSetting)
+{
+    g_Settings.MasterVolume = 12;
+    CMainWindow& w = Open();
+    QSlider* slider = w.VolumeSlider();
+    EXPECT_EQ(slider->value(), 12);
+    EXPECT_EQ(slider->maximum(), 30);
+    slider->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(g_Settings.MasterVolume, 17);
+    slider->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(g_Settings.MasterVolume, 30);
+}
+
+TEST_F(MainWindowTest, UnknownFileKeepsTheRunningRomAndSaysWhy)
+{
+    CMainWindow& w = Open();
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    const std::string junk = (m_folder / "junk.bin").string();
+    {
+        std::vector<char> bytes(8192, 'x');
+        FILE* f = std::fopen(junk.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    EXPECT_FALSE(w.LoadRomFile(junk));
+    EXPECT_FALSE(w.LoadRomFile((m_folder / "missing.bin").string()));
+    EXPECT_FALSE(w.LoadRomFile(m_folder.string()));  // a folder
+    ASSERT_EQ(m_messages.size(), 3u);
+    EXPECT_EQ(m_messages[0], "Error: Unknown ROM image.");
+    EXPECT_EQ(m_messages[1], "Error: File not found.");
+    EXPECT_TRUE(m_thread.IsRunning());
+}
+
+TEST_F(MainWindowTest, DoubleSizeScalesWindowAndHitAreas)
+{
+    CMainWindow& w = Open();
+    w.SetDoubleSize(true);
+    EXPECT_EQ(w.size(), QSize(704, 384));
+    EXPECT_EQ(g_Settings.DoubleSize, 1);
+    EXPECT_EQ(w.VolumeSlider()->geometry(), QRect(576, 334, 112, 40));
+    Click(CmdIdAutoPlay);
+    EXPECT_EQ(g_Settings.AutoPlay, 1);
+    // The left half of the doubled Autoplay button is the body at normal size.
+    QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(316, 10) + QPoint(5, 5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(g_Settings.AutoPlay, 1);
+}
+
+TEST_F(MainWindowTest, MissingDeviceAndAbsurdRateFallBackToTheDefaults)
+{
+    g_Settings.DeviceGUID.Data1 = 0x12345678;  // a device that is not there
+    g_Settings.SamplingRate = -5;
+    CMainWindow& w = Open();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(g_Settings.SamplingRate, 44100);
+    EXPECT_EQ(g_Settings.DeviceGUID, SettingsGuid{});
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+}
+
+TEST_F(MainWindowTest, RateChangeStopsButKeepsTheRom)
+{
+    CMainWindow& w = Open();
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    Click(CmdIdRecord);
+    Click(CmdIdPlay);
+    m_thread.WaitCommand();
+    ASSERT_TRUE(w.ApplyOutputChange(DeviceGuid{}, 22050));
+    EXPECT_EQ(g_Settings.SamplingRate, 22050);
+    EXPECT_EQ(m_device.BlockBytes(), 440);
+    EXPECT_TRUE(m_thread.IsRunning());
+    EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
+    EXPECT_FALSE(w.Button(CmdIdRecord)->On());
+    Click(CmdIdPlay);  // and it plays at the new rate
+    EXPECT_TRUE(PumpUntil([&] { return m_device.IsPlaying() && m_thread.GetPlayTime() > 0; }));
+
+    // A device that cannot be opened keeps the one in use.
+    DeviceGuid gone{};
+    gone[0] = 0x5A;
+    EXPECT_FALSE(w.ApplyOutputChange(gone, 22050));
+    EXPECT_EQ(g_Settings.DeviceGUID, SettingsGuid{});
+    EXPECT_TRUE(m_device.HasBuffer());
+    EXPECT_FALSE(m_messages.empty());
+}
+
+TEST_F(MainWindowTest, FrameShowsDashesWithoutRomAndCodeDigitsWithOne)
+{
+    CMainWindow& w = Open();
+    const QImage before = w.Frame();
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    w.PlayCodeAt(3);
+    const QImage after = w.Frame();
+    EXPECT_EQ(w.Transport().CurrentCode(), 3);
+    // The units digit's cell changed from the dash to a 3; the background
+    // away from digits, text and meter is the same.
+    EXPECT_NE(before.copy(88, 12, 16, 22), after.copy(88, 12, 16, 22));
+    EXPECT_EQ(before.copy(40, 150, 100, 8), after.copy(40, 150, 100, 8));
+    // The info lines are drawn only while a ROM runs.
+    EXPECT_NE(before.copy(135, 130, 201, 15), after.copy(135, 130, 201, 15));
+}
+
+}  // namespace
