@@ -37,7 +37,7 @@ CMainWindow::CMainWindow(CEmuThread& thread, CDirectSound& device, std::string p
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_thread(thread), m_device(device), m_programFolder(std::move(programFolder)), m_render(thread),
-      m_transport(m_render, g_Settings, *this)
+      m_transport(m_render, g_Settings, *this), m_romList(std::make_unique<CRomList>())
 {
     setWindowTitle(QStringLiteral("Kelvara"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -45,10 +45,16 @@ CMainWindow::CMainWindow(CEmuThread& thread, CDirectSound& device, std::string p
     setAcceptDrops(true);
 }
 
-CMainWindow::~CMainWindow() = default;
+// The parts go in this order: the ROM list last, saving its cache.
+CMainWindow::~CMainWindow()
+{
+    m_romList.reset();
+}
 
 bool CMainWindow::Create(bool startupPlay)
 {
+    m_romList->SetProgramFolder(m_programFolder);
+    m_romList->Initialise();
     setWindowIcon(QIcon(ArtPath("kelvara.png")));
     m_scale = 1;
     setFixedSize(kClientWidth, kClientHeight);
@@ -331,7 +337,7 @@ void CMainWindow::OnApplyEqPreset()
     m_thread.SetEqualizerGains(CSettings::kBandCount, g_Settings.Equalizer[preset].Gain.data());
 }
 
-void CMainWindow::PickRandomRom() {}
+void CMainWindow::PickRandomRom() { m_romList->PickRandom(*this); }
 
 bool CMainWindow::ApplyOutputChange(const DeviceGuid& guid, int samplingRate)
 {

@@ -22,6 +22,7 @@
 #include "machine/RomDatabase.h"
 #include "player/PlayerHost.h"
 #include "player/RenderControl.h"
+#include "player/RomList.h"
 #include "player/Transport.h"
 #include "ui/SkinButton.h"
 
@@ -78,6 +79,7 @@ public:
 
     // What is shown, for tests and the screenshot hook.
     const CTransport& Transport() const { return m_transport; }
+    CRomList& RomList() { return *m_romList; }
     const SkinButton* Button(int32_t id) const;
     QSlider* VolumeSlider() const { return m_volume; }
     // The frame as painted (back buffer and buttons) at normal size.
@@ -144,6 +146,7 @@ private:
     CEmuThreadControl m_render;
     CTransport m_transport;
     std::optional<RomEntry> m_romEntry;
+    std::unique_ptr<CRomList> m_romList;
 
     // Skin in use.
     int32_t m_skinId = CmdIdSkinFirst;

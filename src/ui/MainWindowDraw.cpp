@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/EmuThread.h"
+#include "player/DigitBlend.h"
 #include "player/LevelMeter.h"
 #include "ui/MainWindow.h"
 #include "ui/Resources.h"
@@ -116,11 +117,22 @@ void CMainWindow::DrawInfo()
 
 void CMainWindow::DrawDigits()
 {
-    const int s = m_digitStep;
-    const int x[9] = {54, 54 + s, 54 + 2 * s, (s + 18) * 3, 54 + 4 * s, 54 + 5 * s, (s + 9) * 6, 54 + 7 * s, 54 + 8 * s};
+    const DigitLayout layout = DigitPositions(m_digitStep);
     const DigitCells cells = m_transport.Digits();
-    for (int i = 0; i < 9; ++i)
-        CopyPixels(m_back, x[i], 12, m_digits, m_digitWidth * cells[i], 0, m_digitWidth, 22);
+    for (int i = 0; i < 9; ++i) {
+        // The cell, clipped to the strip, the background and the buffer.
+        const int x = layout.x[i];
+        const int sx = m_digitWidth * cells[i];
+        const int w = std::min({m_digitWidth, m_digits.width() - sx, m_background.width() - x});
+        const int h = std::min({kDigitHeight, m_digits.height(), m_background.height() - kDigitTop});
+        if (x < 0 || sx < 0 || w <= 0 || h <= 0)
+            continue;
+        const auto* glyph = reinterpret_cast<const uint32_t*>(m_digits.constScanLine(0)) + sx;
+        const auto* under = reinterpret_cast<const uint32_t*>(m_background.constScanLine(kDigitTop)) + x;
+        auto* out = reinterpret_cast<uint32_t*>(m_back.scanLine(kDigitTop)) + x;
+        BlendDigit(under, m_background.bytesPerLine() / 4, glyph, m_digits.bytesPerLine() / 4, out,
+                   m_back.bytesPerLine() / 4, w, h, m_digitBlend);
+    }
 }
 
 void CMainWindow::DrawMeter()
