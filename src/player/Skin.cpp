@@ -121,8 +121,13 @@ std::optional<CSkin> ReadSkin(const std::string& folderPath)
     const std::string iniName = FindEntryNoCase(folder, "Skin.ini");
     CIniFile ini;
     std::error_code ec;
-    // Only a regular file is read: the reader's stream throws on a folder.
-    if (iniName.empty() || !fs::is_regular_file(folder + iniName, ec) || !ini.LoadFile(folder + iniName))
+    // Only a regular file of sensible size is read: the reader's stream
+    // throws on a folder, and a description never needs a megabyte.
+    const std::string iniPath = folder + iniName;
+    if (iniName.empty() || !fs::is_regular_file(iniPath, ec))
+        return std::nullopt;
+    const std::uintmax_t size = fs::file_size(iniPath, ec);
+    if (ec || size > kSkinMaxIniBytes || !ini.LoadFile(iniPath))
         return std::nullopt;
 
     CSkin skin;

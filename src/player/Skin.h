@@ -37,6 +37,8 @@ struct CSkin {
 inline constexpr std::string_view kBuiltinSkinName = "Default";
 // A required text counts only when it is not empty and has at most this many characters.
 inline constexpr std::size_t kSkinMaxText = 259;
+// A larger Skin.ini is not read (the folder is then no skin).
+inline constexpr std::uintmax_t kSkinMaxIniBytes = 1 << 20;
 
 // The built-in look: white text, digits 16 wide on a 17 step drawn
 // opaquely, the playlist's own colours.

@@ -138,6 +138,7 @@ TEST_F(SkinFolderTest, BrokenFoldersAreSkippedWithoutHarm)
     fs::create_symlink("loop", m_root / "Skins" / "loop");
     fs::create_directory_symlink(m_root / "Skins", m_root / "Skins" / "parent");  // cycle back to Skins
     Write(m_root / "Skins" / "upper" / "SKIN.INI", Ini("upper case file name"));
+    Write(m_root / "Skins" / "huge" / "Skin.ini", Ini("huge") + std::string(2 << 20, ';'));
     EXPECT_EQ(Names(), (std::vector<std::string>{"good", "upper case file name"}));
 
     EXPECT_TRUE(FindSkins((m_root / "nowhere").string()).empty());
