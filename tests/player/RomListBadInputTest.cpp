@@ -56,7 +56,7 @@ TEST_F(RomListBadInputTest, UnreadableImageIsNotPresentAndKeepsItsRecord)
     // Known images stay known through their records; a new unreadable one
     // is simply not found.
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
-    EXPECT_EQ(Start()->PresentCount(), 1);  // the mode change is a new status-change time
+    EXPECT_EQ(Start()->PresentCount(), 1);  // now read-only: the record no longer matches
     std::string fresh = WriteRom("fresh.bin", PlainRows(3)[2]);
     ASSERT_EQ(chmod(fresh.c_str(), 0), 0);
     auto list = Start();

@@ -67,7 +67,7 @@ TEST_F(RomListTest, WarmStartReadsOnlyFilesWithoutRecord)
 {
     std::vector<int> rows = PlainRows(3);
     for (int i = 0; i < 3; ++i)
-        WriteRom("rom" + std::to_string(i) + ".bin", rows[i]);
+        WriteRom(Numbered("rom", i, ".bin"), rows[i]);
     WriteJunk("junk.bin");
     ASSERT_TRUE(Start()->SaveCache());
 
@@ -81,9 +81,9 @@ TEST_F(RomListTest, ScanReadsEachFileOnceWhateverTheNumberOfRows)
 {
     std::vector<int> rows = PlainRows(5);
     for (int i = 0; i < 5; ++i)
-        WriteRom("rom" + std::to_string(i) + ".snd", rows[i]);
+        WriteRom(Numbered("rom", i, ".snd"), rows[i]);
     for (int i = 0; i < 20; ++i)
-        WriteJunk("junk" + std::to_string(i) + ".bin", 8192, uint8_t(i));
+        WriteJunk(Numbered("junk", i, ".bin"), 8192, uint8_t(i));
     WriteJunk("short.rom", 8191);
 
     std::map<std::string, int> reads;
@@ -157,7 +157,7 @@ TEST_F(RomListTest, RenamedProgramFolderInvalidatesEveryRecord)
 {
     std::vector<int> rows = PlainRows(3);
     for (int i = 0; i < 3; ++i)
-        WriteRom("rom" + std::to_string(i) + ".bin", rows[i]);
+        WriteRom(Numbered("rom", i, ".bin"), rows[i]);
     ASSERT_TRUE(Start()->SaveCache());
 
     fs::path moved = m_root / "renamed";
@@ -172,7 +172,7 @@ TEST_F(RomListTest, RenamedProgramFolderInvalidatesEveryRecord)
     EXPECT_EQ(list.LastScanReads(), 3u);
     ASSERT_EQ(list.Cache().size(), 3u);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(list.Items()[rows[i]].path, RomPath("rom" + std::to_string(i) + ".bin"));
+        EXPECT_EQ(list.Items()[rows[i]].path, RomPath(Numbered("rom", i, ".bin")));
 }
 
 TEST_F(RomListTest, DeletedImageStaysPresentUntilNextStart)
@@ -220,7 +220,7 @@ TEST_F(RomListTest, StatusCountsPresentAndListableWhateverIsShown)
 {
     std::vector<int> rows = PlainRows(12);
     for (int i = 0; i < 12; ++i)
-        WriteRom("r" + std::to_string(i) + ".bin", rows[i]);
+        WriteRom(Numbered("r", i, ".bin"), rows[i]);
     auto list = Start();
     EXPECT_EQ(list->StatusText(), "Available roms : 12/489");
     EXPECT_EQ(list->ListedRows(true), rows);
@@ -300,7 +300,7 @@ TEST_F(RomListTest, RandomPickPlaysEveryPresentImageOncePerCycle)
 {
     std::vector<int> rows = PlainRows(7);
     for (int i = 0; i < 7; ++i)
-        WriteRom("r" + std::to_string(i) + ".bin", rows[i]);
+        WriteRom(Numbered("r", i, ".bin"), rows[i]);
     auto list = Start(12345);
     RecordingHost host;
     std::vector<std::vector<int>> cycles;

@@ -30,6 +30,15 @@ public:
     std::vector<int> rows;  // first database row with the loaded checksum
 };
 
+// prefix + number + extension ("rom3.bin").
+inline std::string Numbered(const char* prefix, int number, const char* extension)
+{
+    std::string name = prefix;
+    name += std::to_string(number);
+    name += extension;
+    return name;
+}
+
 class RomFolderFixture : public ::testing::Test {
 protected:
     void SetUp() override

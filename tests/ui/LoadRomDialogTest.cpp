@@ -1,0 +1,356 @@
+// The Load ROM dialog driven like a user would: the rows and status it
+// shows, the owned-only box, header clicks, the filter box, loading by
+// button, Enter and double-click, hiding, ReScan and its remembered place.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCollator>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/Settings.h"
+#include "player/RomListTestFolder.h"
+#include "ui/LoadRomDialog.h"
+
+namespace {
+
+QPushButton* Button(QWidget* dialog, const QString& text)
+{
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+class LoadRomDialogTest : public RomFolderFixture {
+protected:
+    void SetUp() override
+    {
+        RomFolderFixture::SetUp();
+        m_savedSettings = g_Settings;
+        g_Settings = CSettings();
+        m_rows = PlainRows(12);
+        for (int i = 0; i < 12; ++i)
+            m_paths.push_back(WriteRom(Numbered("r", i, ".bin"), m_rows[i]));
+        m_list = Start();
+    }
+    void TearDown() override
+    {
+        m_dialog.reset();
+        g_Settings = m_savedSettings;
+        RomFolderFixture::TearDown();
+    }
+
+    CLoadRomDialog& Open()
+    {
+        m_dialog = std::make_unique<CLoadRomDialog>(*m_list, m_host, nullptr);
+        m_dialog->show();
+        QCoreApplication::processEvents();  // the ReScan it posts to itself
+        return *m_dialog;
+    }
+
+    void ClickHeader(int column)
+    {
+        QHeaderView* header = m_dialog->List()->header();
+        QPoint at(header->sectionViewportPosition(column) + 20, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    void Select(int databaseIndex)
+    {
+        QTreeWidget* view = m_dialog->List();
+        for (int i = 0; i < view->topLevelItemCount(); ++i) {
+            if (view->topLevelItem(i)->data(0, Qt::UserRole).toInt() == databaseIndex) {
+                view->setCurrentItem(view->topLevelItem(i));
+                return;
+            }
+        }
+        ADD_FAILURE() << "row " << databaseIndex << " not shown";
+    }
+
+    QRect RowRect(int databaseIndex)
+    {
+        QTreeWidget* view = m_dialog->List();
+        for (int i = 0; i < view->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = view->topLevelItem(i);
+            if (item->data(0, Qt::UserRole).toInt() == databaseIndex) {
+                view->scrollToItem(item);
+                return view->visualItemRect(item);
+            }
+        }
+        return {};
+    }
+
+    CSettings m_savedSettings;
+    std::vector<int> m_rows;
+    std::vector<std::string> m_paths;
+    std::unique_ptr<CRomList> m_list;
+    RecordingHost m_host;
+    std::unique_ptr<CLoadRomDialog> m_dialog;
+};
+
+TEST_F(LoadRomDialogTest, ListsListableRowsWithColumnsIconsAndStatus)
+{
+    CLoadRomDialog& dialog = Open();
+    EXPECT_EQ(dialog.windowTitle(), "Load ROM");
+    QTreeWidget* view = dialog.List();
+    ASSERT_EQ(view->columnCount(), 4);
+    const char* captions[] = {"Name", "Type", "Manufacturer", "Hardware"};
+    const int widths[] = {192, 72, 148, 148};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(view->headerItem()->text(c), captions[c]);
+        EXPECT_EQ(view->columnWidth(c), widths[c]);
+    }
+    EXPECT_EQ(view->topLevelItemCount(), 489);
+    EXPECT_EQ(dialog.Status(), "Available roms : 12/489");
+
+    // Rows follow Name ascending; present rows carry a different icon.
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QImage presentIcon, absentIcon;
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = view->topLevelItem(i);
+        if (i > 0) {
+            ASSERT_LE(collator.compare(view->topLevelItem(i - 1)->text(0), item->text(0)), 0) << i;
+        }
+        int row = item->data(0, Qt::UserRole).toInt();
+        EXPECT_EQ(item->text(0), QString::fromUtf8(GetRomEntry(row).title));
+        EXPECT_EQ(item->text(3), QString::fromUtf8(GetRomEntry(row).hardware));
+        QImage icon = item->icon(0).pixmap(16, 16).toImage();
+        (m_list->Items()[row].present ? presentIcon : absentIcon) = icon;
+        if (i % 2)
+            EXPECT_EQ(item->background(0).color(), QColor(240, 240, 240));
+        else
+            EXPECT_EQ(item->background(0).style(), Qt::NoBrush);
+    }
+    EXPECT_FALSE(presentIcon.isNull());
+    EXPECT_NE(presentIcon, absentIcon);
+    EXPECT_EQ(view->currentItem(), view->topLevelItem(0));
+}
+
+TEST_F(LoadRomDialogTest, OwnedOnlyBoxShowsPresentRowsAndKeepsTheSetting)
+{
+    CLoadRomDialog& dialog = Open();
+    auto* box = dialog.findChild<QCheckBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "所有のみ");
+    QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_EQ(g_Settings.AvailableList, 1);
+    EXPECT_EQ(dialog.List()->topLevelItemCount(), 12);
+    EXPECT_EQ(dialog.Status(), "Available roms : 12/489");
+    std::vector<int> shown = dialog.ShownRows();
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, m_rows);
+
+    // A new dialog starts from the setting.
+    m_dialog.reset();
+    EXPECT_TRUE(Open().findChild<QCheckBox*>()->isChecked());
+    EXPECT_EQ(m_dialog->List()->topLevelItemCount(), 12);
+}
+
+TEST_F(LoadRomDialogTest, ClickingTypeTwiceSortsDescendingWithNameTiesDescending)
+{
+    CLoadRomDialog& dialog = Open();
+    ClickHeader(CLoadRomDialog::kColumnType);
+    EXPECT_EQ(dialog.SortColumn(), CLoadRomDialog::kColumnType);
+    EXPECT_TRUE(dialog.SortAscending());
+    ClickHeader(CLoadRomDialog::kColumnType);
+    EXPECT_FALSE(dialog.SortAscending());
+
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QTreeWidget* view = dialog.List();
+    int ties = 0;
+    for (int i = 1; i < view->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* above = view->topLevelItem(i - 1);
+        QTreeWidgetItem* below = view->topLevelItem(i);
+        int type = collator.compare(above->text(1), below->text(1));
+        ASSERT_GE(type, 0) << i;
+        if (type == 0) {
+            ++ties;
+            ASSERT_GE(collator.compare(above->text(0), below->text(0)), 0) << i;
+        }
+    }
+    EXPECT_GT(ties, 400);
+
+    ClickHeader(CLoadRomDialog::kColumnName);
+    EXPECT_EQ(dialog.SortColumn(), CLoadRomDialog::kColumnName);
+    EXPECT_TRUE(dialog.SortAscending());
+}
+
+TEST_F(LoadRomDialogTest, LoadsByButtonEnterAndDoubleClickThenHides)
+{
+    CLoadRomDialog& dialog = Open();
+    Select(m_rows[3]);
+    QTest::mouseClick(Button(&dialog, "ロード"), Qt::LeftButton);
+    EXPECT_EQ(m_host.paths, std::vector<std::string>{m_paths[3]});
+    EXPECT_FALSE(dialog.isVisible());
+
+    dialog.show();
+    Select(m_rows[5]);
+    QTest::keyClick(dialog.List(), Qt::Key_Return);
+    ASSERT_EQ(m_host.paths.size(), 2u);
+    EXPECT_EQ(m_host.paths[1], m_paths[5]);
+    EXPECT_FALSE(dialog.isVisible());
+
+    dialog.show();
+    QRect rect = RowRect(m_rows[7]);
+    ASSERT_TRUE(rect.isValid());
+    QTest::mouseDClick(dialog.List()->viewport(), Qt::LeftButton, {}, rect.center());
+    ASSERT_EQ(m_host.paths.size(), 3u);
+    EXPECT_EQ(m_host.paths[2], m_paths[7]);
+    EXPECT_EQ(m_host.rows[2], m_rows[7]);
+
+    // Below the last row: the selected row.
+    dialog.show();
+    m_dialog->findChild<QLineEdit*>()->setText(QString::fromUtf8(GetRomEntry(m_rows[8]).title));
+    ASSERT_GE(dialog.List()->topLevelItemCount(), 1);
+    Select(m_rows[8]);
+    QTest::mouseDClick(dialog.List()->viewport(), Qt::LeftButton, {},
+                       QPoint(10, dialog.List()->viewport()->height() - 5));
+    ASSERT_EQ(m_host.paths.size(), 4u);
+    EXPECT_EQ(m_host.paths[3], m_paths[8]);
+    m_dialog->findChild<QLineEdit*>()->clear();
+
+    // A row without an image is ignored and the dialog stays.
+    dialog.show();
+    int absent = -1;
+    for (int row : dialog.ShownRows())
+        if (!m_list->Items()[row].present && absent < 0)
+            absent = row;
+    Select(absent);
+    QTest::mouseClick(Button(&dialog, "ロード"), Qt::LeftButton);
+    EXPECT_EQ(m_host.paths.size(), 4u);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(LoadRomDialogTest, EscCancelAndCloseOnlyHide)
+{
+    CLoadRomDialog& dialog = Open();
+    QPointer<CLoadRomDialog> alive(&dialog);
+    QTest::keyClick(dialog.List(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    dialog.ToggleVisible();
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::mouseClick(Button(&dialog, "キャンセル"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    dialog.ToggleVisible();
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(alive.isNull());
+    EXPECT_TRUE(m_host.paths.empty());
+}
+
+TEST_F(LoadRomDialogTest, ReScanShowsImagesAddedMeanwhile)
+{
+    CLoadRomDialog& dialog = Open();
+    std::vector<int> more = PlainRows(13);
+    std::string added = WriteRom("added.snd", more[12]);
+    QTest::mouseClick(Button(&dialog, "ReScan"), Qt::LeftButton);
+    EXPECT_EQ(dialog.Status(), "Available roms : 13/489");
+    Select(more[12]);
+    QTest::mouseClick(Button(&dialog, "ロード"), Qt::LeftButton);
+    EXPECT_EQ(m_host.paths, std::vector<std::string>{added});
+}
+
+TEST_F(LoadRomDialogTest, FilterNarrowsRowsBySubstringOfAnyColumn)
+{
+    CLoadRomDialog& dialog = Open();
+    auto* filter = dialog.findChild<QLineEdit*>();
+    ASSERT_NE(filter, nullptr);
+    struct Case {
+        QString text;
+    };
+    const Case cases[] = {{"ジャグラー"}, {"sn76489"}, {"YMF281"}, {"ｘ"}};
+    for (const Case& c : cases) {
+        filter->clear();
+        if (c.text.front().unicode() < 128)
+            QTest::keyClicks(filter, c.text);  // typed key by key
+        else
+            filter->insert(c.text);
+        int expected = 0;
+        for (int row : m_list->ListedRows(false))
+            for (int col = 0; col < 4; ++col) {
+                const RomEntry& e = GetRomEntry(row);
+                const char* texts[] = {e.title, e.typeTextUtf8, e.manufacturerUtf8, e.hardware};
+                if (QString::fromUtf8(texts[col]).contains(c.text, Qt::CaseInsensitive)) {
+                    ++expected;
+                    break;
+                }
+            }
+        ASSERT_GT(expected, 0) << c.text.toStdString();
+        EXPECT_EQ(dialog.List()->topLevelItemCount(), expected) << c.text.toStdString();
+        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) {
+            bool hit = false;
+            for (int col = 0; col < 4; ++col)
+                hit = hit || dialog.List()->topLevelItem(i)->text(col).contains(c.text, Qt::CaseInsensitive);
+            EXPECT_TRUE(hit);
+        }
+    }
+    filter->clear();
+    EXPECT_EQ(dialog.List()->topLevelItemCount(), 489);
+    EXPECT_EQ(dialog.Status(), "Available roms : 12/489");
+}
+
+TEST_F(LoadRomDialogTest, StubMissingRowsShowTheirOwnIconAndTooltip)
+{
+    int stubless = -1;
+    for (std::size_t i = 0; i < GetRomEntryCount() && stubless < 0; ++i)
+        if (RomNeedsMissingStub(GetRomEntry(i)) && !(GetRomEntry(i).flags & kRomFlagHidden))
+            stubless = int(i);
+    if (stubless < 0)
+        GTEST_SKIP() << "every stub is built in";
+    WriteRom("stub.bin", stubless);
+    CLoadRomDialog& dialog = Open();
+    EXPECT_EQ(dialog.Status(), "Available roms : 13/489  (1 cannot play)");
+    QTreeWidget* view = dialog.List();
+    QTreeWidgetItem* stubRow = nullptr;
+    QTreeWidgetItem* plainRow = nullptr;
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        int row = view->topLevelItem(i)->data(0, Qt::UserRole).toInt();
+        if (row == stubless)
+            stubRow = view->topLevelItem(i);
+        if (row == m_rows[0])
+            plainRow = view->topLevelItem(i);
+    }
+    ASSERT_TRUE(stubRow && plainRow);
+    EXPECT_FALSE(stubRow->toolTip(0).isEmpty());
+    EXPECT_TRUE(plainRow->toolTip(0).isEmpty());
+    EXPECT_NE(stubRow->icon(0).pixmap(16, 16).toImage(), plainRow->icon(0).pixmap(16, 16).toImage());
+    Select(stubless);
+    QTest::mouseClick(Button(&dialog, "ロード"), Qt::LeftButton);
+    EXPECT_EQ(m_host.rows, std::vector<int>{stubless});
+}
+
+TEST_F(LoadRomDialogTest, PlaceIsRestoredWhenOnScreenAndRememberedAfterMoves)
+{
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    g_Settings.LoadPos = {screen.left() + 40, screen.top() + 30, screen.left() + 740, screen.top() + 530};
+    CLoadRomDialog& dialog = Open();
+    EXPECT_EQ(dialog.geometry(), QRect(screen.left() + 40, screen.top() + 30, 700, 500));
+    QSize minimum = dialog.minimumSize();
+    dialog.move(screen.left() + 60, screen.top() + 50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(g_Settings.LoadPos.left, dialog.geometry().left());
+    EXPECT_EQ(g_Settings.LoadPos.top, dialog.geometry().top());
+    EXPECT_EQ(g_Settings.LoadPos.right - g_Settings.LoadPos.left, 700);
+
+    // Off every screen: the saved place is not used, and the real one is kept.
+    m_dialog.reset();
+    g_Settings.LoadPos = {-30000, -30000, -29300, -29500};
+    CLoadRomDialog& second = Open();
+    EXPECT_TRUE(screen.intersects(second.geometry()));
+    EXPECT_EQ(g_Settings.LoadPos.left, second.geometry().left());
+    EXPECT_EQ(g_Settings.LoadPos.right - g_Settings.LoadPos.left, second.width());
+    EXPECT_EQ(second.minimumSize(), minimum);
+    second.resize(10, 10);
+    EXPECT_EQ(second.size(), minimum);
+}
+
+}  // namespace
