@@ -1,0 +1,269 @@
+// The playlist window on the offscreen platform: playing by double-click,
+// hiding and showing, its place in the settings, the list's geometry and
+// colours, and the editing commands.
+#include <QGuiApplication>
+#include <QImage>
+#include <QListView>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/Settings.h"
+#include "ui/PlaylistWindow.h"
+#include "ui/PlaylistWindowList.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordingHost : public IPlayerHost {
+public:
+    void OnLoadROM(const std::string&, const RomEntry&) override {}
+    void OnPlayCode(int32_t code, const std::string& name) override { played.emplace_back(code, name); }
+    void OnApplyEqPreset() override {}
+    std::vector<std::pair<int32_t, std::string>> played;
+};
+
+// Rows: 0 caption, 1 #1, 2 #2 [SE], 3 caption, 4 #4
+const char* const kList = "; demo\n%start\nIntro\n#1\tone\t0:10\n#2\tbell [SE]\nMore\n#4\tfour\t1:00\n%end\n";
+
+class PlaylistWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_savedPos = g_Settings.PlaylistPos;
+        g_Settings.PlaylistPos = {};
+        dir = fs::temp_directory_path() /
+              ("kelvara-plwin-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        path = (dir / "list.lst").string();
+        std::ofstream(path, std::ios::binary) << kList;
+        model.SetHost(&host);
+        model.SetSettings(&settings);
+        ASSERT_TRUE(model.Load(path));
+        mainWindow.setGeometry(100, 100, 352, 160);
+    }
+    void TearDown() override
+    {
+        g_Settings.PlaylistPos = m_savedPos;
+        fs::remove_all(dir);
+    }
+    // Below the main window's frame: where a window without a saved place goes.
+    QPoint DefaultPlace() const
+    {
+        const QRect m = mainWindow.frameGeometry();
+        return {m.left(), m.top() + m.height()};
+    }
+    // A user's double-click: a click, then the second press.
+    static void DoubleClick(QWidget* widget, QPoint at)
+    {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+    }
+    QPoint RowCenter(CPlaylistWindow& w, int row)
+    {
+        return w.List()->visualRect(w.List()->model()->index(row, 0)).center();
+    }
+
+    fs::path dir;
+    std::string path;
+    RecordingHost host;
+    CSettings settings;
+    CPlaylist model;
+    QWidget mainWindow;
+
+private:
+    SettingsRect m_savedPos;
+};
+
+TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindow)
+{
+    CPlaylistWindow w(model, &mainWindow);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.windowTitle(), "Playlist");
+    EXPECT_TRUE(w.windowFlags() & Qt::Tool);
+    EXPECT_EQ(w.List()->model()->rowCount(), 5);
+    EXPECT_EQ(w.List()->model()->index(4, 0).data().toString(), "004  four");
+    EXPECT_EQ(w.List()->model()->index(3, 0).data().toString(), "More");
+    EXPECT_EQ(w.List()->visualRect(w.List()->model()->index(1, 0)).height(), 14);
+    EXPECT_EQ(w.List()->currentIndex().row(), 1);  // the first playable row
+
+    DoubleClick(w.List()->viewport(), RowCenter(w, 4));
+    ASSERT_EQ(host.played.size(), 1u);
+    EXPECT_EQ(host.played[0], std::make_pair(4, std::string("four")));
+    EXPECT_EQ(model.Selection(), 4);
+
+    DoubleClick(w.List()->viewport(), RowCenter(w, 3));  // caption
+    EXPECT_EQ(host.played.size(), 1u);
+    EXPECT_EQ(model.Selection(), 3);
+
+    // The model moving the selection moves the list's.
+    model.PlayPrev();
+    EXPECT_EQ(w.List()->currentIndex().row(), 2);
+    QTest::keyClick(w.List(), Qt::Key_Return);
+    EXPECT_EQ(host.played.back(), std::make_pair(2, std::string("bell [SE]")));
+}
+
+TEST_F(PlaylistWindowTest, EscAndCloseHideToggleShowsAgain)
+{
+    CPlaylistWindow w(model, &mainWindow);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTest::keyClick(w.List(), Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+    w.Toggle();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.close());  // refused: only hidden
+    EXPECT_FALSE(w.isVisible());
+    w.Toggle();
+    EXPECT_TRUE(w.isVisible());
+    w.Toggle();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(model.WindowExists());  // hidden, not destroyed: play times still known
+    EXPECT_EQ(model.TimeOf(4), 600);
+}
+
+TEST_F(PlaylistWindowTest, ListFillsTheWindowAboveTheStripAndSizeStartsAtTheMainFrame)
+{
+    CPlaylistWindow w(model, &mainWindow);
+    const QSize frame = mainWindow.frameGeometry().size();
+    EXPECT_EQ(w.size(), frame);
+    EXPECT_EQ(w.minimumSize(), frame);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.resize(500, 400);
+    EXPECT_EQ(w.List()->geometry(), QRect(0, 0, 500, 400 - CPlaylistWindow::kBottomStrip));
+    w.resize(10, 10);
+    EXPECT_EQ(w.size(), frame);  // cannot shrink below the main window's frame
+}
+
+TEST_F(PlaylistWindowTest, PlaceIsStoredAndRestoredOnlyWhereAScreenShowsIt)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        CPlaylistWindow w(model, &mainWindow);
+        // Without a saved place: below the main window, and stored at once.
+        EXPECT_EQ(w.pos(), DefaultPlace());
+        EXPECT_EQ(g_Settings.PlaylistPos.left, DefaultPlace().x());
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        w.move(screen.left() + 40, screen.top() + 30);
+        w.resize(420, 300);
+        const SettingsRect r = g_Settings.PlaylistPos;
+        EXPECT_EQ(r.right - r.left, 420);
+        EXPECT_EQ(r.bottom - r.top, 300);
+        EXPECT_EQ(r.left, w.frameGeometry().left());
+        g_Settings.PlaylistPos = {};
+    }  // destroyed: stored again
+    const SettingsRect stored = g_Settings.PlaylistPos;
+    EXPECT_EQ(stored.right - stored.left, 420);
+    {
+        CPlaylistWindow w(model, &mainWindow);
+        EXPECT_EQ(w.size(), QSize(420, 300));
+        EXPECT_EQ(w.pos(), QPoint(stored.left, stored.top));
+    }
+    g_Settings.PlaylistPos = {screen.right() + 5000, 10, screen.right() + 5400, 300};
+    CPlaylistWindow w(model, &mainWindow);
+    EXPECT_EQ(w.pos(), DefaultPlace());
+}
+
+TEST_F(PlaylistWindowTest, RowsAreDrawnInTheSkinColours)
+{
+    CPlaylistWindow w(model, &mainWindow);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto pixelAt = [&](QPoint p) {
+        const QImage image = w.List()->viewport()->grab().toImage();
+        return image.pixelColor(p);
+    };
+    const QPoint belowRows(w.List()->viewport()->width() / 2, w.List()->viewport()->height() - 3);
+    EXPECT_EQ(pixelAt(belowRows), QColor(80, 80, 80));  // built-in background
+    EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 1).y())), QGuiApplication::palette().color(QPalette::Highlight));
+
+    PlaylistColors c;
+    c.systemDefaults = false;
+    c.background = ColorRef(0, 0, 64);
+    c.font = ColorRef(255, 255, 0);
+    c.highlight = ColorRef(200, 0, 0);
+    c.highlightFont = ColorRef(255, 255, 255);
+    w.SetColors(c);
+    EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 1).y())), QColor(200, 0, 0));  // selected row
+    EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 4).y())), QColor(0, 0, 64));
+    EXPECT_EQ(pixelAt(belowRows), QColor(0, 0, 64));
+    // Some text pixel of row 4 in the font colour, none left of the inset.
+    const QImage image = w.List()->viewport()->grab().toImage();
+    const QRect row4 = w.List()->visualRect(w.List()->model()->index(4, 0));
+    bool textSeen = false;
+    for (int x = row4.left(); x < row4.left() + 60; ++x)
+        for (int y = row4.top(); y <= row4.bottom(); ++y)
+            if (image.pixelColor(x, y).blue() < 60 && image.pixelColor(x, y).red() > 120) {
+                textSeen = true;
+                EXPECT_GE(x, row4.left() + CPlaylistRowDelegate::kInset);
+            }
+    EXPECT_TRUE(textSeen);
+}
+
+TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
+{
+    CPlaylistWindow w(model, &mainWindow);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    PlaylistNowPlaying now;
+    w.SetNowPlayingSource([&] { return now; });
+    QString answer;
+    bool accept = true;
+    w.SetTextPrompt([&](const QString&, QString& text) {
+        text = answer;
+        return accept;
+    });
+
+    QTest::keyClick(w.List(), Qt::Key_Insert);  // nothing plays yet
+    EXPECT_EQ(model.Entries().size(), 5u);
+    EXPECT_FALSE(w.StatusText().isEmpty());
+
+    now = {true, 9, 12340};
+    answer = QString::fromUtf8("\xE6\x96\xB0\xE6\x9B\xB2");  // 新曲
+    QTest::keyClick(w.List(), Qt::Key_Insert);
+    ASSERT_EQ(model.Entries().size(), 6u);
+    EXPECT_EQ(model.Selection(), 2);  // after the selected row 1
+    EXPECT_EQ(model.Entries()[2].code, 9);
+    EXPECT_EQ(w.List()->model()->index(2, 0).data().toString(), QString::fromUtf8("009  \xE6\x96\xB0\xE6\x9B\xB2"));
+
+    QTest::keyClick(w.List(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(model.Entries()[2].playTime, 123);
+    QTest::keyClick(w.List(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(model.Entries()[2].isSE, 1);
+    QTest::keyClick(w.List(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(model.Selection(), 1);
+    EXPECT_EQ(model.Entries()[1].code, 9);
+
+    // Cancelled rename changes nothing; the time of another code is refused.
+    accept = false;
+    QTest::keyClick(w.List(), Qt::Key_F2);
+    EXPECT_EQ(model.Entries()[1].name, "\xE6\x96\xB0\xE6\x9B\xB2 [SE]");
+    accept = true;
+    answer = "renamed";
+    QTest::keyClick(w.List(), Qt::Key_F2);
+    EXPECT_EQ(model.Entries()[1].name, "renamed");
+    model.Select(5);
+    QTest::keyClick(w.List(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(model.Entries()[5].playTime, 600);
+    QTest::keyClick(w.List(), Qt::Key_Delete);
+    EXPECT_EQ(model.Entries().size(), 5u);
+
+    QTest::keyClick(w.List(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(model.IsModified());
+    CPlaylist again;
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_EQ(again.Entries(), model.Entries());
+    EXPECT_TRUE(w.StatusText().startsWith("Saved")) << w.StatusText().toStdString();
+}
+
+}  // namespace
