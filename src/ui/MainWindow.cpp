@@ -15,9 +15,11 @@
 #include "app/Settings.h"
 #include "audio/EmuThread.h"
 #include "machine/RomIdentify.h"
+#include "player/PlaylistPath.h"
 #include "player/WindowPlacement.h"
 #include "ui/AboutBox.h"
 #include "ui/Resources.h"
+#include "ui/UiFont.h"
 #include "ui/UserMessage.h"
 
 namespace {
@@ -37,8 +39,10 @@ CMainWindow::CMainWindow(CEmuThread& thread, CDirectSound& device, std::string p
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_thread(thread), m_device(device), m_programFolder(std::move(programFolder)), m_render(thread),
-      m_transport(m_render, g_Settings, *this), m_romList(std::make_unique<CRomList>())
+      m_transport(m_render, g_Settings, *this), m_romList(std::make_unique<CRomList>()),
+      m_playlist(this, &g_Settings)
 {
+    m_transport.SetPlaylist(&m_transportPlaylist);
     setWindowTitle(QStringLiteral("Kelvara"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -78,6 +82,7 @@ bool CMainWindow::Create(bool startupPlay)
     if (!m_device.Create(this, &guid) || !m_device.CreateBuffer())
         return false;
 
+    m_skins = FindSkins(m_programFolder);
     CreateMenu();
     CreateButtons();
     CreateShortcuts();
@@ -96,8 +101,8 @@ bool CMainWindow::Create(bool startupPlay)
     FindButton(CmdIdAutoPlay)->SetOn(m_transport.AutoPlay());
 
     m_back = QImage(kClientWidth, kClientHeight, QImage::Format_RGB32);
-    LoadBuiltinImages();
-    DrawAll();
+    m_font = KelvaraUiFont();
+    ApplySkin(CmdIdSkinFirst, false);  // the saved skin follows once the window runs
     SetDoubleSize(g_Settings.DoubleSize != 0);
     PlaceWindow();
 
@@ -106,6 +111,10 @@ bool CMainWindow::Create(bool startupPlay)
     connect(m_timer, &QTimer::timeout, this, &CMainWindow::Tick);
     m_timer->start();
     m_created = true;
+    if (CompareNamesNoCase(g_Settings.SkinName, kBuiltinSkinName) != 0) {
+        if (auto index = FindSkinByName(m_skins, g_Settings.SkinName))
+            PostWindowCommand(CmdIdSkinFirst + 1 + int32_t(*index));
+    }
     if (startupPlay)
         PostWindowCommand(CmdIdPlay);
     return true;
@@ -225,6 +234,8 @@ void CMainWindow::RunCommand(int32_t id)
         close();
         return;
     default:
+        if (id >= CmdIdSkinFirst && id <= CmdIdSkinFirst + 99)
+            ApplySkin(id);
         break;
     }
     DrawDigits();
@@ -268,7 +279,7 @@ void CMainWindow::Tick()
     DrawDigits();
     DrawMeter();
     RepaintClient(QRect(12, 12, 24, 136));
-    RepaintClient(QRect(54, 12, 9 * m_digitStep + m_digitWidth, 22));
+    RepaintClient(QRect(54, 12, 9 * m_skin.digitStep + m_skin.digitWidth, 22));
 }
 
 // ---------------------------------------------------------------- loading
@@ -276,6 +287,7 @@ void CMainWindow::Tick()
 void CMainWindow::OnLoadROM(const std::string& path, const RomEntry& entry)
 {
     Log("OnLoadROM\n");
+    const std::string listPath = PlaylistPathFor(m_programFolder, entry);
     m_transport.BeginLoad();
     if (!m_thread.Start(path)) {
         m_romEntry.reset();
@@ -290,9 +302,16 @@ void CMainWindow::OnLoadROM(const std::string& path, const RomEntry& entry)
     DrawAll();
     update();
 
+    m_transport.SetPlaylistMode(m_playlist.Load(listPath));
+
     m_thread.WaitCommand();
-    m_thread.PostCommand(CEmuThread::CmdSetGain, 100);
+    m_thread.PostCommand(CEmuThread::CmdSetGain, m_playlist.VolumeGain());
     m_thread.WaitCommand();
+
+    g_Settings.CurrentPreset = m_playlist.ChoosePreset(g_Settings);
+    OnApplyEqPreset();
+    if (m_equalizerRefresh)
+        m_equalizerRefresh();
 
     if (m_transport.AutoPlay())
         PostWindowCommand(CmdIdPlay);

@@ -22,9 +22,13 @@
 #include "machine/RomDatabase.h"
 #include "player/PlayerHost.h"
 #include "player/RenderControl.h"
+#include "player/Playlist.h"
 #include "player/RomList.h"
+#include "player/Skin.h"
+#include "player/TransportPlaylist.h"
 #include "player/Transport.h"
 #include "ui/SkinButton.h"
+#include "ui/SkinImages.h"
 
 class CEmuThread;
 class QMenu;
@@ -69,9 +73,16 @@ public:
     bool ApplyOutputChange(const DeviceGuid& guid, int samplingRate);
 
     // The equalizer dialog (Ctrl+G, menu) and the options dialog are shown
-    // by whoever owns them: these run on their commands.
+    // by whoever owns them: these run on their commands. The refresh runs
+    // after a ROM load has chosen its preset.
     void SetEqualizerToggle(std::function<void()> toggle) { m_equalizerToggle = std::move(toggle); }
+    void SetEqualizerRefresh(std::function<void()> refresh) { m_equalizerRefresh = std::move(refresh); }
     void SetOptionsRunner(std::function<void()> run) { m_optionsRunner = std::move(run); }
+    // Receives the playlist colours of every skin applied.
+    void SetSkinColorsHandler(std::function<void(const PlaylistColors&)> handler)
+    {
+        m_skinColorsChanged = std::move(handler);
+    }
 
     // "Double size": the whole window and its hit areas at 2x.
     void SetDoubleSize(bool on);
@@ -80,6 +91,12 @@ public:
     // What is shown, for tests and the screenshot hook.
     const CTransport& Transport() const { return m_transport; }
     CRomList& RomList() { return *m_romList; }
+    CPlaylist& Playlist() { return m_playlist; }
+    // The skin in use: its menu id (33000 built-in, 33001 + position of a
+    // found skin) and what it draws with.
+    int32_t SkinId() const { return m_skinId; }
+    const std::vector<CSkin>& Skins() const { return m_skins; }
+    const CSkin& CurrentSkin() const { return m_skin; }
     const SkinButton* Button(int32_t id) const;
     QSlider* VolumeSlider() const { return m_volume; }
     // The frame as painted (back buffer and buttons) at normal size.
@@ -113,7 +130,9 @@ private:
     void CreateButtons();
     void CreateShortcuts();
     void CreateMenu();
-    void LoadBuiltinImages();
+    // Applies skin menu command `id`; `remember` stores its name in SkinName.
+    void ApplySkin(int32_t id, bool remember = true);
+    void CreateAutoplayButton();
     void PlaceWindow();
     void StoreWindowRect();
     void UpdateGeometry();
@@ -147,16 +166,15 @@ private:
     CTransport m_transport;
     std::optional<RomEntry> m_romEntry;
     std::unique_ptr<CRomList> m_romList;
+    CPlaylist m_playlist;
+    CTransportPlaylist m_transportPlaylist{m_playlist};
 
     // Skin in use.
+    std::vector<CSkin> m_skins;
     int32_t m_skinId = CmdIdSkinFirst;
+    CSkin m_skin;
     QColor m_fontColor = Qt::white;
-    int32_t m_digitWidth = 16;
-    int32_t m_digitStep = 17;
-    int32_t m_digitBlend = 0;
-    QImage m_background;  // 352 x 160
-    QImage m_digits;      // 16 cells of m_digitWidth x 22
-    QImage m_gauge;       // 60 x 136
+    SkinImages m_images;
     QFont m_font;
 
     QImage m_back;  // 352 x 192, RGB32
@@ -170,5 +188,7 @@ private:
     bool m_leftDown = false;
 
     std::function<void()> m_equalizerToggle;
+    std::function<void()> m_equalizerRefresh;
     std::function<void()> m_optionsRunner;
+    std::function<void(const PlaylistColors&)> m_skinColorsChanged;
 };

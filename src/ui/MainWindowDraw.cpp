@@ -8,7 +8,6 @@
 #include "player/DigitBlend.h"
 #include "player/LevelMeter.h"
 #include "ui/MainWindow.h"
-#include "ui/Resources.h"
 
 namespace {
 
@@ -43,18 +42,6 @@ void CopyPixels(QImage& dst, int dx, int dy, const QImage& src, int sx, int sy, 
         std::memcpy(dst.scanLine(dy + y) + dx * 4, src.constScanLine(sy + y) + sx * 4, size_t(w) * 4);
 }
 
-// An RGB32 copy of a resource image, or a plain dark one of that size.
-QImage LoadRgb(const char* name, int width, int height)
-{
-    QImage image(ArtPath(name));
-    if (image.isNull()) {
-        image = QImage(width, height, QImage::Format_RGB32);
-        image.fill(QColor(24, 26, 30));
-        return image;
-    }
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
 const QRect kTitleRect(55, 53, 281, 15);
 const QRect kInfoRects[3] = {QRect(135, 92, 201, 15), QRect(135, 111, 201, 15), QRect(135, 130, 201, 15)};
 constexpr int kMeterX[2] = {12, 26};
@@ -62,19 +49,6 @@ constexpr int kMeterY = 12;
 constexpr int kMeterHeight = 136;
 
 }  // namespace
-
-void CMainWindow::LoadBuiltinImages()
-{
-    m_background = LoadRgb("background.png", 352, 160);
-    m_digits = LoadRgb("digit.png", 256, 22);
-    m_gauge = LoadRgb("levelgauge.png", 60, 136);
-    m_fontColor = Qt::white;
-    m_digitWidth = 16;
-    m_digitStep = 17;
-    m_digitBlend = 0;
-    m_font = QFont(QStringLiteral("IPAPGothic"));
-    m_font.setPointSize(9);
-}
 
 void CMainWindow::DrawAll()
 {
@@ -86,7 +60,7 @@ void CMainWindow::DrawAll()
 
 void CMainWindow::DrawBackground()
 {
-    CopyPixels(m_back, 0, 0, m_background, 0, 0, kClientWidth, 160);
+    CopyPixels(m_back, 0, 0, m_images.background, 0, 0, kClientWidth, 160);
     QPainter p(&m_back);
     p.fillRect(QRect(0, 160, kClientWidth, kClientHeight - 160), palette().color(QPalette::Button));
 }
@@ -102,10 +76,8 @@ void CMainWindow::DrawText(const QRect& rect, const QString& text)
 
 void CMainWindow::DrawInfo()
 {
-    CopyPixels(m_back, kTitleRect.x(), kTitleRect.y(), m_background, kTitleRect.x(), kTitleRect.y(),
-               kTitleRect.width(), kTitleRect.height());
-    for (const QRect& r : kInfoRects)
-        CopyPixels(m_back, r.x(), r.y(), m_background, r.x(), r.y(), r.width(), r.height());
+    for (const QRect& r : {kTitleRect, kInfoRects[0], kInfoRects[1], kInfoRects[2]})
+        CopyPixels(m_back, r.x(), r.y(), m_images.background, r.x(), r.y(), r.width(), r.height());
     if (!m_thread.IsRunning() || !m_romEntry)
         return;
     const RomEntry& e = *m_romEntry;
@@ -117,22 +89,10 @@ void CMainWindow::DrawInfo()
 
 void CMainWindow::DrawDigits()
 {
-    const DigitLayout layout = DigitPositions(m_digitStep);
+    const DigitLayout layout = DigitPositions(m_skin.digitStep);
     const DigitCells cells = m_transport.Digits();
-    for (int i = 0; i < 9; ++i) {
-        // The cell, clipped to the strip, the background and the buffer.
-        const int x = layout.x[i];
-        const int sx = m_digitWidth * cells[i];
-        const int w = std::min({m_digitWidth, m_digits.width() - sx, m_background.width() - x});
-        const int h = std::min({kDigitHeight, m_digits.height(), m_background.height() - kDigitTop});
-        if (x < 0 || sx < 0 || w <= 0 || h <= 0)
-            continue;
-        const auto* glyph = reinterpret_cast<const uint32_t*>(m_digits.constScanLine(0)) + sx;
-        const auto* under = reinterpret_cast<const uint32_t*>(m_background.constScanLine(kDigitTop)) + x;
-        auto* out = reinterpret_cast<uint32_t*>(m_back.scanLine(kDigitTop)) + x;
-        BlendDigit(under, m_background.bytesPerLine() / 4, glyph, m_digits.bytesPerLine() / 4, out,
-                   m_back.bytesPerLine() / 4, w, h, m_digitBlend);
-    }
+    for (int i = 0; i < 9; ++i)
+        DrawSkinDigit(m_back, m_images, m_skin.digitWidth, m_skin.digitBlend, cells[i], layout.x[i]);
 }
 
 void CMainWindow::DrawMeter()
@@ -143,13 +103,13 @@ void CMainWindow::DrawMeter()
         const int dark = c == 0 ? 0 : 30;
         const int lit = c == 0 ? 10 : 20;
         const int peak = c == 0 ? 40 : 50;
-        CopyPixels(m_back, x, kMeterY, m_gauge, dark, 0, 10, kMeterHeight);
+        CopyPixels(m_back, x, kMeterY, m_images.levelGauge, dark, 0, 10, kMeterHeight);
         const int32_t b = meter.Bar(c);
         if (b >= 0 && b <= CLevelMeter::kLowest)
-            CopyPixels(m_back, x, kMeterY + 3 * b, m_gauge, lit, 3 * b, 10, kMeterHeight - 3 * b);
+            CopyPixels(m_back, x, kMeterY + 3 * b, m_images.levelGauge, lit, 3 * b, 10, kMeterHeight - 3 * b);
         const int32_t p = meter.Peak(c);
         if (p >= 0 && p <= CLevelMeter::kLowest)
-            CopyPixels(m_back, x, kMeterY + 3 * p, m_gauge, peak, 3 * p, 10, 3);
+            CopyPixels(m_back, x, kMeterY + 3 * p, m_images.levelGauge, peak, 3 * p, 10, 3);
     }
 }
 

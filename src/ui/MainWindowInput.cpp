@@ -33,7 +33,8 @@ const ButtonSpec kButtonSpecs[] = {
     {CmdIdNext, QRect(160, 167, 26, 20), ButtonKind::Push, "btn_next.png", "Next(\u2193)"},
     {CmdIdLoadRom, QRect(194, 167, 34, 20), ButtonKind::Push, "btn_load.png", "Load ROM(Ctrl+O)"},
     {CmdIdPlaylist, QRect(236, 167, 48, 20), ButtonKind::Push, "btn_playlist.png", "Playlist(Ctrl+P)"},
-    {CmdIdAutoPlay, QRect(316, 10, 20, 26), ButtonKind::TwoImage, "autoplay.png", "Autoplay(Ctrl+A)"},
+    // Its images come from the skin (CreateAutoplayButton).
+    {CmdIdAutoPlay, QRect(316, 10, 20, 26), ButtonKind::TwoImage, nullptr, "Autoplay(Ctrl+A)"},
 };
 
 // A strip of `count` images of the button's size; grey boxes stand in for
@@ -70,7 +71,8 @@ void CMainWindow::CreateButtons()
         b.id = spec.id;
         b.rect = spec.rect;
         b.kind = spec.kind;
-        b.strip = LoadStrip(spec.art, spec.rect, spec.kind == ButtonKind::TwoImage ? 2 : 4);
+        if (spec.kind != ButtonKind::TwoImage)
+            b.strip = LoadStrip(spec.art, spec.rect, 4);
         b.tooltip = QString::fromUtf8(spec.tooltip);
         m_buttons.push_back(b);
     }
@@ -98,6 +100,15 @@ void CMainWindow::CreateMenu()
     builtin->setData(int(CmdIdSkinFirst));
     builtin->setCheckable(true);
     connect(builtin, &QAction::triggered, this, [this] { RunCommand(CmdIdSkinFirst); });
+    for (size_t i = 0; i < m_skins.size() && i < 99; ++i) {
+        QString text = QString::fromStdString(m_skins[i].name);
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = m_skinMenu->addAction(text);
+        const int32_t id = CmdIdSkinFirst + 1 + int32_t(i);
+        entry->setData(int(id));
+        entry->setCheckable(true);
+        connect(entry, &QAction::triggered, this, [this, id] { RunCommand(id); });
+    }
     m_menu->addSeparator();
     const std::pair<const char*, int32_t> entries[] = {
         {"&Graphic Equalizer", CmdIdEqualizer}, {"&Option", CmdIdOption}, {"&About...", CmdIdAbout}};

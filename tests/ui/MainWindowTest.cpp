@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -248,6 +249,55 @@ TEST_F(MainWindowTest, FrameShowsDashesWithoutRomAndCodeDigitsWithOne)
     EXPECT_EQ(before.copy(40, 150, 100, 8), after.copy(40, 150, 100, 8));
     // The info lines are drawn only while a ROM runs.
     EXPECT_NE(before.copy(135, 130, 201, 15), after.copy(135, 130, 201, 15));
+}
+
+}  // namespace
+
+namespace {
+
+// A program folder with the two example skins and one whose pictures are
+// broken (a 0-byte background, a truncated digit strip).
+class MainWindowSkinTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/skins", m_folder / "Skins", fs::copy_options::recursive);
+        const fs::path broken = m_folder / "Skins/Broken";
+        fs::copy(m_folder / "Skins/AmberNight", broken, fs::copy_options::recursive);
+        std::ofstream(broken / "Skin.ini") << "[Info]\nName=Broken\n[Main]\nFontColor=FF\n[PlayList]\n"
+                                              "FontColor=1\nBackgroundColor=2\nHighlightFontColor=3\nHighlightColor=4\n";
+        std::ofstream(broken / "background.bmp", std::ios::trunc);
+        fs::resize_file(broken / "digit.bmp", 100);
+        fs::create_directories(m_folder / "Skins/Garbage");
+        std::ofstream(m_folder / "Skins/Garbage/Skin.ini") << "\x01\xff[[[Info\nName\n=\n";
+    }
+};
+
+TEST_F(MainWindowSkinTest, SkinsAreListedAppliedAndBrokenOnesFallBack)
+{
+    g_Settings.SkinName = "amber night";  // applied at start-up, case aside
+    CMainWindow& w = Open();
+    ASSERT_EQ(w.Skins().size(), 3u);  // Amber Night, Broken, Pocket LCD
+    EXPECT_EQ(w.Skins()[0].name, "Amber Night");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.SkinId(), CmdIdSkinFirst + 1);
+    EXPECT_EQ(w.CurrentSkin().digitStep, 21);
+    EXPECT_EQ(g_Settings.SkinName, "Amber Night");
+
+    PlaylistColors colors;
+    w.SetSkinColorsHandler([&](const PlaylistColors& c) { colors = c; });
+    const QImage amber = w.Frame();
+    w.RunCommand(CmdIdSkinFirst + 3);
+    EXPECT_EQ(g_Settings.SkinName, "Pocket LCD");
+    EXPECT_FALSE(colors.systemDefaults);
+    EXPECT_NE(amber.pixel(200, 100), w.Frame().pixel(200, 100));
+
+    w.RunCommand(CmdIdSkinFirst + 2);  // Broken: the built-in look
+    EXPECT_EQ(w.SkinId(), CmdIdSkinFirst);
+    EXPECT_EQ(g_Settings.SkinName, "Default");
+    EXPECT_TRUE(colors.systemDefaults);
+    EXPECT_EQ(w.CurrentSkin().digitWidth, 16);
 }
 
 }  // namespace
