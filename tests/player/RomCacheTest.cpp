@@ -1,6 +1,6 @@
-// The cache file: its byte layout, loading whole and partial records,
-// damaged records that must not match, the path limit, and saving without
-// ever losing the previous file.
+// The cache file: its byte layout, which facts must match, the path limit,
+// loading whole and partial records, and saving without ever losing the
+// previous file.
 
 #include <gtest/gtest.h>
 
@@ -92,81 +92,34 @@ TEST_F(RomCacheTest, MatchNeedsEveryComparedFactButNotTheAccessTime)
     EXPECT_FALSE(changed([](RomFileInfo& f) { f.path = "/opt/kelvara/ROMS/GAME.bin"; }));
 }
 
-TEST_F(RomCacheTest, PathMustFitWithItsTerminator)
+TEST_F(RomCacheTest, FileHoldsWholeRecordsAndAFailedSaveKeepsTheOldOne)
 {
-    RomFileInfo file = SampleFile();
-    RomCacheRecord record;
-    file.path = "/" + std::string(258, 'p');  // 259 bytes
-    ASSERT_TRUE(MakeRomCacheRecord(file, 7, record));
-    EXPECT_EQ(record.Path(), file.path);
-    EXPECT_TRUE(RomCacheRecordMatches(record, file));
-
-    RomCacheRecord untouched = record;
-    file.path += "q";  // 260 bytes: no room for the terminator
-    EXPECT_FALSE(MakeRomCacheRecord(file, 8, record));
-    EXPECT_EQ(record.crc, untouched.crc);
-}
-
-TEST_F(RomCacheTest, LoadTakesCompleteRecordsAndIgnoresAPartialTail)
-{
-    RomCacheRecord record;
-    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 0xCAFE, record));
-    std::vector<uint8_t> bytes(3 * kRomCacheRecordSize + 17, 0x5A);
-    for (int i = 0; i < 3; ++i) {
-        record.crc = 0xCAFE + uint32_t(i);
-        EncodeRomCacheRecord(record, bytes.data() + i * kRomCacheRecordSize);
-    }
-    ASSERT_TRUE(WriteImageFile(Path("c.csh"), bytes));
-
-    std::vector<RomCacheRecord> records;
-    ASSERT_TRUE(LoadRomCacheFile(Path("c.csh"), records));
-    ASSERT_EQ(records.size(), 3u);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(records[i].crc, 0xCAFEu + uint32_t(i));
-        EXPECT_TRUE(RomCacheRecordMatches(records[i], SampleFile()));
-    }
-
-    ASSERT_TRUE(WriteImageFile(Path("empty.csh"), {}));
-    EXPECT_TRUE(LoadRomCacheFile(Path("empty.csh"), records));
-    EXPECT_FALSE(LoadRomCacheFile(Path("missing.csh"), records));
-    EXPECT_FALSE(LoadRomCacheFile(m_dir.string(), records));  // a folder
-    EXPECT_EQ(records.size(), 3u);
-}
-
-TEST_F(RomCacheTest, RecordWithoutTerminatorNamesNoFile)
-{
-    std::vector<uint8_t> bytes(kRomCacheRecordSize, 'A');
-    RomCacheRecord record = DecodeRomCacheRecord(bytes.data());
-    EXPECT_TRUE(record.Path().empty());
-    RomFileInfo file;
-    file.path = std::string(kRomCachePathField, 'A');
-    file.attributes = record.attributes;
-    file.creationTime = record.creationTime;
-    file.lastWriteTime = record.lastWriteTime;
-    file.size = (uint64_t(record.sizeHigh) << 32) | record.sizeLow;
-    EXPECT_FALSE(RomCacheRecordMatches(record, file));
-    file.path.clear();
-    EXPECT_FALSE(RomCacheRecordMatches(record, file));
-}
-
-TEST_F(RomCacheTest, SaveWritesRecordsInOrderAndKeepsOldFileOnFailure)
-{
-    std::vector<RomCacheRecord> records(2);
-    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 1, records[0]));
-    ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 2, records[1]));
+    std::vector<RomCacheRecord> records(3);
+    for (uint32_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 0xCAFE + i, records[i]));
     std::string path = Path("Kelvara.csh");
     ASSERT_TRUE(SaveRomCacheFile(path, records));
+    std::vector<uint8_t> bytes(3 * kRomCacheRecordSize + 17, 0x5A);  // a partial record after three
+    std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()), 3 * kRomCacheRecordSize);
+    ASSERT_TRUE(WriteImageFile(path, bytes));
+
     std::vector<RomCacheRecord> back;
     ASSERT_TRUE(LoadRomCacheFile(path, back));
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(back[0].crc, 1u);
-    EXPECT_EQ(back[1].crc, 2u);
+    ASSERT_EQ(back.size(), 3u);
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(back[i].crc, 0xCAFE + i);
+        EXPECT_TRUE(RomCacheRecordMatches(back[i], SampleFile()));
+    }
+    ASSERT_TRUE(WriteImageFile(Path("empty.csh"), {}));
+    EXPECT_TRUE(LoadRomCacheFile(Path("empty.csh"), back));
+    EXPECT_FALSE(LoadRomCacheFile(Path("missing.csh"), back));
+    EXPECT_FALSE(LoadRomCacheFile(m_dir.string(), back));  // a folder
+    EXPECT_EQ(back.size(), 3u);
 
     // The side file cannot be created: the save fails, the old file stays.
     fs::create_directory(path + ".new");
     EXPECT_FALSE(SaveRomCacheFile(path, {}));
-    EXPECT_EQ(fs::file_size(path), 2 * kRomCacheRecordSize);
-    // Nor can a cache be written into a folder that does not exist.
+    EXPECT_EQ(fs::file_size(path), bytes.size());
     EXPECT_FALSE(SaveRomCacheFile(Path("none/Kelvara.csh"), records));
 }
 
