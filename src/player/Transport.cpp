@@ -27,6 +27,7 @@ void CTransport::Play()
     }
     m_meter.Reset();
     m_state = TransportState::Playing;
+    m_codeStarted = true;
     m_playTime = TimeOf(m_code);
     Log("sndtime:%d\n", m_playTime);
 }
@@ -42,6 +43,7 @@ void CTransport::Pause(uint32_t nowMs)
         m_blink.Start(nowMs);
     } else if (m_state == TransportState::Paused) {
         m_state = TransportState::Playing;
+    m_codeStarted = true;
         m_elapsedMs = m_render.GetPlayTime();
     }
 }
@@ -64,6 +66,7 @@ void CTransport::StartCode(int32_t command, int32_t code)
     m_meter.Reset();
     m_elapsedMs = 0;
     m_state = TransportState::Playing;
+    m_codeStarted = true;
     m_playTime = TimeOf(m_code);
 }
 
@@ -94,6 +97,7 @@ void CTransport::Prev()
     }
     m_meter.Reset();
     m_state = TransportState::Playing;
+    m_codeStarted = true;
     m_playTime = TimeOf(m_code);
 }
 
@@ -117,6 +121,7 @@ void CTransport::PlayCode(int32_t code, const std::string& name)
         return;
     m_code = code;
     m_state = TransportState::Playing;
+    m_codeStarted = true;
     m_render.PostCommand(CEmuThread::CmdPlay, code);
     m_elapsedMs = 0;
     m_playTime = TimeOf(code);
@@ -147,6 +152,7 @@ void CTransport::BeginLoad()
 
 void CTransport::RomStarted()
 {
+    m_codeStarted = false;
     m_recording = false;
     m_code = 0;
     m_state = TransportState::Stopped;

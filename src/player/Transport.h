@@ -118,6 +118,8 @@ public:
     bool Recording() const { return m_recording; }
     bool AutoPlay() const { return m_autoPlay; }
     bool SilenceHandled() const { return m_silenceHandled; }
+    // A code has been started since the ROM was loaded.
+    bool CodeStarted() const { return m_codeStarted; }
 
 private:
     int32_t TimeOf(int32_t code) const;
@@ -139,6 +141,7 @@ private:
     bool m_recording = false;
     bool m_autoPlay;
     bool m_silenceHandled = false;
+    bool m_codeStarted = false;
     CPauseBlink m_blink;
     CLevelMeter m_meter;
 };

@@ -18,6 +18,8 @@
 #include "player/PlaylistPath.h"
 #include "player/WindowPlacement.h"
 #include "ui/AboutBox.h"
+#include "ui/LoadRomDialog.h"
+#include "ui/PlaylistWindow.h"
 #include "ui/Resources.h"
 #include "ui/UiFont.h"
 #include "ui/UserMessage.h"
@@ -49,9 +51,12 @@ CMainWindow::CMainWindow(CEmuThread& thread, CDirectSound& device, std::string p
     setAcceptDrops(true);
 }
 
-// The parts go in this order: the ROM list last, saving its cache.
+// The parts go in this order: the playlist window, then the ROM list with
+// its dialog (the list saves its cache).
 CMainWindow::~CMainWindow()
 {
+    m_playlistWindow.reset();
+    m_loadDialog.reset();
     m_romList.reset();
 }
 
@@ -106,6 +111,9 @@ bool CMainWindow::Create(bool startupPlay)
     SetDoubleSize(g_Settings.DoubleSize != 0);
     PlaceWindow();
 
+    if (g_Settings.PlaylistVisible)
+        ShowPlaylistWindow();
+
     m_timer = new QTimer(this);
     m_timer->setInterval(kTimerMs);
     connect(m_timer, &QTimer::timeout, this, &CMainWindow::Tick);
@@ -152,6 +160,10 @@ void CMainWindow::moveEvent(QMoveEvent* event)
 void CMainWindow::closeEvent(QCloseEvent* event)
 {
     StoreWindowRect();
+    if (m_playlistWindow) {
+        g_Settings.PlaylistVisible = m_playlistWindow->isVisible() ? 1 : 0;
+        m_playlistWindow.reset();  // stores PlaylistPos
+    }
     if (m_timer)
         m_timer->stop();
     event->accept();
@@ -219,6 +231,12 @@ void CMainWindow::RunCommand(int32_t id)
     case CmdIdAutoPlay:
         ToggleAutoPlay();
         break;
+    case CmdIdLoadRom:
+        ToggleLoadRomDialog();
+        break;
+    case CmdIdPlaylist:
+        TogglePlaylistWindow();
+        break;
     case CmdIdEqualizer:
         if (m_equalizerToggle)
             m_equalizerToggle();
@@ -282,6 +300,41 @@ void CMainWindow::Tick()
     RepaintClient(QRect(54, 12, 9 * m_skin.digitStep + m_skin.digitWidth, 22));
 }
 
+void CMainWindow::ShowPlaylistWindow()
+{
+    if (!m_playlistWindow) {
+        m_playlistWindow = std::make_unique<CPlaylistWindow>(m_playlist, this);
+        m_playlistWindow->SetColors(m_skin.listColors);
+        m_playlistWindow->SetNowPlayingSource([this] {
+            PlaylistNowPlaying now;
+            now.valid = m_thread.IsRunning() && m_transport.CodeStarted();
+            now.code = m_transport.CurrentCode();
+            now.elapsedMs = int32_t(m_transport.State() == TransportState::Playing ? m_thread.GetPlayTime()
+                                                                                    : m_transport.ElapsedMs());
+            return now;
+        });
+    }
+    m_playlistWindow->show();
+}
+
+void CMainWindow::TogglePlaylistWindow()
+{
+    if (!m_playlistWindow)
+        ShowPlaylistWindow();
+    else
+        m_playlistWindow->Toggle();
+}
+
+void CMainWindow::ToggleLoadRomDialog()
+{
+    if (!m_loadDialog) {
+        m_loadDialog = std::make_unique<CLoadRomDialog>(*m_romList, *this, this);
+        m_loadDialog->show();
+    } else {
+        m_loadDialog->ToggleVisible();
+    }
+}
+
 // ---------------------------------------------------------------- loading
 
 void CMainWindow::OnLoadROM(const std::string& path, const RomEntry& entry)
@@ -302,7 +355,10 @@ void CMainWindow::OnLoadROM(const std::string& path, const RomEntry& entry)
     DrawAll();
     update();
 
-    m_transport.SetPlaylistMode(m_playlist.Load(listPath));
+    const bool hasRows = m_playlist.Load(listPath);
+    m_transport.SetPlaylistMode(hasRows);
+    if (hasRows)
+        ShowPlaylistWindow();
 
     m_thread.WaitCommand();
     m_thread.PostCommand(CEmuThread::CmdSetGain, m_playlist.VolumeGain());

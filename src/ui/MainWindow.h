@@ -31,6 +31,8 @@
 #include "ui/SkinImages.h"
 
 class CEmuThread;
+class CLoadRomDialog;
+class CPlaylistWindow;
 class QMenu;
 class QSlider;
 class QTimer;
@@ -78,11 +80,6 @@ public:
     void SetEqualizerToggle(std::function<void()> toggle) { m_equalizerToggle = std::move(toggle); }
     void SetEqualizerRefresh(std::function<void()> refresh) { m_equalizerRefresh = std::move(refresh); }
     void SetOptionsRunner(std::function<void()> run) { m_optionsRunner = std::move(run); }
-    // Receives the playlist colours of every skin applied.
-    void SetSkinColorsHandler(std::function<void(const PlaylistColors&)> handler)
-    {
-        m_skinColorsChanged = std::move(handler);
-    }
 
     // "Double size": the whole window and its hit areas at 2x.
     void SetDoubleSize(bool on);
@@ -92,6 +89,9 @@ public:
     const CTransport& Transport() const { return m_transport; }
     CRomList& RomList() { return *m_romList; }
     CPlaylist& Playlist() { return m_playlist; }
+    // The playlist window and the Load ROM dialog once created (else null).
+    CPlaylistWindow* PlaylistWindow() const { return m_playlistWindow.get(); }
+    CLoadRomDialog* LoadRomDialog() const { return m_loadDialog.get(); }
     // The skin in use: its menu id (33000 built-in, 33001 + position of a
     // found skin) and what it draws with.
     int32_t SkinId() const { return m_skinId; }
@@ -152,6 +152,11 @@ private:
     void SetMouseState(SkinButton* target, uint32_t mouse);
     QPoint ToClient(const QPoint& widgetPos) const;
     void EnableTransport(bool on);
+    // Show/hide/create of the two modeless windows; ShowPlaylistWindow
+    // creates it if needed and shows it.
+    void TogglePlaylistWindow();
+    void ShowPlaylistWindow();
+    void ToggleLoadRomDialog();
 
     // Commands with window-side effects.
     void ToggleRecord();
@@ -168,6 +173,8 @@ private:
     std::unique_ptr<CRomList> m_romList;
     CPlaylist m_playlist;
     CTransportPlaylist m_transportPlaylist{m_playlist};
+    std::unique_ptr<CPlaylistWindow> m_playlistWindow;
+    std::unique_ptr<CLoadRomDialog> m_loadDialog;
 
     // Skin in use.
     std::vector<CSkin> m_skins;
@@ -190,5 +197,4 @@ private:
     std::function<void()> m_equalizerToggle;
     std::function<void()> m_equalizerRefresh;
     std::function<void()> m_optionsRunner;
-    std::function<void(const PlaylistColors&)> m_skinColorsChanged;
 };

@@ -3,6 +3,7 @@
 #include "app/DebugLog.h"
 #include "app/Settings.h"
 #include "ui/MainWindow.h"
+#include "ui/PlaylistWindow.h"
 
 void CMainWindow::ApplySkin(int32_t id, bool remember)
 {
@@ -29,8 +30,8 @@ void CMainWindow::ApplySkin(int32_t id, bool remember)
     if (remember)
         g_Settings.SkinName = builtin ? std::string(kBuiltinSkinName) : m_skin.name;
     m_skinId = id;
-    if (m_skinColorsChanged)
-        m_skinColorsChanged(m_skin.listColors);
+    if (m_playlistWindow)
+        m_playlistWindow->SetColors(m_skin.listColors);
 }
 
 void CMainWindow::CreateAutoplayButton()

@@ -15,7 +15,9 @@
 
 #include "app/Settings.h"
 #include "audio/EmuThread.h"
+#include "ui/LoadRomDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/PlaylistWindow.h"
 #include "ui/Resources.h"
 #include "ui/UserMessage.h"
 
@@ -285,8 +287,9 @@ TEST_F(MainWindowSkinTest, SkinsAreListedAppliedAndBrokenOnesFallBack)
     EXPECT_EQ(w.CurrentSkin().digitStep, 21);
     EXPECT_EQ(g_Settings.SkinName, "Amber Night");
 
-    PlaylistColors colors;
-    w.SetSkinColorsHandler([&](const PlaylistColors& c) { colors = c; });
+    w.RunCommand(CmdIdPlaylist);
+    ASSERT_NE(w.PlaylistWindow(), nullptr);
+    const PlaylistColors& colors = w.PlaylistWindow()->Colors();
     const QImage amber = w.Frame();
     w.RunCommand(CmdIdSkinFirst + 3);
     EXPECT_EQ(g_Settings.SkinName, "Pocket LCD");
@@ -298,6 +301,63 @@ TEST_F(MainWindowSkinTest, SkinsAreListedAppliedAndBrokenOnesFallBack)
     EXPECT_EQ(g_Settings.SkinName, "Default");
     EXPECT_TRUE(colors.systemDefaults);
     EXPECT_EQ(w.CurrentSkin().digitWidth, 16);
+}
+
+}  // namespace
+
+namespace {
+
+// A program folder with the demo ROM in ROMS/ and its playlist in LISTS/.
+class MainWindowFolderTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        fs::create_directories(m_folder / "ROMS");
+        fs::copy_file(kDemoRom, m_folder / "ROMS/demo-opll-type40.bin");
+        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/lists", m_folder / "LISTS", fs::copy_options::recursive);
+    }
+};
+
+TEST_F(MainWindowFolderTest, PlaylistDrivesTheTransportAndItsWindow)
+{
+    CMainWindow& w = Open();
+    ASSERT_TRUE(w.LoadRomFile((m_folder / "ROMS/demo-opll-type40.bin").string()));
+    ASSERT_NE(w.PlaylistWindow(), nullptr);  // a list with rows shows its window
+    EXPECT_TRUE(w.PlaylistWindow()->isVisible());
+    EXPECT_TRUE(w.Transport().PlaylistMode());
+
+    Click(CmdIdPlay);  // plays the selected row, the first playable one
+    EXPECT_EQ(w.Transport().CurrentCode(), 1);
+    EXPECT_EQ(w.Transport().Title(), "\u266AReel Walk");
+    EXPECT_EQ(w.Transport().PlayTime(), 200);
+    Click(CmdIdNext);
+    EXPECT_EQ(w.Transport().CurrentCode(), 2);
+    EXPECT_EQ(w.Transport().PlayTime(), 45);
+
+    QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_FALSE(w.PlaylistWindow()->isVisible());
+    QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(w.PlaylistWindow()->isVisible());
+    w.close();
+    EXPECT_EQ(w.PlaylistWindow(), nullptr);
+    EXPECT_EQ(g_Settings.PlaylistVisible, 1);
+}
+
+TEST_F(MainWindowFolderTest, AutoplayPicksAPresentRomAtStartAndLoadDialogToggles)
+{
+    g_Settings.AutoPlay = 1;
+    m_window = std::make_unique<CMainWindow>(m_thread, m_device, m_folder.string() + "/");
+    ASSERT_TRUE(m_window->Create(true));  // posts Play: autoplay loads a ROM
+    CMainWindow& w = *m_window;
+    EXPECT_TRUE(PumpUntil([&] { return m_thread.IsRunning() && w.Transport().State() == TransportState::Playing; }));
+    EXPECT_EQ(w.Transport().CurrentCode(), 1);  // and plays the list's first row
+
+    w.RunCommand(CmdIdLoadRom);
+    ASSERT_NE(w.LoadRomDialog(), nullptr);
+    EXPECT_TRUE(w.LoadRomDialog()->isVisible());
+    w.RunCommand(CmdIdLoadRom);
+    EXPECT_FALSE(w.LoadRomDialog()->isVisible());
 }
 
 }  // namespace
