@@ -108,14 +108,29 @@ TEST_F(LoadRomDialogTest, ListsListableRowsWithColumnsIconsAndStatus)
         int row = item->data(0, Qt::UserRole).toInt();
         QImage icon = item->icon(0).pixmap(16, 16).toImage();
         (m_list->Items()[row].present ? presentIcon : absentIcon) = icon;
-        if (i % 2)
-            EXPECT_EQ(item->background(0).color(), QColor(240, 240, 240));
-        else
-            EXPECT_EQ(item->background(0).style(), Qt::NoBrush);
     }
     EXPECT_FALSE(presentIcon.isNull());
     EXPECT_NE(presentIcon, absentIcon);
     EXPECT_EQ(view->currentItem(), view->topLevelItem(0));
+
+    // As drawn: the second row's empty end is light grey, the third's is not;
+    // the Name header carries the sort image right of its caption.
+    QImage rows = view->viewport()->grab().toImage();
+    auto endOfRow = [&](int i) {
+        QRect r = view->visualItemRect(view->topLevelItem(i));
+        return QColor(rows.pixel(r.right() - 3, r.center().y()));
+    };
+    EXPECT_EQ(endOfRow(1), QColor(240, 240, 240));
+    EXPECT_NE(endOfRow(2), QColor(240, 240, 240));
+    QHeaderView* header = view->header();
+    QImage withIcon = header->grab().toImage();
+    ClickHeader(CLoadRomDialog::kColumnType);
+    QImage without = header->grab().toImage();
+    int changed = 0;
+    for (int x = 40; x < header->sectionSize(0); ++x)
+        for (int y = 0; y < header->height(); ++y)
+            changed += withIcon.pixel(x, y) != without.pixel(x, y);
+    EXPECT_GT(changed, 20);
 }
 
 TEST_F(LoadRomDialogTest, OwnedOnlyBoxShowsPresentRowsAndKeepsTheSetting)
