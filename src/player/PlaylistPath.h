@@ -12,3 +12,7 @@
 // exists, else the CP932-named file when that exists, else the UTF-8 name
 // (where a new list is saved).
 std::string PlaylistPathFor(const std::string& programDir, const RomEntry& entry);
+
+// The same from the title's two spellings.
+std::string PlaylistPathForTitle(const std::string& programDir, const std::string& utf8Title,
+                                 const std::string& cp932Title);

@@ -1,6 +1,7 @@
-// Reads the rows of a ROM's playlist file (.lst) for batch rendering: the
-// playable rows with their names and play times, and the file's volume
-// gain. Files are CP932 or UTF-8; names come back as UTF-8.
+// The playlist rows kelvara-render needs for batch rendering: the playable
+// rows with their names and play times, and the file's volume gain. Read by
+// the player's own playlist reader, so the player and this tool always
+// agree on a list.
 #pragma once
 
 #include <string>
@@ -19,6 +20,10 @@ struct ListFile {
 
 // False when the file cannot be read or holds no row.
 bool ReadListFile(const std::string& path, ListFile& list);
+
+// The list of the ROM titled `titleUtf8` in `programDir`/LISTS, under its
+// UTF-8 or its CP932 file name.
+std::string ListPathForTitle(const std::string& programDir, const std::string& titleUtf8);
 
 // Exposed for tests of the field rules.
 int ParseListCode(const std::string& field);      // "#12", "#$1F"

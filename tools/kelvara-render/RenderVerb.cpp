@@ -280,8 +280,7 @@ int RenderAll(const Options& o) {
         } none;
         const OfflineResult probe = RenderCodeOffline(o.rom, o.settings, 0, OfflineStop{0, false}, none);
         if (!probe.error.empty()) return Fail(probe.error);
-        const fs::path path = fs::path(ProgramFolder()) / "LISTS" / (probe.title + ".lst");
-        haveList = ReadListFile(path.string(), list);
+        haveList = ReadListFile(ListPathForTitle(ProgramFolder(), probe.title), list);
     }
     std::vector<Job> jobs;
     std::set<int> seen;
