@@ -391,7 +391,16 @@ void CMainWindow::PlayCodeAt(int32_t code)
 {
     if (!m_thread.IsRunning())
         return;
-    m_transport.PlayAt(code);
+    // A row of the shown playlist with this code plays as if chosen there
+    // (its name becomes the title); any other code plays bare.
+    const auto& rows = m_playlist.Entries();
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const PlaylistEntry& e) { return e.code == code; });
+    if (m_playlist.WindowExists() && row != rows.end()) {
+        m_playlist.Select(int(row - rows.begin()));
+        m_playlist.PlaySelected();
+    } else {
+        m_transport.PlayAt(code);
+    }
     DrawDigits();
     update();
 }

@@ -97,22 +97,31 @@ int main(int argc, char** argv)
         CEmuThread thread(device);
         thread.SetMessageHandler(UserMessageHandler());
         thread.SetWaveFolder(g_Settings.WavePath, programFolder);
-
         auto window = std::make_unique<CMainWindow>(thread, device, programFolder);
-        const bool romGiven = args.size() >= 2;
-        if (window->Create(!romGiven)) {
-            QObject::connect(window.get(), &CMainWindow::Closed, &app, &QApplication::quit);
-            std::unique_ptr<QSocketNotifier> signalWatch;
-            if (InstallSignalPipe()) {
-                signalWatch = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-                QObject::connect(signalWatch.get(), &QSocketNotifier::activated, window.get(), [&window] {
-                    char buffer[16];
-                    while (read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
-                    }
-                    Log("Signal received: closing.\n");
+        bool created = false;
+
+        // A signal closes the main window as Exit does; before the window
+        // exists (an error box of its creation is open) it closes that box,
+        // so start-up ends as it would after the user's click.
+        std::unique_ptr<QSocketNotifier> signalWatch;
+        if (InstallSignalPipe()) {
+            signalWatch = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+            QObject::connect(signalWatch.get(), &QSocketNotifier::activated, window.get(), [&] {
+                char buffer[16];
+                while (read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+                }
+                Log("Signal received: closing.\n");
+                if (QWidget* modal = QApplication::activeModalWidget())
+                    modal->close();
+                if (created)
                     window->close();
-                });
-            }
+            });
+        }
+
+        const bool romGiven = args.size() >= 2;
+        created = window->Create(!romGiven);
+        if (created) {
+            QObject::connect(window.get(), &CMainWindow::Closed, &app, &QApplication::quit);
             window->show();
             if (romGiven) {
                 const std::string rom = args[1].toStdString();
@@ -123,15 +132,15 @@ int main(int argc, char** argv)
                 QMetaObject::invokeMethod(
                     w,
                     [w, rom, code, codeOk] {
-                        if (w->LoadRomFile(rom) && codeOk) {
+                        if (w->LoadRomFile(rom) && codeOk)
                             QMetaObject::invokeMethod(w, [w, code] { w->PlayCodeAt(code); }, Qt::QueuedConnection);
-                        }
                     },
                     Qt::QueuedConnection);
             }
             exitCode = app.exec();
         }
         // Shutdown: the render thread first, then the window with its parts.
+        signalWatch.reset();
         thread.Stop();
         window.reset();
     }
