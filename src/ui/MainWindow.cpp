@@ -294,10 +294,19 @@ void CMainWindow::Tick()
     if (!m_thread.IsRunning())
         return;
     m_transport.Tick(NowMs());
-    DrawDigits();
-    DrawMeter();
-    RepaintClient(QRect(12, 12, 24, 136));
-    RepaintClient(QRect(54, 12, 9 * m_skin.digitStep + m_skin.digitWidth, 22));
+    // Only what changed is drawn and repainted (most ticks change the meter
+    // alone, a silent or paused sound often nothing).
+    const DigitCells cells = m_transport.Digits();
+    if (cells != m_shownCells) {
+        DrawDigits();
+        RepaintClient(QRect(54, 12, 8 * m_skin.digitStep + m_skin.digitWidth, 22));
+    }
+    const CLevelMeter& meter = m_transport.Meter();
+    const std::array<int32_t, 4> levels = {meter.Bar(0), meter.Bar(1), meter.Peak(0), meter.Peak(1)};
+    if (levels != m_shownMeter) {
+        DrawMeter();
+        RepaintClient(QRect(12, 12, 24, 136));
+    }
 }
 
 void CMainWindow::ShowPlaylistWindow()

@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -185,6 +186,8 @@ private:
     QFont m_font;
 
     QImage m_back;  // 352 x 192, RGB32
+    DigitCells m_shownCells{};              // as last drawn
+    std::array<int32_t, 4> m_shownMeter{};  // bars and peaks as last drawn
     std::vector<SkinButton> m_buttons;
     QSlider* m_volume = nullptr;
     QTimer* m_timer = nullptr;

@@ -91,6 +91,7 @@ void CMainWindow::DrawDigits()
 {
     const DigitLayout layout = DigitPositions(m_skin.digitStep);
     const DigitCells cells = m_transport.Digits();
+    m_shownCells = cells;
     for (int i = 0; i < 9; ++i)
         DrawSkinDigit(m_back, m_images, m_skin.digitWidth, m_skin.digitBlend, cells[i], layout.x[i]);
 }
@@ -98,6 +99,7 @@ void CMainWindow::DrawDigits()
 void CMainWindow::DrawMeter()
 {
     const CLevelMeter& meter = m_transport.Meter();
+    m_shownMeter = {meter.Bar(0), meter.Bar(1), meter.Peak(0), meter.Peak(1)};
     for (int c = 0; c < 2; ++c) {
         const int x = kMeterX[c];
         const int dark = c == 0 ? 0 : 30;
