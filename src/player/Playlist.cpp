@@ -7,9 +7,18 @@ CPlaylist::CPlaylist(IPlayerHost* host, const CSettings* settings) : m_host(host
 
 bool CPlaylist::Load(const std::string& path)
 {
+    if (m_modified && !m_path.empty())
+        m_unsaved[m_path] = std::move(m_file);
     m_path = path;
     m_modified = false;
-    ReadPlaylistFile(path, m_file);  // leaves the empty defaults when it fails
+    auto edited = m_unsaved.find(path);
+    if (edited != m_unsaved.end()) {
+        m_file = std::move(edited->second);
+        m_unsaved.erase(edited);
+        m_modified = true;
+    } else {
+        ReadPlaylistFile(path, m_file);  // leaves the empty defaults when it fails
+    }
     m_selection = -1;
     if (m_windowExists)
         ResetSelection();

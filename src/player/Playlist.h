@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ public:
     // `path`. True when at least one row was read. Directives of a file
     // without rows still apply. Afterwards, when the window exists, the
     // selection is set as after filling the list.
+    //
+    // Unsaved edits are not thrown away: they are put aside when another
+    // list is loaded and come back (still unsaved) when their list is
+    // loaded again during this run.
     bool Load(const std::string& path);
 
     // Play time (tenths) of the first row with `code`; 0 when there is none,
@@ -117,6 +122,7 @@ private:
     int m_selection = -1;
     bool m_windowExists = false;
     bool m_modified = false;
+    std::map<std::string, PlaylistFileData> m_unsaved;  // put-aside edits by path
     std::vector<std::pair<int, Listener>> m_listeners;
     int m_nextListenerId = 1;
 };

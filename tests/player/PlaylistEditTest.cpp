@@ -170,6 +170,26 @@ TEST_F(PlaylistSave, FailedSaveKeepsTheOldFileAndSaysWhy)
     EXPECT_EQ(files, 2u);  // LISTS and dir.lst, no temporary left over
 }
 
+TEST_F(PlaylistSave, UnsavedEditsSurviveLoadingAnotherList)
+{
+    WriteFile(tmp / "a.lst", "%start\n#1\ta\n");
+    WriteFile(tmp / "b.lst", "%start\n#2\tb\n");
+    list.Load(tmp / "a.lst");
+    list.RenameRow(0, "edited");
+    list.Load(tmp / "b.lst");
+    EXPECT_FALSE(list.IsModified());
+    EXPECT_EQ(list.Entries()[0].name, "b");
+    list.Load(tmp / "a.lst");
+    EXPECT_TRUE(list.IsModified());
+    EXPECT_EQ(list.Entries()[0].name, "edited");
+    EXPECT_EQ(ReadFile(tmp / "a.lst"), "%start\n#1\ta\n");  // nothing written behind the user's back
+    ASSERT_TRUE(list.Save().ok);
+    list.Load(tmp / "b.lst");
+    list.Load(tmp / "a.lst");  // saved: read from the file again
+    EXPECT_FALSE(list.IsModified());
+    EXPECT_EQ(list.Entries()[0].name, "edited");
+}
+
 TEST_F(PlaylistSave, EditsKeepTheSelectionOnTheirRow)
 {
     WriteFile(tmp / "e.lst", "%start\n#1\ta\n#2\tb\n#3\tc\n");
