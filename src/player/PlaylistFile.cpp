@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -339,10 +340,23 @@ PlaylistFileData ParsePlaylistText(std::string_view bytes)
 bool ReadPlaylistFile(const std::string& path, PlaylistFileData& data)
 {
     data = PlaylistFileData{};
+    // Only regular files: a FIFO or device named like a list would block or
+    // never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return false;
     std::string chunk(kChunk, '\0');
+    // Both passes read at most kPlaylistMaxFileBytes.
+    std::size_t budget = 0;
+    auto readPiece = [&]() -> std::size_t {
+        const std::size_t want = std::min(chunk.size(), kPlaylistMaxFileBytes - budget);
+        const std::size_t got = want ? std::fread(chunk.data(), 1, want, file.get()) : 0;
+        budget += got;
+        return got;
+    };
 
     // First pass: is the whole file valid UTF-8? Checked piece by piece; a
     // character cut by a piece boundary is carried into the next piece.
@@ -350,7 +364,7 @@ bool ReadPlaylistFile(const std::string& path, PlaylistFileData& data)
     std::string carry;
     bool first = true;
     for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        const std::size_t got = readPiece();
         if (got == 0)
             break;
         std::string_view piece(chunk.data(), got);
@@ -365,20 +379,24 @@ bool ReadPlaylistFile(const std::string& path, PlaylistFileData& data)
         }
         carry = joined.substr(joined.size() - tail);
     }
-    if (!carry.empty())
-        valid = false;
+    if (!carry.empty() && budget < kPlaylistMaxFileBytes)
+        valid = false;  // the file ends inside a character
     if (std::ferror(file.get()))
         return false;
     data.encoding = valid ? PlaylistEncoding::Utf8 : PlaylistEncoding::Cp932;
 
     // Second pass: the lines.
     std::rewind(file.get());
+    budget = 0;
     ParseInto(data, [&](CLineSplitter& s) {
         bool firstPiece = true;
         for (;;) {
-            const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-            if (got == 0)
+            const std::size_t got = readPiece();
+            if (got == 0) {
+                if (budget >= kPlaylistMaxFileBytes && std::fgetc(file.get()) != EOF)
+                    data.truncated = true;  // the rest of the file is not read
                 return true;
+            }
             std::string_view piece(chunk.data(), got);
             if (firstPiece && piece.substr(0, 3) == kBom)
                 piece.remove_prefix(3);

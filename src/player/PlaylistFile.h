@@ -63,6 +63,7 @@ struct PlaylistFileData {
 constexpr std::size_t kPlaylistMaxLineBytes = 64 * 1024;  // rest of a longer line dropped
 constexpr std::size_t kPlaylistMaxRows = 100000;
 constexpr std::size_t kPlaylistMaxLines = 200000;
+constexpr std::size_t kPlaylistMaxFileBytes = 64 * 1024 * 1024;  // the rest of a larger file is not read
 
 // Reads `path`. False when the file cannot be opened (then `data` is
 // empty, with the defaults). The encoding is UTF-8 when the whole file is

@@ -2,6 +2,8 @@
 // or oversized files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <random>
 #include <vector>
 
@@ -247,6 +249,17 @@ TEST(PlaylistFileBadInput, FiftyMegabyteFileStopsAtTheRowLimit)
     EXPECT_FALSE(saved.ok);
     EXPECT_FALSE(saved.message.empty());
     EXPECT_GT(fs::file_size(tmp / "big.lst"), 50u * 1024 * 1024);
+}
+
+TEST(PlaylistFileBadInput, FifoOrFolderNamedLikeAListIsNotRead)
+{
+    TempFolder tmp;
+    ASSERT_EQ(::mkfifo((tmp / "fifo.lst").c_str(), 0600), 0);
+    fs::create_directories(tmp.dir / "dir.lst");
+    CPlaylist list;
+    EXPECT_FALSE(list.Load(tmp / "fifo.lst"));  // returns at once instead of waiting for a writer
+    EXPECT_FALSE(list.Load(tmp / "dir.lst"));
+    EXPECT_TRUE(list.Entries().empty());
 }
 
 TEST(PlaylistFileBadInput, OneMegabyteLineIsCutNotSplit)
