@@ -100,6 +100,7 @@ public:
     const CSkin& CurrentSkin() const { return m_skin; }
     const SkinButton* Button(int32_t id) const;
     QSlider* VolumeSlider() const { return m_volume; }
+    QMenu* PopupMenu() const { return m_menu; }
     // The frame as painted (back buffer and buttons) at normal size.
     QImage Frame() const;
     // One timer tick, as the 16 ms timer runs it.

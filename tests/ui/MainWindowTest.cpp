@@ -3,6 +3,7 @@
 // slider, loading, dropping, double size and the output-device change.
 #include <QApplication>
 #include <QMenu>
+#include <QMimeData>
 #include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -358,6 +359,74 @@ TEST_F(MainWindowFolderTest, AutoplayPicksAPresentRomAtStartAndLoadDialogToggles
     EXPECT_TRUE(w.LoadRomDialog()->isVisible());
     w.RunCommand(CmdIdLoadRom);
     EXPECT_FALSE(w.LoadRomDialog()->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, MouseStatesAndCommandOnlyOnReleaseOverTheButton)
+{
+    CMainWindow& w = Open();
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    const QPoint play = w.Button(CmdIdPlay)->rect.center();
+    const QPoint stop = w.Button(CmdIdStop)->rect.center();
+    const auto image = [&](int32_t id) { return ButtonImageIndex(w.Button(id)->kind, w.Button(id)->state); };
+
+    QTest::mouseMove(&w, play);
+    EXPECT_EQ(image(CmdIdPlay), 3);  // hover
+    QTest::mousePress(&w, Qt::LeftButton, {}, play);
+    EXPECT_EQ(image(CmdIdPlay), 1);  // pressed
+    // Dragged onto Stop and let go there: Stop runs, not Play.
+    QMouseEvent move(QEvent::MouseMove, QPointF(stop), w.mapToGlobal(QPointF(stop)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &move);
+    EXPECT_EQ(image(CmdIdPlay), 0);
+    EXPECT_EQ(image(CmdIdStop), 1);
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, stop);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
+
+    // Pressed on Record, released on the body: nothing, and it stays off.
+    QTest::mousePress(&w, Qt::LeftButton, {}, w.Button(CmdIdRecord)->rect.center());
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, QPoint(200, 100));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.Transport().Recording());
+    EXPECT_EQ(image(CmdIdRecord), 0);
+    QEvent leave(QEvent::Leave);
+    QTest::mouseMove(&w, play);
+    QCoreApplication::sendEvent(&w, &leave);
+    EXPECT_EQ(image(CmdIdPlay), 0);  // hover cleared
+}
+
+TEST_F(MainWindowTest, AFileDropLoadsAndBodyRightClickOpensTheMenu)
+{
+    CMainWindow& w = Open();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(kDemoRom))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &drop);
+    EXPECT_TRUE(PumpUntil([&] { return m_thread.IsRunning(); }));
+    EXPECT_TRUE(w.Button(CmdIdPlay)->Enabled());
+
+    // With a ROM, Play is a button again, not body.
+    QContextMenuEvent onPlay(QContextMenuEvent::Mouse, w.Button(CmdIdPlay)->rect.center());
+    QCoreApplication::sendEvent(&w, &onPlay);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.PopupMenu()->isVisible());
+
+    QContextMenuEvent onButton(QContextMenuEvent::Mouse, w.Button(CmdIdLoadRom)->rect.center());
+    QCoreApplication::sendEvent(&w, &onButton);
+    EXPECT_FALSE(w.PopupMenu()->isVisible());
+    QContextMenuEvent onBody(QContextMenuEvent::Mouse, QPoint(200, 100));
+    QCoreApplication::sendEvent(&w, &onBody);
+    ASSERT_TRUE(PumpUntil([&] { return w.PopupMenu()->isVisible(); }));
+    QAction* builtin = w.PopupMenu()->actions().front()->menu()->actions().front();
+    EXPECT_TRUE(builtin->isChecked());
+    w.PopupMenu()->hide();
 }
 
 }  // namespace
