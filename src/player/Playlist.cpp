@@ -17,7 +17,7 @@ bool CPlaylist::Load(const std::string& path)
         m_unsaved.erase(edited);
         m_modified = true;
     } else {
-        ReadPlaylistFile(path, m_file);  // leaves the empty defaults when it fails
+        ReadPlaylistFile(path, m_file); // leaves the empty defaults when it fails
     }
     m_selection = -1;
     if (m_windowExists)
@@ -56,7 +56,10 @@ int CPlaylist::FindNext() const
     return -1;
 }
 
-bool CPlaylist::HasNext() const { return FindNext() >= 0; }
+bool CPlaylist::HasNext() const
+{
+    return FindNext() >= 0;
+}
 
 void CPlaylist::PlayNext()
 {

@@ -19,17 +19,18 @@
 #include "player/PlaylistFile.h"
 
 enum class PlaylistChange {
-    Rows,       // rows replaced, added, removed, reordered or edited
-    Selection,  // only the selected row moved
+    Rows,      // rows replaced, added, removed, reordered or edited
+    Selection, // only the selected row moved
 };
 
 struct PlaylistSaveResult {
     bool ok = false;
-    std::string message;  // for the user: what was written where, or why not
+    std::string message; // for the user: what was written where, or why not
 };
 
-class CPlaylist {
-public:
+class CPlaylist
+{
+  public:
     // `host` receives OnPlayCode; `settings` gives NoSEAutoPlay.
     explicit CPlaylist(IPlayerHost* host = nullptr, const CSettings* settings = &g_Settings);
 
@@ -107,7 +108,7 @@ public:
     // file was CP932 (and its text still fits CP932).
     PlaylistSaveResult Save();
 
-private:
+  private:
     void ResetSelection();
     void Notify(PlaylistChange change);
     bool ValidRow(int row) const { return row >= 0 && row < int(m_file.entries.size()); }
@@ -122,7 +123,7 @@ private:
     int m_selection = -1;
     bool m_windowExists = false;
     bool m_modified = false;
-    std::map<std::string, PlaylistFileData> m_unsaved;  // put-aside edits by path
+    std::map<std::string, PlaylistFileData> m_unsaved; // put-aside edits by path
     std::vector<std::pair<int, Listener>> m_listeners;
     int m_nextListenerId = 1;
 };

@@ -11,7 +11,8 @@
 
 #include "player/Playlist.h"
 
-namespace {
+namespace
+{
 
 // Index in `lines` of the n-th row placeholder, or lines.size().
 std::size_t RowLineIndex(const std::vector<PlaylistLine>& lines, int n)
@@ -35,9 +36,12 @@ bool IsStartLine(const std::string& text)
     return head == "%start" && text[0] != ';';
 }
 
-int32_t SEFlagOf(const std::string& name) { return name.find("[SE]") != std::string::npos ? 1 : 0; }
+int32_t SEFlagOf(const std::string& name)
+{
+    return name.find("[SE]") != std::string::npos ? 1 : 0;
+}
 
-}  // namespace
+} // namespace
 
 void CPlaylist::RowsEdited()
 {
@@ -56,11 +60,11 @@ int CPlaylist::InsertRow(int after, PlaylistEntry entry)
     std::size_t at;
     if (!rows.empty()) {
         // Before the row that now holds the place, or after the last row.
-        at = row < int(rows.size()) ? RowLineIndex(lines, row) : RowLineIndex(lines, int(rows.size()) - 1) + 1;
+        at =
+            row < int(rows.size()) ? RowLineIndex(lines, row) : RowLineIndex(lines, int(rows.size()) - 1) + 1;
     } else {
-        auto start = std::find_if(lines.begin(), lines.end(), [](const PlaylistLine& l) {
-            return !l.isRow && IsStartLine(l.text);
-        });
+        auto start = std::find_if(lines.begin(), lines.end(),
+                                  [](const PlaylistLine& l) { return !l.isRow && IsStartLine(l.text); });
         if (start != lines.end()) {
             at = std::size_t(start - lines.begin()) + 1;
         } else {

@@ -11,7 +11,8 @@
 
 #include "app/TextEncoding.h"
 
-namespace {
+namespace
+{
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::size_t kChunk = 64 * 1024;
@@ -37,7 +38,8 @@ bool StartsNoCase(std::string_view line, std::string_view word)
 
 int32_t ClampToInt32(int64_t v)
 {
-    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    return int32_t(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // Leading decimal integer as the C library reads one: white space, an
@@ -85,8 +87,9 @@ std::size_t IncompleteUtf8Tail(std::string_view bytes)
 // Splits a byte stream into lines. Keeps at most kPlaylistMaxLineBytes of a
 // line, cuts a line at a NUL byte (the rest of it is text nobody can see),
 // drops the CR of a CR LF.
-class CLineSplitter {
-public:
+class CLineSplitter
+{
+  public:
     // Returns false to stop reading.
     using Sink = std::function<bool(std::string& line, bool cut)>;
     explicit CLineSplitter(Sink sink) : m_sink(std::move(sink)) {}
@@ -131,7 +134,7 @@ public:
         return m_firstCrlf;
     }
 
-private:
+  private:
     bool Emit()
     {
         const bool cut = m_cut;
@@ -151,8 +154,9 @@ private:
 };
 
 // Applies the line classes to decoded lines, building the file data.
-class CPlaylistParser {
-public:
+class CPlaylistParser
+{
+  public:
     explicit CPlaylistParser(PlaylistFileData& data) : m_data(data) {}
 
     // False once a limit is reached; reading then stops.
@@ -198,7 +202,7 @@ public:
         return e;
     }
 
-private:
+  private:
     // True when the line is a directive (whatever its effect).
     bool ApplyDirective(std::string_view line)
     {
@@ -260,7 +264,7 @@ void ParseInto(PlaylistFileData& data, const std::function<bool(CLineSplitter&)>
         data.crlf = crlf;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::string> SplitPlaylistFields(std::string_view line)
 {
@@ -380,7 +384,7 @@ bool ReadPlaylistFile(const std::string& path, PlaylistFileData& data)
         carry = joined.substr(joined.size() - tail);
     }
     if (!carry.empty() && budget < kPlaylistMaxFileBytes)
-        valid = false;  // the file ends inside a character
+        valid = false; // the file ends inside a character
     if (std::ferror(file.get()))
         return false;
     data.encoding = valid ? PlaylistEncoding::Utf8 : PlaylistEncoding::Cp932;
@@ -394,7 +398,7 @@ bool ReadPlaylistFile(const std::string& path, PlaylistFileData& data)
             const std::size_t got = readPiece();
             if (got == 0) {
                 if (budget >= kPlaylistMaxFileBytes && std::fgetc(file.get()) != EOF)
-                    data.truncated = true;  // the rest of the file is not read
+                    data.truncated = true; // the rest of the file is not read
                 return true;
             }
             std::string_view piece(chunk.data(), got);

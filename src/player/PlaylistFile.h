@@ -23,16 +23,16 @@
 #include <vector>
 
 struct PlaylistEntry {
-    int32_t code = -1;     // sound code; below 0 marks a caption row (never played)
-    int32_t isSE = 0;      // 1 when the name contains "[SE]"
-    std::string name;      // UTF-8
-    int32_t playTime = 0;  // tenths of a second; 0 = none given
+    int32_t code = -1;    // sound code; below 0 marks a caption row (never played)
+    int32_t isSE = 0;     // 1 when the name contains "[SE]"
+    std::string name;     // UTF-8
+    int32_t playTime = 0; // tenths of a second; 0 = none given
     bool operator==(const PlaylistEntry&) const = default;
 };
 
 enum class PlaylistEncoding {
-    Utf8,   // the whole file was valid UTF-8 (saved back with a byte-order mark)
-    Cp932,  // anything else: Shift-JIS as written on the original platform
+    Utf8,  // the whole file was valid UTF-8 (saved back with a byte-order mark)
+    Cp932, // anything else: Shift-JIS as written on the original platform
 };
 
 // One line of the file. Row lines are placeholders: the n-th row line of
@@ -40,7 +40,7 @@ enum class PlaylistEncoding {
 // and deleted while every other line stays where it was.
 struct PlaylistLine {
     bool isRow = false;
-    std::string text;  // UTF-8, without line end; empty for row lines
+    std::string text; // UTF-8, without line end; empty for row lines
 };
 
 struct PlaylistFileData {
@@ -49,21 +49,21 @@ struct PlaylistFileData {
     // made by the user). A row written unchanged keeps its original text.
     std::vector<std::string> rowSource;
     std::vector<PlaylistLine> lines;
-    int32_t volumeGain = 100;    // percent, 50..1000
-    int32_t eqPresetIndex = 0;   // 0..15 (preset 1..16)
-    std::string eqPresetName;    // empty when not set
+    int32_t volumeGain = 100;  // percent, 50..1000
+    int32_t eqPresetIndex = 0; // 0..15 (preset 1..16)
+    std::string eqPresetName;  // empty when not set
     PlaylistEncoding encoding = PlaylistEncoding::Utf8;
-    bool crlf = true;            // line end of the file (CR LF for new files)
+    bool crlf = true; // line end of the file (CR LF for new files)
     // True when the file went past the reader's limits (rows, lines or line
     // length): what was read is usable, but saving it would lose the rest.
     bool truncated = false;
 };
 
 // Limits that keep memory bounded on damaged or hostile files.
-constexpr std::size_t kPlaylistMaxLineBytes = 64 * 1024;  // rest of a longer line dropped
+constexpr std::size_t kPlaylistMaxLineBytes = 64 * 1024; // rest of a longer line dropped
 constexpr std::size_t kPlaylistMaxRows = 100000;
 constexpr std::size_t kPlaylistMaxLines = 200000;
-constexpr std::size_t kPlaylistMaxFileBytes = 64 * 1024 * 1024;  // the rest of a larger file is not read
+constexpr std::size_t kPlaylistMaxFileBytes = 64 * 1024 * 1024; // the rest of a larger file is not read
 
 // Reads `path`. False when the file cannot be opened (then `data` is
 // empty, with the defaults). The encoding is UTF-8 when the whole file is
@@ -74,8 +74,8 @@ bool ReadPlaylistFile(const std::string& path, PlaylistFileData& data);
 PlaylistFileData ParsePlaylistText(std::string_view bytes);
 
 // Field rules, exposed for tests and for the writer.
-int32_t ParsePlaylistCode(std::string_view field);  // "#12", "#$1F", "#" -> 0
-int32_t ParsePlaylistTime(std::string_view field);  // "1:05.5" -> 655, "2.5" -> 25
+int32_t ParsePlaylistCode(std::string_view field); // "#12", "#$1F", "#" -> 0
+int32_t ParsePlaylistTime(std::string_view field); // "1:05.5" -> 655, "2.5" -> 25
 std::vector<std::string> SplitPlaylistFields(std::string_view line);
 // The row a line inside the entry region gives (playable when it starts
 // with '#', else a caption).

@@ -15,7 +15,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 // A TAB or a line end inside a name would split the row; they become spaces.
 std::string CleanField(std::string_view text)
@@ -35,7 +36,7 @@ bool SameCode(std::string_view field, int32_t code)
     return !field.empty() && field[0] == '#' && ParsePlaylistCode(field) == code;
 }
 
-}  // namespace
+} // namespace
 
 std::string FormatPlaylistTime(int32_t tenths)
 {
@@ -103,7 +104,7 @@ std::string FormatPlaylistFile(const PlaylistFileData& data, PlaylistEncoding* u
                                           row < data.rowSource.size() ? data.rowSource[row] : std::string());
                 ++row;
             } else {
-                continue;  // more placeholders than rows: nothing to write
+                continue; // more placeholders than rows: nothing to write
             }
         } else {
             text += line.text;

@@ -18,14 +18,18 @@
 #include "player/WindowPlacement.h"
 #include "ui/PlaylistWindowList.h"
 
-namespace {
+namespace
+{
 
-QColor FromColorRef(uint32_t c) { return QColor(ColorRefRed(c), ColorRefGreen(c), ColorRefBlue(c)); }
+QColor FromColorRef(uint32_t c)
+{
+    return QColor(ColorRefRed(c), ColorRefGreen(c), ColorRefBlue(c));
+}
 
 // The size a new window takes when it has no owner to measure.
 constexpr QSize kFallbackSize(352, 160);
 
-}  // namespace
+} // namespace
 
 CPlaylistWindow::CPlaylistWindow(CPlaylist& model, QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Tool), m_model(model)
@@ -34,7 +38,8 @@ CPlaylistWindow::CPlaylistWindow(CPlaylist& model, QWidget* mainWindow)
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     QFont font;
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF"),
+    font.setFamilies({QStringLiteral("MS PGothic"),
+                      QStringLiteral("\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF"),
                       QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
     font.setPointSize(9);
     setFont(font);
@@ -84,7 +89,7 @@ CPlaylistWindow::CPlaylistWindow(CPlaylist& model, QWidget* mainWindow)
     ApplyPalette();
 
     m_listenerId = m_model.AddListener([this](PlaylistChange change) { OnModelChanged(change); });
-    m_model.SetWindowCreated(true);  // fills the list and sets the selection
+    m_model.SetWindowCreated(true); // fills the list and sets the selection
     PlaceFromSettings(mainWindow);
     LayOut();
 }
@@ -106,7 +111,8 @@ void CPlaylistWindow::PlaceFromSettings(QWidget* mainWindow)
     }
     if (saved.right - saved.left > 0 && IsRectVisibleOnScreens(saved, screens)) {
         move(saved.left, saved.top);
-        resize(std::max(saved.right - saved.left, minimumWidth()), std::max(saved.bottom - saved.top, minimumHeight()));
+        resize(std::max(saved.right - saved.left, minimumWidth()),
+               std::max(saved.bottom - saved.top, minimumHeight()));
     } else if (mainWindow) {
         // The default place: just below the main window.
         const QRect m = mainWindow->frameGeometry();
@@ -280,9 +286,15 @@ void CPlaylistWindow::ShowSelection()
     m_syncing = false;
 }
 
-int CPlaylistWindow::SelectedRow() const { return m_model.Selection(); }
+int CPlaylistWindow::SelectedRow() const
+{
+    return m_model.Selection();
+}
 
-QString CPlaylistWindow::StatusText() const { return m_status->text(); }
+QString CPlaylistWindow::StatusText() const
+{
+    return m_status->text();
+}
 
 void CPlaylistWindow::ShowStatus(const QString& text, bool error)
 {

@@ -26,14 +26,15 @@ class CPlaylistRowDelegate;
 
 // What the main window plays now, for the editing commands.
 struct PlaylistNowPlaying {
-    bool valid = false;     // a code has been started since the ROM was loaded
+    bool valid = false; // a code has been started since the ROM was loaded
     int32_t code = 0;
-    int32_t elapsedMs = 0;  // play time of that code so far
+    int32_t elapsedMs = 0; // play time of that code so far
 };
 
-class CPlaylistWindow : public QWidget {
+class CPlaylistWindow : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     static constexpr int kBottomStrip = 24;
 
     // `mainWindow` is the owner (the window stays above it, without a
@@ -57,25 +58,25 @@ public:
     void SetTextPrompt(TextPrompt prompt) { m_prompt = std::move(prompt); }
 
     // The editing commands (also on the list's context menu and keys).
-    void AddPlayingRow();       // Insert
-    void RenameSelected();      // F2
-    void SetTimeFromElapsed();  // Ctrl+T
-    void ToggleSESelected();    // Ctrl+E
-    void DeleteSelected();      // Delete
-    void MoveSelected(int delta);  // Ctrl+Up, Ctrl+Down
-    void SaveList();            // Ctrl+S
+    void AddPlayingRow();         // Insert
+    void RenameSelected();        // F2
+    void SetTimeFromElapsed();    // Ctrl+T
+    void ToggleSESelected();      // Ctrl+E
+    void DeleteSelected();        // Delete
+    void MoveSelected(int delta); // Ctrl+Up, Ctrl+Down
+    void SaveList();              // Ctrl+S
 
     QListView* List() const { return m_list; }
     QString StatusText() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void BuildEditMenu();
     bool HandleKey(QKeyEvent* event);
     void OnModelChanged(PlaylistChange change);
@@ -98,8 +99,8 @@ private:
     QMenu* m_editMenu = nullptr;
     PlaylistColors m_colors;
     int m_listenerId = 0;
-    bool m_placed = false;       // geometry is stored only once the window was placed
-    bool m_syncing = false;      // selection being copied from the model to the view
+    bool m_placed = false;  // geometry is stored only once the window was placed
+    bool m_syncing = false; // selection being copied from the model to the view
     std::function<PlaylistNowPlaying()> m_nowPlaying;
     TextPrompt m_prompt;
 };

@@ -10,9 +10,10 @@
 
 #include "player/Playlist.h"
 
-class CPlaylistRows : public QAbstractListModel {
+class CPlaylistRows : public QAbstractListModel
+{
     Q_OBJECT
-public:
+  public:
     explicit CPlaylistRows(const CPlaylist& playlist, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -21,7 +22,7 @@ public:
     // The playlist's rows changed: everything is read again.
     void Reset();
 
-private:
+  private:
     const CPlaylist& m_playlist;
 };
 
@@ -33,9 +34,10 @@ struct PlaylistPalette {
     QColor highlightFont;
 };
 
-class CPlaylistRowDelegate : public QStyledItemDelegate {
+class CPlaylistRowDelegate : public QStyledItemDelegate
+{
     Q_OBJECT
-public:
+  public:
     static constexpr int kRowHeight = 14;
     static constexpr int kInset = 4;
 
@@ -44,9 +46,10 @@ public:
     void SetPalette(const PlaylistPalette& palette) { m_palette = palette; }
     const PlaylistPalette& Palette() const { return m_palette; }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-private:
+  private:
     PlaylistPalette m_palette;
 };

@@ -2,26 +2,31 @@
 // kept in place, the encoding, and saves that must not damage anything.
 #include <gtest/gtest.h>
 
+#include "PlaylistTestFiles.h"
 #include "app/TextEncoding.h"
 #include "player/Playlist.h"
-#include "PlaylistTestFiles.h"
 
-namespace {
+namespace
+{
 
 using namespace playlist_test;
 
-const std::string kTeSuTo = "\x83\x65\x83\x58\x83\x67";  // テスト in CP932
+const std::string kTeSuTo = "\x83\x65\x83\x58\x83\x67"; // テスト in CP932
 
 // A CP932 file with every kind of line.
 std::string Cp932List()
 {
-    return "; " + kTeSuTo + " list\r\n%volgain\t150\r\n%EQNAME\tRock\r\n%equalizer\t3\r\nstray line\r\n"
-           "%start\r\n" + kTeSuTo + "\r\n#$1F\t\t" + kTeSuTo + "\t1:30\r\n; inside\r\n#2\tbell [SE]\t0.5\r\n"
+    return "; " + kTeSuTo +
+           " list\r\n%volgain\t150\r\n%EQNAME\tRock\r\n%equalizer\t3\r\nstray line\r\n"
+           "%start\r\n" +
+           kTeSuTo + "\r\n#$1F\t\t" + kTeSuTo +
+           "\t1:30\r\n; inside\r\n#2\tbell [SE]\t0.5\r\n"
            "\r\n#3\tthree\t75\textra\r\n%end\r\n; tail\r\n";
 }
 
-class PlaylistSave : public ::testing::Test {
-protected:
+class PlaylistSave : public ::testing::Test
+{
+  protected:
     void SetUp() override { list.SetWindowCreated(true); }
     std::string Path() const { return tmp / "LISTS/list.lst"; }
     TempFolder tmp;
@@ -45,11 +50,11 @@ TEST_F(PlaylistSave, EditedListReadsBackToTheSameRowsAndKeepsOtherLines)
     ASSERT_TRUE(list.Load(Path()));
     ASSERT_EQ(list.Entries().size(), 5u);
 
-    ASSERT_TRUE(list.RenameRow(1, "\xE6\x96\xB0 fanfare"));  // 新: fits CP932
+    ASSERT_TRUE(list.RenameRow(1, "\xE6\x96\xB0 fanfare")); // 新: fits CP932
     ASSERT_TRUE(list.SetRowTime(1, 623));
-    ASSERT_TRUE(list.ToggleSE(2));   // removes the mark
-    ASSERT_TRUE(list.ToggleSE(4));   // adds it
-    ASSERT_TRUE(list.MoveRow(4, -1));  // "three" above the empty caption
+    ASSERT_TRUE(list.ToggleSE(2));    // removes the mark
+    ASSERT_TRUE(list.ToggleSE(4));    // adds it
+    ASSERT_TRUE(list.MoveRow(4, -1)); // "three" above the empty caption
     ASSERT_TRUE(list.DeleteRow(0));
     EXPECT_EQ(list.InsertRow(0, {9, 0, "new [SE]", 45}), 1);
     EXPECT_EQ(list.InsertRow(4, {-1, 0, "#not a code", 0}), 5);
@@ -62,9 +67,9 @@ TEST_F(PlaylistSave, EditedListReadsBackToTheSameRowsAndKeepsOtherLines)
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_FALSE(list.IsModified());
     const std::string bytes = ReadFile(Path());
-    EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");  // still CP932, no mark
+    EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF"); // still CP932, no mark
     EXPECT_NE(bytes.find("\x90\x56 fanfare"), std::string::npos);
-    EXPECT_NE(bytes.find("#$1F\t"), std::string::npos);  // unchanged code text kept
+    EXPECT_NE(bytes.find("#$1F\t"), std::string::npos); // unchanged code text kept
 
     CPlaylist again;
     ASSERT_TRUE(again.Load(Path()));
@@ -76,8 +81,9 @@ TEST_F(PlaylistSave, EditedListReadsBackToTheSameRowsAndKeepsOtherLines)
     // Comments, directives and stray lines stay in order, where they were.
     const std::string text = Cp932ToUtf8(bytes);
     std::size_t at = 0;
-    for (const char* line : {"list\r\n%volgain\t150\r\n%EQNAME\tRock\r\n%equalizer\t3\r\nstray line\r\n%start\r\n",
-                             "; inside\r\n", "%end\r\n; tail\r\n"}) {
+    for (const char* line :
+         {"list\r\n%volgain\t150\r\n%EQNAME\tRock\r\n%equalizer\t3\r\nstray line\r\n%start\r\n",
+          "; inside\r\n", "%end\r\n; tail\r\n"}) {
         const std::size_t found = text.find(line, at);
         ASSERT_NE(found, std::string::npos) << line;
         at = found;
@@ -86,10 +92,10 @@ TEST_F(PlaylistSave, EditedListReadsBackToTheSameRowsAndKeepsOtherLines)
 
 TEST_F(PlaylistSave, NewListForARomWithoutOne)
 {
-    EXPECT_FALSE(list.Load(Path()));  // LISTS/ does not even exist
+    EXPECT_FALSE(list.Load(Path())); // LISTS/ does not even exist
     list.InsertRow(list.Selection(), {12, 0, "\xE3\x83\x86 first", 300});
     list.InsertRow(0, {13, 0, "", 0});
-    list.InsertRow(1, {14, 0, "", 15});  // an empty name before a time
+    list.InsertRow(1, {14, 0, "", 15}); // an empty name before a time
     const PlaylistSaveResult r = list.Save();
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(ReadFile(Path()).substr(0, 3), "\xEF\xBB\xBF");
@@ -107,8 +113,12 @@ TEST_F(PlaylistSave, RowsThatNeedQuotingRoundTrip)
     WriteFile(tmp / "q.lst", "%start\n%end\n");
     list.Load(tmp / "q.lst");
     const std::vector<PlaylistEntry> rows = {
-        {-1, 0, ";looks like a comment", 0}, {-1, 0, "#looks like a row", 0}, {-1, 0, "%end", 0},
-        {-1, 0, "", 0},  {5, 0, "tab\tinside", 0},  {6, 0, "line\nbreak", 9},
+        {-1, 0, ";looks like a comment", 0},
+        {-1, 0, "#looks like a row", 0},
+        {-1, 0, "%end", 0},
+        {-1, 0, "", 0},
+        {5, 0, "tab\tinside", 0},
+        {6, 0, "line\nbreak", 9},
         {0, 0, "zero", 6005},
     };
     for (const PlaylistEntry& e : rows)
@@ -167,7 +177,7 @@ TEST_F(PlaylistSave, FailedSaveKeepsTheOldFileAndSaysWhy)
         (void)e;
         ++files;
     }
-    EXPECT_EQ(files, 2u);  // LISTS and dir.lst, no temporary left over
+    EXPECT_EQ(files, 2u); // LISTS and dir.lst, no temporary left over
 }
 
 TEST_F(PlaylistSave, UnsavedEditsSurviveLoadingAnotherList)
@@ -182,10 +192,10 @@ TEST_F(PlaylistSave, UnsavedEditsSurviveLoadingAnotherList)
     list.Load(tmp / "a.lst");
     EXPECT_TRUE(list.IsModified());
     EXPECT_EQ(list.Entries()[0].name, "edited");
-    EXPECT_EQ(ReadFile(tmp / "a.lst"), "%start\n#1\ta\n");  // nothing written behind the user's back
+    EXPECT_EQ(ReadFile(tmp / "a.lst"), "%start\n#1\ta\n"); // nothing written behind the user's back
     ASSERT_TRUE(list.Save().ok);
     list.Load(tmp / "b.lst");
-    list.Load(tmp / "a.lst");  // saved: read from the file again
+    list.Load(tmp / "a.lst"); // saved: read from the file again
     EXPECT_FALSE(list.IsModified());
     EXPECT_EQ(list.Entries()[0].name, "edited");
 }
@@ -197,7 +207,7 @@ TEST_F(PlaylistSave, EditsKeepTheSelectionOnTheirRow)
     list.Select(0);
     list.MoveRow(0, 1);
     EXPECT_EQ(list.Selection(), 1);
-    EXPECT_FALSE(list.MoveRow(2, 1));  // already last
+    EXPECT_FALSE(list.MoveRow(2, 1)); // already last
     list.Select(2);
     list.DeleteRow(2);
     EXPECT_EQ(list.Selection(), 1);
@@ -207,4 +217,4 @@ TEST_F(PlaylistSave, EditsKeepTheSelectionOnTheirRow)
     EXPECT_EQ(list.Entries()[0].code, 2);
 }
 
-}  // namespace
+} // namespace

@@ -7,12 +7,13 @@
 #include <random>
 #include <vector>
 
+#include "PlaylistTestFiles.h"
 #include "app/TextEncoding.h"
 #include "player/Playlist.h"
 #include "player/PlaylistFile.h"
-#include "PlaylistTestFiles.h"
 
-namespace {
+namespace
+{
 
 using namespace playlist_test;
 
@@ -30,7 +31,8 @@ struct ReadCase {
     int32_t gain;
     int32_t eqIndex;
     std::string eqName;
-    ReadCase(const char* w, std::string t, std::vector<Row> r, int32_t g = 100, int32_t e = 0, std::string n = {})
+    ReadCase(const char* w, std::string t, std::vector<Row> r, int32_t g = 100, int32_t e = 0,
+             std::string n = {})
         : what(w), text(std::move(t)), rows(std::move(r)), gain(g), eqIndex(e), eqName(std::move(n))
     {
     }
@@ -55,9 +57,17 @@ const std::vector<ReadCase>& ReadCases()
          "; comment\n%volgain\t150\n%eqname\tBass boost\n%start\nBig bonus\n#12\tBonus fanfare\t1:30\n"
          "#$1F\tReel stop [SE]\t0.5\n%end\n",
          {{-1, 0, "Big bonus", 0}, {12, 0, "Bonus fanfare", 900}, {31, 1, "Reel stop [SE]", 5}},
-         150, 0, "Bass boost"},
-        {"no %start: rows ignored, directives apply", "%volgain\t200\n%equalizer\t4\n#1\tone\t0:10\n", {}, 200, 3},
-        {"empty line and comment inside the region", "%start\n\n;note\n#1\n%end\n", {{-1, 0, "", 0}, {1, 0, "", 0}}},
+         150,
+         0,
+         "Bass boost"},
+        {"no %start: rows ignored, directives apply",
+         "%volgain\t200\n%equalizer\t4\n#1\tone\t0:10\n",
+         {},
+         200,
+         3},
+        {"empty line and comment inside the region",
+         "%start\n\n;note\n#1\n%end\n",
+         {{-1, 0, "", 0}, {1, 0, "", 0}}},
         {"code fields without range check",
          "%start\n#$ff\ta\n#12abc\tb\n#\tc\n#-3\td\n#300\te\n#$FFFFFFFF\tf\n#$zz\tg\n#+7\th\n",
          {{255, 0, "a", 0},
@@ -73,8 +83,11 @@ const std::vector<ReadCase>& ReadCases()
          {{1, 0, "bell [se]", 0}, {2, 1, "x[SE]y", 0}, {3, 0, "[Se]", 0}}},
         {"directive values after a space change nothing", "%volgain 150\n%equalizer 3\n%eqname Rock\n", {}},
         {"gain and preset clamps", "%volgain\t20\n%equalizer\t0\n", {}, 50, 0},
-        {"upper clamps and a later directive wins", "%volgain\t300\n%volgain\t5000\n%equalizer\t3\n%EQUALIZER\t17\n",
-         {}, 1000, 15},
+        {"upper clamps and a later directive wins",
+         "%volgain\t300\n%volgain\t5000\n%equalizer\t3\n%EQUALIZER\t17\n",
+         {},
+         1000,
+         15},
         {"a gain without digits reads 0, clamped", "%volgain\tloud\n", {}, 50},
         {"time field forms",
          "%start\n#1\ta\t1:00\n#2\tb\t75\n#3\tc\t0.5\n#4\td\t1:2.3\n#5\te\t1:05.5\n#6\tf\t2.25\n#7\tg\t2.5\n"
@@ -100,7 +113,12 @@ const std::vector<ReadCase>& ReadCases()
         {"CR LF, a last line without line end, a lone CR kept",
          "%start\r\n#1\tone\r\n#2\ttwo\rmore\r\n#3\tthree",
          {{1, 0, "one", 0}, {2, 0, "two\rmore", 0}, {3, 0, "three", 0}}},
-        {"eqname takes the whole second field", "%eqname\t\tMy Preset 2\tignored\n", {}, 100, 0, "My Preset 2"},
+        {"eqname takes the whole second field",
+         "%eqname\t\tMy Preset 2\tignored\n",
+         {},
+         100,
+         0,
+         "My Preset 2"},
     };
     return cases;
 }
@@ -128,7 +146,7 @@ TEST(PlaylistFileReader, LoadResultAndDirectivesOfAFileWithoutRows)
     EXPECT_EQ(list.EqPresetName(), "Jazz");
 
     WriteFile(tmp / "caption.lst", "%start\n\n");
-    EXPECT_TRUE(list.Load(tmp / "caption.lst"));  // one empty caption is a row
+    EXPECT_TRUE(list.Load(tmp / "caption.lst")); // one empty caption is a row
 
     // A missing file empties everything again, directives included.
     EXPECT_FALSE(list.Load(tmp / "missing.lst"));
@@ -165,7 +183,7 @@ TEST(PlaylistFileReader, EncodingsCp932Utf8AndByteOrderMark)
     ASSERT_TRUE(ReadPlaylistFile(tmp / "late.lst", data));
     EXPECT_EQ(data.encoding, PlaylistEncoding::Cp932);
     ASSERT_EQ(data.entries.size(), 1u);
-    EXPECT_NE(data.entries[0].name, utf8);  // read as CP932 bytes, as the file says
+    EXPECT_NE(data.entries[0].name, utf8); // read as CP932 bytes, as the file says
 
     // A UTF-8 character split by the 64 KiB piece boundary is still valid.
     std::string split = "%start\n;" + std::string(65536 - 9, 'y') + utf8 + "\n#4\t" + utf8 + "\n";
@@ -203,7 +221,7 @@ TEST(PlaylistFileReader, DemoListsReadWhole)
         EXPECT_EQ(codes, (std::vector<int32_t>{1, 2, 3, 4}));
         EXPECT_EQ(se, 1);
         EXPECT_EQ(list.Entries().size(), 7u);
-        EXPECT_EQ(list.Entries()[0].name, "\xE3\x83\x87\xE3\x83\xA2\xE6\x9B\xB2 (Demo tunes)");  // デモ曲
+        EXPECT_EQ(list.Entries()[0].name, "\xE3\x83\x87\xE3\x83\xA2\xE6\x9B\xB2 (Demo tunes)"); // デモ曲
         ++lists;
     }
     EXPECT_EQ(lists, 3);
@@ -223,7 +241,7 @@ TEST(PlaylistFileBadInput, BinaryFileReadsUpToTheDamage)
     ASSERT_TRUE(ReadPlaylistFile(tmp / "bin.lst", data));
     ASSERT_GE(data.entries.size(), 3u);
     EXPECT_EQ(data.entries[0], (PlaylistEntry{1, 0, "good", 30}));
-    EXPECT_EQ(data.entries[1].name, "line with a ");  // a NUL ends the line
+    EXPECT_EQ(data.entries[1].name, "line with a "); // a NUL ends the line
     EXPECT_EQ(data.entries[2], (PlaylistEntry{5, 0, "x", 0}));
     for (const PlaylistEntry& e : data.entries)
         EXPECT_EQ(e.name.find('\0'), std::string::npos);
@@ -257,7 +275,7 @@ TEST(PlaylistFileBadInput, FifoOrFolderNamedLikeAListIsNotRead)
     ASSERT_EQ(::mkfifo((tmp / "fifo.lst").c_str(), 0600), 0);
     fs::create_directories(tmp.dir / "dir.lst");
     CPlaylist list;
-    EXPECT_FALSE(list.Load(tmp / "fifo.lst"));  // returns at once instead of waiting for a writer
+    EXPECT_FALSE(list.Load(tmp / "fifo.lst")); // returns at once instead of waiting for a writer
     EXPECT_FALSE(list.Load(tmp / "dir.lst"));
     EXPECT_TRUE(list.Entries().empty());
 }
@@ -290,8 +308,8 @@ TEST(PlaylistFileBadInput, InvalidCp932BytesKeepTheRowsAround)
 {
     // A lead byte followed by a byte that cannot trail it, a lone lead byte
     // at the end of a line, and an unassigned lead byte.
-    const PlaylistFileData data =
-        ParsePlaylistText("%start\n#1\tok\n#2\tbad\x81\x20pair\t0:04\n#3\tend\x82\n#4\t\xA0\xFD\xFF\n#5\tlast\n");
+    const PlaylistFileData data = ParsePlaylistText(
+        "%start\n#1\tok\n#2\tbad\x81\x20pair\t0:04\n#3\tend\x82\n#4\t\xA0\xFD\xFF\n#5\tlast\n");
     EXPECT_EQ(data.encoding, PlaylistEncoding::Cp932);
     ASSERT_EQ(data.entries.size(), 5u);
     EXPECT_EQ(data.entries[0].name, "ok");
@@ -304,4 +322,4 @@ TEST(PlaylistFileBadInput, InvalidCp932BytesKeepTheRowsAround)
         EXPECT_TRUE(IsValidUtf8(e.name)) << e.code;
 }
 
-}  // namespace
+} // namespace

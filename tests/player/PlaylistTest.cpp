@@ -5,16 +5,18 @@
 #include <utility>
 #include <vector>
 
+#include "PlaylistTestFiles.h"
 #include "player/Playlist.h"
 #include "player/PlaylistPath.h"
-#include "PlaylistTestFiles.h"
 
-namespace {
+namespace
+{
 
 using namespace playlist_test;
 
-class RecordingHost : public IPlayerHost {
-public:
+class RecordingHost : public IPlayerHost
+{
+  public:
     void OnLoadROM(const std::string&, const RomEntry&) override {}
     void OnPlayCode(int32_t code, const std::string& name) override { played.emplace_back(code, name); }
     void OnApplyEqPreset() override {}
@@ -25,8 +27,9 @@ public:
 const char* const kList = "%start\nIntro\n#1\tone\t0:10\n#2\tbell [SE]\t0:01\nMore\n#4\tfour\t1:00\n"
                           "#5\tstop [SE]\n%end\n";
 
-class PlaylistModel : public ::testing::Test {
-protected:
+class PlaylistModel : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         WriteFile(tmp / "list.lst", kList);
@@ -53,8 +56,8 @@ TEST_F(PlaylistModel, TimeOfIsZeroUntilTheWindowWasCreated)
     list.SetWindowCreated(true);
     EXPECT_EQ(list.TimeOf(1), 100);
     EXPECT_EQ(list.TimeOf(4), 600);
-    EXPECT_EQ(list.TimeOf(5), 0);   // row without time
-    EXPECT_EQ(list.TimeOf(99), 0);  // no such row
+    EXPECT_EQ(list.TimeOf(5), 0);  // row without time
+    EXPECT_EQ(list.TimeOf(99), 0); // no such row
 }
 
 TEST_F(PlaylistModel, SelectionAfterFillingIsTheFirstPlayableRow)
@@ -75,7 +78,7 @@ TEST_F(PlaylistModel, NextSkipsSERowsOnlyWithNoSEAutoPlay)
     ASSERT_TRUE(list.HasNext());
     list.PlayNext();
     EXPECT_EQ(list.Selection(), 4);
-    EXPECT_FALSE(list.HasNext());  // only the SE row 5 is left
+    EXPECT_FALSE(list.HasNext()); // only the SE row 5 is left
 
     // Next on the last playable row does nothing.
     list.PlayNext();
@@ -99,8 +102,8 @@ TEST_F(PlaylistModel, PrevStepsOverCaptionsNeverSkipsSEAndStopsAtRowZero)
     LoadWithWindow();
     settings.NoSEAutoPlay = 1;
     list.Select(5);
-    list.PlayPrev();  // row 4
-    list.PlayPrev();  // row 3 is a caption: on to row 2, an SE row, played all the same
+    list.PlayPrev(); // row 4
+    list.PlayPrev(); // row 3 is a caption: on to row 2, an SE row, played all the same
     EXPECT_EQ(list.Selection(), 2);
     list.PlayPrev();
     EXPECT_EQ(list.Selection(), 1);
@@ -133,14 +136,14 @@ TEST_F(PlaylistModel, PlayingNeedsTheWindowAndAPlayableSelection)
     EXPECT_TRUE(host.played.empty());
 
     list.SetWindowCreated(true);
-    list.Select(3);  // caption
+    list.Select(3); // caption
     list.PlaySelected();
     EXPECT_TRUE(host.played.empty());
     list.Select(2);
     list.PlaySelected();
     ASSERT_EQ(host.played.size(), 1u);
     EXPECT_EQ(host.played[0].first, 2);
-    list.Select(17);  // out of range: ignored
+    list.Select(17); // out of range: ignored
     EXPECT_EQ(list.Selection(), 2);
 }
 
@@ -158,20 +161,20 @@ TEST_F(PlaylistModel, ListenersHearLoadsAndSelectionMoves)
     const int id = list.AddListener([&](PlaylistChange c) { heard.push_back(c); });
     LoadWithWindow();
     list.Select(4);
-    list.Select(4);  // no move, no call
+    list.Select(4); // no move, no call
     list.RemoveListener(id);
     list.Select(1);
     EXPECT_EQ(heard, (std::vector<PlaylistChange>{PlaylistChange::Rows, PlaylistChange::Rows,
-                                                   PlaylistChange::Selection}));
+                                                  PlaylistChange::Selection}));
 }
 
 TEST_F(PlaylistModel, ChoosesThePresetByNameThenNumber)
 {
     settings.Equalizer[2].Name = "Bass Boost";
     settings.Equalizer[6].Name = "bass boost";
-    settings.Equalizer[9].Name = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // テスト
+    settings.Equalizer[9].Name = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"; // テスト
     const std::pair<const char*, int> cases[] = {
-        {"%eqname\tBASS boost\n%equalizer\t12\n", 2},  // first match, case ignored
+        {"%eqname\tBASS boost\n%equalizer\t12\n", 2}, // first match, case ignored
         {"%eqname\tNo such preset\n%equalizer\t12\n", 11},
         {"%eqname\t\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\n", 9},
         {"%eqname\tBass Boost!\n", 0},
@@ -197,11 +200,19 @@ TEST(PlaylistDisplay, RowTextIsPaddedCodeTwoSpacesAndName)
 TEST(PlaylistPath, PrefersTheUtf8NameThenTheCp932Name)
 {
     TempFolder tmp;
-    const RomEntry entry{0x1234, 40, 0, "\x83\x65\x83\x58\x83\x67", "", "", "Z80,YM2413",
-                         "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88", "", ""};
+    const RomEntry entry{0x1234,
+                         40,
+                         0,
+                         "\x83\x65\x83\x58\x83\x67",
+                         "",
+                         "",
+                         "Z80,YM2413",
+                         "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88",
+                         "",
+                         ""};
     const std::string utf8 = tmp / "LISTS/\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88.lst";
     const std::string cp932 = tmp / "LISTS/\x83\x65\x83\x58\x83\x67.lst";
-    EXPECT_EQ(PlaylistPathFor(tmp.dir.string(), entry), utf8);  // neither exists: where a new one goes
+    EXPECT_EQ(PlaylistPathFor(tmp.dir.string(), entry), utf8); // neither exists: where a new one goes
     fs::create_directories(tmp.dir / "LISTS");
     WriteFile(cp932, "%start\n#1\tcp932\n");
     EXPECT_EQ(PlaylistPathFor(tmp.dir.string(), entry), cp932);
@@ -209,4 +220,4 @@ TEST(PlaylistPath, PrefersTheUtf8NameThenTheCp932Name)
     EXPECT_EQ(PlaylistPathFor(tmp.dir.string(), entry), utf8);
 }
 
-}  // namespace
+} // namespace

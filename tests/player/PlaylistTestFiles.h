@@ -9,7 +9,8 @@
 #include <iterator>
 #include <string>
 
-namespace playlist_test {
+namespace playlist_test
+{
 
 namespace fs = std::filesystem;
 
@@ -18,9 +19,8 @@ struct TempFolder {
     fs::path dir;
     TempFolder()
     {
-        dir = fs::temp_directory_path() /
-              ("kelvara-playlist-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("kelvara-playlist-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -39,4 +39,4 @@ inline std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-}  // namespace playlist_test
+} // namespace playlist_test

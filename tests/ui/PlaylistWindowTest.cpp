@@ -6,6 +6,7 @@
 #include <QListView>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,12 +18,14 @@
 #include "ui/PlaylistWindow.h"
 #include "ui/PlaylistWindowList.h"
 
-namespace {
+namespace
+{
 
 namespace fs = std::filesystem;
 
-class RecordingHost : public IPlayerHost {
-public:
+class RecordingHost : public IPlayerHost
+{
+  public:
     void OnLoadROM(const std::string&, const RomEntry&) override {}
     void OnPlayCode(int32_t code, const std::string& name) override { played.emplace_back(code, name); }
     void OnApplyEqPreset() override {}
@@ -32,15 +35,15 @@ public:
 // Rows: 0 caption, 1 #1, 2 #2 [SE], 3 caption, 4 #4
 const char* const kList = "; demo\n%start\nIntro\n#1\tone\t0:10\n#2\tbell [SE]\nMore\n#4\tfour\t1:00\n%end\n";
 
-class PlaylistWindowTest : public ::testing::Test {
-protected:
+class PlaylistWindowTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_savedPos = g_Settings.PlaylistPos;
         g_Settings.PlaylistPos = {};
-        dir = fs::temp_directory_path() /
-              ("kelvara-plwin-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("kelvara-plwin-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
         path = (dir / "list.lst").string();
         std::ofstream(path, std::ios::binary) << kList;
@@ -78,7 +81,7 @@ protected:
     CPlaylist model;
     QWidget mainWindow;
 
-private:
+  private:
     SettingsRect m_savedPos;
 };
 
@@ -93,14 +96,14 @@ TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindow)
     EXPECT_EQ(w.List()->model()->index(4, 0).data().toString(), "004  four");
     EXPECT_EQ(w.List()->model()->index(3, 0).data().toString(), "More");
     EXPECT_EQ(w.List()->visualRect(w.List()->model()->index(1, 0)).height(), 14);
-    EXPECT_EQ(w.List()->currentIndex().row(), 1);  // the first playable row
+    EXPECT_EQ(w.List()->currentIndex().row(), 1); // the first playable row
 
     DoubleClick(w.List()->viewport(), RowCenter(w, 4));
     ASSERT_EQ(host.played.size(), 1u);
     EXPECT_EQ(host.played[0], std::make_pair(4, std::string("four")));
     EXPECT_EQ(model.Selection(), 4);
 
-    DoubleClick(w.List()->viewport(), RowCenter(w, 3));  // caption
+    DoubleClick(w.List()->viewport(), RowCenter(w, 3)); // caption
     EXPECT_EQ(host.played.size(), 1u);
     EXPECT_EQ(model.Selection(), 3);
 
@@ -120,13 +123,13 @@ TEST_F(PlaylistWindowTest, EscAndCloseHideToggleShowsAgain)
     EXPECT_FALSE(w.isVisible());
     w.Toggle();
     EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(w.close());  // refused: only hidden
+    EXPECT_FALSE(w.close()); // refused: only hidden
     EXPECT_FALSE(w.isVisible());
     w.Toggle();
     EXPECT_TRUE(w.isVisible());
     w.Toggle();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(model.WindowExists());  // hidden, not destroyed: play times still known
+    EXPECT_TRUE(model.WindowExists()); // hidden, not destroyed: play times still known
     EXPECT_EQ(model.TimeOf(4), 600);
 }
 
@@ -141,7 +144,7 @@ TEST_F(PlaylistWindowTest, ListFillsTheWindowAboveTheStripAndSizeStartsAtTheMain
     w.resize(500, 400);
     EXPECT_EQ(w.List()->geometry(), QRect(0, 0, 500, 400 - CPlaylistWindow::kBottomStrip));
     w.resize(10, 10);
-    EXPECT_EQ(w.size(), frame);  // cannot shrink below the main window's frame
+    EXPECT_EQ(w.size(), frame); // cannot shrink below the main window's frame
 }
 
 TEST_F(PlaylistWindowTest, PlaceIsStoredAndRestoredOnlyWhereAScreenShowsIt)
@@ -161,7 +164,7 @@ TEST_F(PlaylistWindowTest, PlaceIsStoredAndRestoredOnlyWhereAScreenShowsIt)
         EXPECT_EQ(r.bottom - r.top, 300);
         EXPECT_EQ(r.left, w.frameGeometry().left());
         g_Settings.PlaylistPos = {};
-    }  // destroyed: stored again
+    } // destroyed: stored again
     const SettingsRect stored = g_Settings.PlaylistPos;
     EXPECT_EQ(stored.right - stored.left, 420);
     {
@@ -184,7 +187,7 @@ TEST_F(PlaylistWindowTest, RowsAreDrawnInTheSkinColours)
         return image.pixelColor(p);
     };
     const QPoint belowRows(w.List()->viewport()->width() / 2, w.List()->viewport()->height() - 3);
-    EXPECT_EQ(pixelAt(belowRows), QColor(80, 80, 80));  // built-in background
+    EXPECT_EQ(pixelAt(belowRows), QColor(80, 80, 80)); // built-in background
     EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 1).y())), QGuiApplication::palette().color(QPalette::Highlight));
 
     PlaylistColors c;
@@ -194,7 +197,7 @@ TEST_F(PlaylistWindowTest, RowsAreDrawnInTheSkinColours)
     c.highlight = ColorRef(200, 0, 0);
     c.highlightFont = ColorRef(255, 255, 255);
     w.SetColors(c);
-    EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 1).y())), QColor(200, 0, 0));  // selected row
+    EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 1).y())), QColor(200, 0, 0)); // selected row
     EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 4).y())), QColor(0, 0, 64));
     EXPECT_EQ(pixelAt(belowRows), QColor(0, 0, 64));
     // Some text pixel of row 4 in the font colour, none left of the inset.
@@ -224,17 +227,18 @@ TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
         return accept;
     });
 
-    QTest::keyClick(w.List(), Qt::Key_Insert);  // nothing plays yet
+    QTest::keyClick(w.List(), Qt::Key_Insert); // nothing plays yet
     EXPECT_EQ(model.Entries().size(), 5u);
     EXPECT_FALSE(w.StatusText().isEmpty());
 
     now = {true, 9, 12340};
-    answer = QString::fromUtf8("\xE6\x96\xB0\xE6\x9B\xB2");  // 新曲
+    answer = QString::fromUtf8("\xE6\x96\xB0\xE6\x9B\xB2"); // 新曲
     QTest::keyClick(w.List(), Qt::Key_Insert);
     ASSERT_EQ(model.Entries().size(), 6u);
-    EXPECT_EQ(model.Selection(), 2);  // after the selected row 1
+    EXPECT_EQ(model.Selection(), 2); // after the selected row 1
     EXPECT_EQ(model.Entries()[2].code, 9);
-    EXPECT_EQ(w.List()->model()->index(2, 0).data().toString(), QString::fromUtf8("009  \xE6\x96\xB0\xE6\x9B\xB2"));
+    EXPECT_EQ(w.List()->model()->index(2, 0).data().toString(),
+              QString::fromUtf8("009  \xE6\x96\xB0\xE6\x9B\xB2"));
 
     QTest::keyClick(w.List(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_EQ(model.Entries()[2].playTime, 123);
@@ -264,6 +268,20 @@ TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
     ASSERT_TRUE(again.Load(path));
     EXPECT_EQ(again.Entries(), model.Entries());
     EXPECT_TRUE(w.StatusText().startsWith("Saved")) << w.StatusText().toStdString();
+
+    // The Save button below the list does the same.
+    model.Select(0);
+    QTest::keyClick(w.List(), Qt::Key_F2);
+    EXPECT_TRUE(model.IsModified());
+    QToolButton* save = nullptr;
+    for (QToolButton* b : w.findChildren<QToolButton*>())
+        if (b->text() == "Save")
+            save = b;
+    ASSERT_NE(save, nullptr);
+    QTest::mouseClick(save, Qt::LeftButton);
+    EXPECT_FALSE(model.IsModified());
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_EQ(again.Entries()[0].name, "renamed");
 }
 
-}  // namespace
+} // namespace
