@@ -99,6 +99,8 @@ public:
 
     void SetMasterVolume(int32_t position);
     void SetEqualizerGains(int count, const int32_t* gains);
+    // The gain in dB a band of the equalizer was last given.
+    double GetEqualizerGain(int band) const { return m_chain.Equalizer().Gain(band); }
 
     void GetLevels(int32_t& left, int32_t& right) const;
     int32_t GetSilentBlocks() const;

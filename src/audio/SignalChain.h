@@ -44,6 +44,7 @@ public:
     int32_t Multiplier() const { return m_multiplier.load(std::memory_order_relaxed); }
 
     CEqualizer& Equalizer() { return m_equalizer; }
+    const CEqualizer& Equalizer() const { return m_equalizer; }
     const CDcBlocker& DcBlocker() const { return m_dc; }
 
     // Silence counter (any thread reads; the render side resets it when a
