@@ -1,0 +1,204 @@
+// The options dialog driven like a user: what it selects for the stored
+// values, what OK stores and hands to the main window, what the arrows and
+// typed values give, and that Esc changes nothing.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "ModalAnswer.h"
+#include "app/Settings.h"
+#include "ui/OptionsDialog.h"
+#include "ui/TestTonePlayer.h"
+
+namespace {
+
+class OptionsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_Settings = CSettings{};
+        devices = {{DeviceGuid{}, "Default device"},
+                   {DeviceGuidFromName("Card A"), "Card A"},
+                   {DeviceGuidFromName("Card B"), "Card B"}};
+    }
+    void TearDown() override { g_Settings = CSettings{}; }
+    std::unique_ptr<COptionsDialog> Open()
+    {
+        auto d = std::make_unique<COptionsDialog>(devices, tmp.path().toStdString(), nullptr);
+        d->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+        return d;
+    }
+    void ClickOk(COptionsDialog& d) { QTest::keyClick(&d, Qt::Key_Return); }
+
+    QTemporaryDir tmp;
+    std::vector<DeviceInfo> devices;
+};
+
+TEST_F(OptionsDialogTest, RateOutsideTheTableShowsTheFirstAndOkChangesIt)
+{
+    g_Settings.SamplingRate = 22050;
+    auto d = Open();
+    QComboBox* rates = d->RateList();
+    ASSERT_EQ(rates->count(), 4);
+    EXPECT_EQ(rates->itemText(0), QStringLiteral(" 44.100KHz 16bits"));
+    EXPECT_EQ(rates->itemText(3), QStringLiteral("192.000KHz 16bits"));
+    EXPECT_EQ(rates->currentIndex(), 0);
+    ClickOk(*d);
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(d->ChosenRate(), 44100);
+    EXPECT_NE(d->ChosenRate(), g_Settings.SamplingRate);  // the main window re-creates the output
+
+    g_Settings.SamplingRate = 96000;
+    auto again = Open();
+    EXPECT_EQ(again->RateList()->currentIndex(), 2);
+}
+
+TEST_F(OptionsDialogTest, StoredDeviceIsSelectedAndTheChoiceIsHandedBack)
+{
+    g_Settings.DeviceGUID = ToSettingsGuid(devices[2].guid);
+    auto d = Open();
+    ASSERT_EQ(d->DeviceList()->count(), 3);
+    EXPECT_EQ(d->DeviceList()->currentIndex(), 2);
+    d->DeviceList()->setCurrentIndex(1);
+    ClickOk(*d);
+    EXPECT_EQ(d->DeviceIndex(), 1);
+    EXPECT_EQ(d->ChosenDevice(), devices[1].guid);
+
+    g_Settings.DeviceGUID = ToSettingsGuid(DeviceGuidFromName("unplugged"));
+    EXPECT_EQ(Open()->DeviceList()->currentIndex(), 0);
+}
+
+TEST_F(OptionsDialogTest, ArrowsStopAtTheLimitsWhileTypedValuesAreStoredAsTyped)
+{
+    g_Settings.PlayTimeDefault = 2;
+    auto d = Open();
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(d->PlayTimeDown(), Qt::LeftButton);
+    EXPECT_EQ(d->PlayTimeEdit()->text(), QStringLiteral("1"));
+    d->PlayTimeEdit()->setText(QStringLiteral("599"));
+    QTest::keyClick(d->PlayTimeEdit(), Qt::Key_Up);
+    QTest::mouseClick(d->PlayTimeUp(), Qt::LeftButton);
+    EXPECT_EQ(d->PlayTimeEdit()->text(), QStringLiteral("600"));
+
+    d->PlayTimeEdit()->clear();
+    QTest::keyClicks(d->PlayTimeEdit(), QStringLiteral("9x0-0"));  // only digits go in
+    EXPECT_EQ(d->PlayTimeEdit()->text(), QStringLiteral("900"));
+    QTest::keyClick(d->NoSeCheck(), Qt::Key_Space);
+    ClickOk(*d);
+    EXPECT_EQ(g_Settings.PlayTimeDefault, 900);
+    EXPECT_EQ(g_Settings.NoSEAutoPlay, 0);
+
+    auto empty = Open();
+    empty->PlayTimeEdit()->clear();
+    ClickOk(*empty);
+    EXPECT_EQ(g_Settings.PlayTimeDefault, 0);
+    // Up from a typed value above the range lands on its top.
+    auto high = Open();
+    high->PlayTimeEdit()->setText(QStringLiteral("900"));
+    QTest::mouseClick(high->PlayTimeUp(), Qt::LeftButton);
+    EXPECT_EQ(high->PlayTimeEdit()->text(), QStringLiteral("600"));
+}
+
+TEST_F(OptionsDialogTest, EscapeChangesNothing)
+{
+    const CSettings before = g_Settings;
+    auto d = Open();
+    d->PlayTimeEdit()->setText(QStringLiteral("5"));
+    d->WaveFolderEdit()->setText(QStringLiteral("/elsewhere/"));
+    d->NoSeCheck()->setChecked(false);
+    d->RateList()->setCurrentIndex(3);
+    QTest::keyClick(d.get(), Qt::Key_Escape);
+    EXPECT_EQ(d->result(), QDialog::Rejected);
+    EXPECT_EQ(g_Settings.PlayTimeDefault, before.PlayTimeDefault);
+    EXPECT_EQ(g_Settings.WavePath, before.WavePath);
+    EXPECT_EQ(g_Settings.NoSEAutoPlay, before.NoSEAutoPlay);
+    EXPECT_EQ(g_Settings.SamplingRate, before.SamplingRate);
+}
+
+TEST_F(OptionsDialogTest, WaveFolderStaysRelativeUntilBrowsed)
+{
+    auto d = Open();
+    EXPECT_EQ(d->WaveFolderEdit()->text(), QStringLiteral("./wave/"));
+    QString startedIn;
+    d->SetFolderPicker([&](const QString& start) {
+        startedIn = start;
+        return QString();  // cancelled
+    });
+    QTest::mouseClick(d->BrowseButton(), Qt::LeftButton);
+    EXPECT_EQ(startedIn, tmp.path() + QStringLiteral("/wave"));
+    EXPECT_EQ(d->WaveFolderEdit()->text(), QStringLiteral("./wave/"));
+    ClickOk(*d);
+    EXPECT_EQ(g_Settings.WavePath, "./wave/");
+
+    auto browsed = Open();
+    browsed->WaveFolderEdit()->setText(QStringLiteral("rec/../takes"));
+    const QString picked = tmp.path() + QStringLiteral("/recordings");
+    browsed->SetFolderPicker([&](const QString& start) {
+        startedIn = start;
+        return picked;
+    });
+    QTest::mouseClick(browsed->BrowseButton(), Qt::LeftButton);
+    EXPECT_EQ(startedIn, tmp.path() + QStringLiteral("/takes"));
+    EXPECT_EQ(browsed->WaveFolderEdit()->text(), picked + QLatin1Char('/'));
+    browsed->WaveFolderEdit()->setText(picked);  // a separator is added on OK
+    ClickOk(*browsed);
+    EXPECT_EQ(g_Settings.WavePath, (picked + QLatin1Char('/')).toStdString());
+}
+
+TEST_F(OptionsDialogTest, UnwritableWaveFolderIsQuestionedAndKeptOnlyOnYes)
+{
+    const QString file = tmp.filePath("plain-file");
+    std::ofstream(file.toStdString()) << "x";
+    const QString bad = file + QStringLiteral("/wave/");
+    auto d = Open();
+    d->WaveFolderEdit()->setText(bad);
+    AnswerNextModal<QMessageBox>([](QMessageBox* box) {
+        EXPECT_TRUE(box->text().contains(QStringLiteral("cannot be created or written")));
+        box->button(QMessageBox::No)->click();
+    });
+    ClickOk(*d);
+    EXPECT_TRUE(d->isVisible());  // still open for a better folder
+    EXPECT_EQ(g_Settings.WavePath, "./wave/");
+
+    AnswerNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    ClickOk(*d);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(g_Settings.WavePath, bad.toStdString());
+}
+
+TEST_F(OptionsDialogTest, CentredOverItsOwnerInsideTheWorkArea)
+{
+    QWidget owner;
+    owner.setGeometry(300, 250, 400, 300);
+    owner.show();
+    COptionsDialog d(devices, tmp.path().toStdString(), &owner);
+    d.show();
+    const QPoint delta = d.frameGeometry().center() - owner.frameGeometry().center();
+    EXPECT_LE(delta.manhattanLength(), 2);
+
+    owner.move(-300, -300);
+    COptionsDialog corner(devices, tmp.path().toStdString(), &owner);
+    corner.show();
+    const QRect area = owner.screen()->availableGeometry();
+    EXPECT_EQ(corner.frameGeometry().topLeft(), area.topLeft());
+}
+
+TEST_F(OptionsDialogTest, TestToneOpensTheChosenDeviceAndClosesWhenDone)
+{
+    auto d = Open();
+    QTest::mouseClick(d->TestToneButton(), Qt::LeftButton);
+    EXPECT_TRUE(d->TestTone()->IsPlaying());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !d->TestTone()->IsPlaying(); }, 3000));
+}
+
+}  // namespace
