@@ -16,3 +16,13 @@ if(TARGET kelvara AND NOT TARGET test_ui_e2e)
   set_tests_properties(PlayerEndToEnd PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180
     ENVIRONMENT "QT_QPA_PLATFORM=xcb;SDL_AUDIODRIVER=dummy")
 endif()
+
+# The MPRIS tests need a session bus of their own. (This file is read from
+# both test folders; the test is added once, from this one.)
+find_program(DBUS_RUN_SESSION dbus-run-session)
+if(DBUS_RUN_SESSION AND CMAKE_CURRENT_SOURCE_DIR STREQUAL CMAKE_CURRENT_LIST_DIR)
+  add_test(NAME MprisOnPrivateBus
+           COMMAND ${DBUS_RUN_SESSION} -- $<TARGET_FILE:test_ui> --gtest_filter=Mpris*)
+  set_tests_properties(MprisOnPrivateBus PROPERTIES TIMEOUT 60
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;KELVARA_PRIVATE_BUS=1")
+endif()
