@@ -155,18 +155,16 @@ void DrawSkinDigit(QImage& target, const SkinImages& images, int32_t digitWidth,
     // Window rectangle of the cell, cut to what the target, the background
     // and the glyph cell all cover.
     const int64_t glyphLeft = int64_t(glyph) * digitWidth;
-    QRect cell(x, kDigitTop, digitWidth, kDigitHeight);
-    cell &= target.rect();
-    cell &= background.rect();
-    const int64_t stripRight = int64_t(digits.width()) - glyphLeft;  // cell columns the strip still has
-    if (stripRight <= 0)
+    const int64_t stripLeft = int64_t(digits.width()) - glyphLeft;  // cell columns the strip still has
+    const int64_t left = std::max<int64_t>(x, 0);
+    const int64_t right = std::min({int64_t(x) + digitWidth, int64_t(x) + stripLeft, int64_t(target.width()),
+                                    int64_t(background.width())});
+    const int bottom = std::min({kDigitTop + kDigitHeight, kDigitTop + digits.height(), target.height(),
+                                 background.height()});
+    if (right <= left || bottom <= kDigitTop)
         return;
-    if (int64_t(cell.right() - x) >= stripRight)
-        cell.setRight(int(x + stripRight - 1));
-    cell.setBottom(std::min(cell.bottom(), kDigitTop + digits.height() - 1));
-    if (cell.isEmpty())
-        return;
-    const int sourceX = int(glyphLeft + (cell.left() - x));
+    const QRect cell(int(left), kDigitTop, int(right - left), bottom - kDigitTop);
+    const int sourceX = int(glyphLeft + (cell.left() - int64_t(x)));
     const int sourceY = cell.top() - kDigitTop;
     const auto pixel = [](const QImage& image, int px, int py) {
         return reinterpret_cast<const uint32_t*>(image.constScanLine(py)) + px;

@@ -134,7 +134,7 @@ TEST_F(SkinFolderTest, BrokenFoldersAreSkippedWithoutHarm)
     Write(m_root / "Skins" / "loose.ini", Ini("not a folder"));
     fs::create_directories(m_root / "Skins" / "iniIsFolder" / "Skin.ini");
     fs::create_directories(m_root / "Skins" / "noIni");
-    Write(m_root / "Skins" / "garbage" / "Skin.ini", std::string("\x00\xff\xfe[\x81\x81=\n\n=\x00", 13));
+    Write(m_root / "Skins" / "garbage" / "Skin.ini", std::string("\x00\xff\xfe[\x81\x81=\n\n=\x00", 11));
     fs::create_symlink("loop", m_root / "Skins" / "loop");
     fs::create_directory_symlink(m_root / "Skins", m_root / "Skins" / "parent");  // cycle back to Skins
     Write(m_root / "Skins" / "upper" / "SKIN.INI", Ini("upper case file name"));

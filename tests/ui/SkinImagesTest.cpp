@@ -161,6 +161,9 @@ TEST(SkinDigit, CellsReachingPastAnEdgeAreCut)
     DrawSkinDigit(window, images, 4, 0, 16, 100);
     DrawSkinDigit(window, images, 0, 0, 1, 100);
     DrawSkinDigit(window, images, 2147483647, 1, 3, 100);
+    DrawSkinDigit(window, images, 4, 0, 2, 2147483647);
+    DrawSkinDigit(window, images, 4, 0, 2, -2147483647 - 1);
+    DrawSkinDigit(window, images, 2147483647, 0, 0, -2147483647 - 1);
     EXPECT_EQ(window, before);
     // A strip three and a half glyphs wide: glyph 3 keeps its first two columns.
     SkinImages shortStrip = images;
