@@ -19,6 +19,7 @@ struct PanelStyle {
     QColor well;                   // title, info and meter wells
     QColor lcdTop, lcdBottom;      // the digit window, rows 8..38
     int lcdRight = 309;            // last column of the digit window
+    int digitWidth = 16, digitStep = 17;  // where the CODE and TIME captions go
     bool lcdGrid = false;          // faint dot grid in the digit window
     QColor label;                  // small printed captions
     QColor logo, logoShadow;

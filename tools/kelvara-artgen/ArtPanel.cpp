@@ -6,6 +6,7 @@
 
 #include "Art.h"
 #include "Canvas.h"
+#include "player/DigitBlend.h"
 
 namespace art {
 
@@ -56,8 +57,12 @@ QImage DrawBackground(const PanelStyle& style)
             for (int x = lcd.left() + 1; x <= lcd.right(); x += 2)
                 image.setPixel(x, y, Scale(LcdColorAt(style, y), 1.6).rgb());
     }
-    CentreLabel(image, 79, 42, "CODE", style.label);
-    CentreLabel(image, 164, 42, "TIME", style.label);
+    const DigitLayout cells = DigitPositions(style.digitStep);
+    CentreLabel(image, (cells.x[DigitLayout::CodeHundreds] + cells.x[DigitLayout::CodeUnits] + style.digitWidth) / 2,
+                42, "CODE", style.label);
+    CentreLabel(image,
+                (cells.x[DigitLayout::MinuteTens] + cells.x[DigitLayout::SecondUnits] + style.digitWidth) / 2, 42,
+                "TIME", style.label);
 
     // Autoplay bezel around (316,10)-(336,36).
     DrawWell(image, QRect(314, 8, 24, 30), style.well, style.edgeShadow, style.edgeLight);

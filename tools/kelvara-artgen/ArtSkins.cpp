@@ -21,6 +21,8 @@ ExampleSkin AmberNight()
     panel.lcdTop = QColor(10, 5, 2);
     panel.lcdBottom = QColor(20, 10, 4);
     panel.lcdRight = 258;
+    panel.digitWidth = 20;
+    panel.digitStep = 21;
     panel.lcdGrid = true;
     panel.label = QColor(190, 150, 100);
     panel.logo = QColor(255, 176, 70);

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <cstdio>
 #include <fstream>
-#include <memory>
 
 #include "Art.h"
 
@@ -97,18 +96,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: kelvara-artgen RES_FOLDER [SKINS_FOLDER [MOCKUP_FOLDER]]\n");
         return 2;
     }
-    // Text in the mock-ups needs a font database; nothing is shown on screen.
-    std::unique_ptr<QGuiApplication> app;
-    if (argc == 4) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
     if (!WriteBuiltin(argv[1]))
         return 1;
     if (argc >= 3 && !WriteSkins(argv[2]))
         return 1;
-    if (argc == 4 && !WriteMockups(argv[1], argv[3]))
-        return 1;
+    if (argc == 4) {
+        // Text in the mock-ups needs a font database; nothing is shown on
+        // screen. The application is made only now: with one alive, the
+        // painter's output differs slightly, and the artwork must not
+        // depend on whether mock-ups were asked for.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        if (!WriteMockups(argv[1], argv[3]))
+            return 1;
+    }
     return 0;
 }
