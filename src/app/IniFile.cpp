@@ -1,6 +1,7 @@
 #include "app/IniFile.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -31,6 +32,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool CIniFile::LoadFile(const std::string& path) {
     m_sections.clear();
+    // Only a regular file is read: a folder would make the stream throw, a
+    // FIFO would block the start-up.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

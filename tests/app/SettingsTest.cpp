@@ -147,6 +147,14 @@ TEST_F(SettingsFile, ClampsRangesAndIgnoresDamagedValuesKeyByKey)
     EXPECT_EQ(s.Equalizer[0].Name, "");
     EXPECT_EQ(s.Equalizer[0].Gain[0], 0);
     EXPECT_FALSE(s.Load(m_path + ".missing"));
+
+    // A settings "file" that is a folder: nothing read, nothing thrown, and
+    // saving over it fails without removing it.
+    std::filesystem::create_directory(m_path + ".dir");
+    EXPECT_FALSE(s.Load(m_path + ".dir"));
+    EXPECT_EQ(s.MasterVolume, 12);
+    EXPECT_FALSE(s.Save(m_path + ".dir"));
+    EXPECT_TRUE(std::filesystem::is_directory(m_path + ".dir"));
 }
 
 TEST_F(SettingsFile, ReadsLikeAProfileFileAndKeepsForeignLines)
