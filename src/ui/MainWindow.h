@@ -31,6 +31,7 @@
 #include "ui/SkinButton.h"
 #include "ui/SkinImages.h"
 
+class CDockManager;
 class CEmuThread;
 class CLoadRomDialog;
 class CPlaylistWindow;
@@ -81,6 +82,9 @@ public:
     void SetEqualizerToggle(std::function<void()> toggle) { m_equalizerToggle = std::move(toggle); }
     void SetEqualizerRefresh(std::function<void()> refresh) { m_equalizerRefresh = std::move(refresh); }
     void SetOptionsRunner(std::function<void()> run) { m_optionsRunner = std::move(run); }
+    // Docking: with a manager that docks, the body drag moves the window
+    // through it instead of leaving the move to the window system.
+    void SetDockManager(CDockManager* dock) { m_dock = dock; }
 
     // "Double size": the whole window and its hit areas at 2x.
     void SetDoubleSize(bool on);
@@ -88,6 +92,8 @@ public:
 
     // What is shown, for tests and the screenshot hook.
     const CTransport& Transport() const { return m_transport; }
+    // The database row of the running ROM, if one runs.
+    const std::optional<RomEntry>& LoadedRom() const { return m_romEntry; }
     CRomList& RomList() { return *m_romList; }
     CPlaylist& Playlist() { return m_playlist; }
     // The playlist window and the Load ROM dialog once created (else null).
@@ -197,6 +203,8 @@ private:
     int m_scale = 1;
     bool m_created = false;
     bool m_leftDown = false;
+    CDockManager* m_dock = nullptr;
+    bool m_bodyDrag = false;  // the dock manager moves the window
 
     std::function<void()> m_equalizerToggle;
     std::function<void()> m_equalizerRefresh;

@@ -11,6 +11,7 @@
 #include <QToolTip>
 #include <QWindow>
 
+#include "ui/DockManager.h"
 #include "ui/MainWindow.h"
 #include "ui/Resources.h"
 
@@ -175,6 +176,8 @@ void CMainWindow::mousePressEvent(QMouseEvent* event)
     if (b) {
         m_leftDown = true;
         SetMouseState(b, kButtonPressed);
+    } else if (m_dock && m_dock->BeginDrag(event->globalPosition().toPoint())) {
+        m_bodyDrag = true;  // the body drags the window, docking as it goes
     } else if (windowHandle()) {
         windowHandle()->startSystemMove();  // the body drags the window
     }
@@ -182,6 +185,10 @@ void CMainWindow::mousePressEvent(QMouseEvent* event)
 
 void CMainWindow::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_bodyDrag) {
+        m_dock->DragTo(event->globalPosition().toPoint());
+        return;
+    }
     SkinButton* b = ButtonAt(ToClient(event->position().toPoint()));
     if (b && !b->Enabled())
         b = nullptr;
@@ -190,6 +197,11 @@ void CMainWindow::mouseMoveEvent(QMouseEvent* event)
 
 void CMainWindow::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (m_bodyDrag && event->button() == Qt::LeftButton) {
+        m_bodyDrag = false;
+        m_dock->EndDrag();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !m_leftDown)
         return;
     m_leftDown = false;

@@ -22,6 +22,7 @@
 #include "audio/DirectSound.h"
 #include "audio/EmuThread.h"
 #include "ui/MainWindow.h"
+#include "ui/PlayerExtras.h"
 #include "ui/Resources.h"
 #include "ui/UserMessage.h"
 
@@ -98,6 +99,9 @@ int main(int argc, char** argv)
         thread.SetMessageHandler(UserMessageHandler());
         thread.SetWaveFolder(g_Settings.WavePath, programFolder);
         auto window = std::make_unique<CMainWindow>(thread, device, programFolder);
+        // The equalizer and options dialogs and the media controls; owned by
+        // the window.
+        auto* extras = new CPlayerExtras(*window, thread, device, programFolder);
         bool created = false;
 
         // A signal closes the main window as Exit does; before the window
@@ -123,6 +127,7 @@ int main(int argc, char** argv)
         if (created) {
             QObject::connect(window.get(), &CMainWindow::Closed, &app, &QApplication::quit);
             window->show();
+            extras->StartMediaControls();
             if (romGiven) {
                 const std::string rom = args[1].toStdString();
                 bool codeOk = false;

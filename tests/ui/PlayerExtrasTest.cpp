@@ -1,0 +1,180 @@
+// The equalizer and options dialogs and the media controls on a real main
+// window (offscreen, SDL's dummy audio): Ctrl+G toggles the equalizer and
+// its sliders reach the render thread, "&Option" re-creates the output only
+// for a new device or rate, the media controls step the real transport.
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ModalAnswer.h"
+#include "app/Settings.h"
+#include "audio/EmuThread.h"
+#include "ui/DockManager.h"
+#include "ui/EqResponseView.h"
+#include "ui/EqualizerDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/OptionsDialog.h"
+#include "ui/PlayerExtras.h"
+#include "ui/Resources.h"
+#include "ui/UserMessage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDemoRom = std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin";
+
+class PlayerExtrasTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitKelvaraResources();
+        g_Settings = CSettings();
+        g_Settings.AutoPlay = 0;
+        m_folder = fs::temp_directory_path() / ("kelvara-extras-" + std::to_string(::getpid()));
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+        SetUserMessageHook([](const QString&, const QString&) {});
+    }
+    void TearDown() override
+    {
+        m_thread.Stop();
+        m_window.reset();
+        SetUserMessageHook(nullptr);
+        fs::remove_all(m_folder);
+        g_Settings = CSettings();
+    }
+    CMainWindow& Open()
+    {
+        m_window = std::make_unique<CMainWindow>(m_thread, m_device, m_folder.string() + "/");
+        m_extras = new CPlayerExtras(*m_window, m_thread, m_device, m_folder.string() + "/");
+        EXPECT_TRUE(m_window->Create(false));
+        m_window->show();
+        m_window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        return *m_window;
+    }
+    int DeviceRate() const
+    {
+        int rate = 0, bits = 0;
+        m_device.GetFormat(rate, bits);
+        return rate;
+    }
+
+    fs::path m_folder;
+    CDirectSound m_device;
+    CEmuThread m_thread{m_device};
+    std::unique_ptr<CMainWindow> m_window;
+    CPlayerExtras* m_extras = nullptr;
+};
+
+TEST_F(PlayerExtrasTest, CtrlGTogglesTheEqualizerWhoseSlidersAreHeard)
+{
+    CMainWindow& w = Open();
+    EXPECT_EQ(m_extras->EqualizerDialog(), nullptr);
+    QTest::keyClick(&w, Qt::Key_G, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    CEqualizerDialog* eq = m_extras->EqualizerDialog();
+    ASSERT_NE(eq, nullptr);
+    EXPECT_TRUE(eq->isVisible());
+    EXPECT_EQ(eq->parentWidget(), &w);
+
+    EXPECT_EQ(m_extras->DockManager()->Group().RegisteredCount(), 2);  // it docks
+    eq->Slider(2)->setValue(-7);
+    EXPECT_EQ(m_thread.GetEqualizerGain(2), -7.0);
+
+    w.activateWindow();
+    QTest::keyClick(&w, Qt::Key_G, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(eq->isVisible());
+    w.RunCommand(CmdIdEqualizer);
+    EXPECT_TRUE(eq->isVisible());
+    EXPECT_EQ(m_extras->EqualizerDialog(), eq);
+}
+
+TEST_F(PlayerExtrasTest, OptionsReCreateTheOutputOnlyForANewRate)
+{
+    g_Settings.SamplingRate = 22050;
+    CMainWindow& w = Open();
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    EXPECT_EQ(DeviceRate(), 22050);
+    w.RunCommand(CmdIdEqualizer);
+
+    // OK on the unchanged dialog: 22050 is not offered, 44100 is chosen.
+    AnswerNextModal<COptionsDialog>([](COptionsDialog* d) { d->accept(); });
+    w.RunCommand(CmdIdOption);
+    EXPECT_EQ(DeviceRate(), 44100);
+    EXPECT_EQ(g_Settings.SamplingRate, 44100);
+    EXPECT_TRUE(m_thread.IsRunning());  // the ROM stays loaded
+    EXPECT_EQ(m_extras->EqualizerDialog()->ResponseView()->SampleRate(), 44100);
+
+    // 48000 and a new WAV folder; then OK without changes keeps the device.
+    const std::string wave = (m_folder / "takes").string();
+    AnswerNextModal<COptionsDialog>([&](COptionsDialog* d) {
+        d->RateList()->setCurrentIndex(1);
+        d->WaveFolderEdit()->setText(QString::fromStdString(wave));
+        d->accept();
+    });
+    w.RunCommand(CmdIdOption);
+    EXPECT_EQ(DeviceRate(), 48000);
+    EXPECT_EQ(g_Settings.WavePath, wave + "/");
+    const uint64_t played = m_device.GetPlayedBytes();
+    AnswerNextModal<COptionsDialog>([](COptionsDialog* d) { d->accept(); });
+    w.RunCommand(CmdIdOption);
+    EXPECT_GE(m_device.GetPlayedBytes(), played);  // not a fresh buffer
+    EXPECT_EQ(DeviceRate(), 48000);
+
+    AnswerNextModal<COptionsDialog>([](COptionsDialog* d) {
+        d->RateList()->setCurrentIndex(3);
+        d->reject();
+    });
+    w.RunCommand(CmdIdOption);
+    EXPECT_EQ(DeviceRate(), 48000);
+}
+
+TEST_F(PlayerExtrasTest, MediaControlsDriveTheRealTransport)
+{
+    CMainWindow& w = Open();
+    IMediaTransport& media = m_extras->Media();
+    EXPECT_FALSE(media.MediaHasRom());
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    EXPECT_TRUE(media.MediaHasRom());
+    EXPECT_FALSE(media.MediaRomTitle().empty());
+    const int32_t code = media.MediaCode();
+    media.MediaNext();
+    m_thread.WaitCommand();
+    EXPECT_EQ(media.MediaCode(), code + 1);
+    EXPECT_EQ(media.MediaState(), IMediaTransport::State::Playing);
+    media.MediaPause();
+    EXPECT_EQ(media.MediaState(), IMediaTransport::State::Paused);
+    media.MediaPlay();  // resumes
+    EXPECT_EQ(media.MediaState(), IMediaTransport::State::Playing);
+    media.MediaStop();
+    EXPECT_EQ(media.MediaState(), IMediaTransport::State::Stopped);
+
+    media.MediaSetVolume(12);
+    EXPECT_EQ(w.VolumeSlider()->value(), 12);
+    EXPECT_EQ(g_Settings.MasterVolume, 12);
+    EXPECT_EQ(media.MediaVolume(), 12);
+}
+
+TEST_F(PlayerExtrasTest, DraggingTheBodySnapsTheMainWindowWhenDockingIsOn)
+{
+    CMainWindow& w = Open();
+    m_extras->DockManager()->SetEnabled(true);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    w.move(area.topLeft() + QPoint(100, 100));
+    const QPoint body(200, 40);  // the title text, no button
+    QTest::mousePress(&w, Qt::LeftButton, {}, body);
+    QTest::mouseMove(&w, body - QPoint(93, 0));
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, body - QPoint(93, 0));
+    EXPECT_EQ(w.frameGeometry().topLeft(), area.topLeft() + QPoint(0, 100));
+}
+
+}  // namespace
