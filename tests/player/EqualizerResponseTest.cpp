@@ -40,15 +40,3 @@ TEST(EqualizerResponse, MatchesTheFilterMeasuredOnASine)
         peak = std::max(peak, std::abs(double(pcm[2 * i])));
     EXPECT_NEAR(20 * std::log10(peak / 4000), EqualizerResponseDb(g, rate, freq), 0.05);
 }
-
-TEST(EqualizerResponse, LogFrequenciesSpanTheRangeEvenly)
-{
-    const auto f = LogFrequencies(20, 20000, 4);
-    ASSERT_EQ(f.size(), 4u);
-    EXPECT_DOUBLE_EQ(f[0], 20);
-    EXPECT_NEAR(f[1], 200, 1e-9);
-    EXPECT_NEAR(f[2], 2000, 1e-9);
-    EXPECT_DOUBLE_EQ(f[3], 20000);
-    EXPECT_TRUE(LogFrequencies(20, 10, 5).empty());
-    EXPECT_TRUE(LogFrequencies(0, 10, 5).empty());
-}
