@@ -182,7 +182,10 @@ void CDockManager::Apply(Window& w, const DockRect& rect)
         w.DockMoveTo(rect.left, rect.top);
         return;
     }
-    // A resize: the frame's margins stay as they are.
+    // A resize: the frame's margins stay as they are. A window of fixed size
+    // (the main window, whose size only Double size changes) keeps it.
+    if (w.widget->minimumSize() == w.widget->maximumSize())
+        return;
     const QRect frame = w.widget->frameGeometry();
     const QRect inner = w.widget->geometry();
     const int left = inner.left() - frame.left(), top = inner.top() - frame.top();
