@@ -195,8 +195,9 @@ void CTransport::Tick(uint32_t nowMs)
         m_silenceHandled = false;
         if (!m_settings.AutoPlay)
             return;
-        const int32_t limit = m_playTime != 0 ? m_playTime : m_settings.PlayTimeDefault * 10;
-        if (int64_t(m_elapsedMs / 100) < int64_t(limit))
+        // In 64 bits: a PlayTimeDefault near the int32 limit must not wrap.
+        const int64_t limit = m_playTime != 0 ? m_playTime : int64_t(m_settings.PlayTimeDefault) * 10;
+        if (int64_t(m_elapsedMs / 100) < limit)
             return;
         Advance();
         return;

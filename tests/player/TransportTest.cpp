@@ -215,11 +215,13 @@ TEST_F(TransportTest, LimitZeroAdvancesOnTheNextTick)
     transport.Tick(0);
     EXPECT_EQ(host.commands, std::vector<int32_t>{CmdIdNext});
 
-    settings.PlayTimeDefault = 60;  // 60 s default: 59.9 s plays on
     host.commands.clear();
-    render.playTime = 59999;
-    transport.Tick(16);
-    EXPECT_TRUE(host.commands.empty());
+    for (int32_t defaultTime : {60, INT32_MAX}) {  // 59.9 s plays on; the largest value does not wrap
+        settings.PlayTimeDefault = defaultTime;
+        render.playTime = 59999;
+        transport.Tick(16);
+        EXPECT_TRUE(host.commands.empty()) << defaultTime;
+    }
 }
 
 TEST_F(TransportTest, AutoplayEndNeedsThePlaylistWindowForARandomRom)
