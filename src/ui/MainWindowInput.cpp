@@ -17,7 +17,7 @@
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonLayout {
     int32_t id;
     QRect rect;
     ButtonKind kind;
@@ -25,7 +25,7 @@ struct ButtonSpec {
     const char* tooltip;
 };
 
-const ButtonSpec kButtonSpecs[] = {
+const ButtonLayout kButtonLayouts[] = {
     {CmdIdRecord, QRect(12, 167, 24, 20), ButtonKind::Toggle, "btn_record.png", "Record(Ctrl+W)"},
     {CmdIdPrev, QRect(48, 167, 26, 20), ButtonKind::Push, "btn_prev.png", "Prev(\u2191)"},
     {CmdIdPlay, QRect(76, 167, 26, 20), ButtonKind::Push, "btn_play.png", "Play"},
@@ -67,14 +67,14 @@ QImage KeyOutMagenta(const QImage& image)
 void CMainWindow::CreateButtons()
 {
     m_buttons.clear();
-    for (const ButtonSpec& spec : kButtonSpecs) {
+    for (const ButtonLayout& layout : kButtonLayouts) {
         SkinButton b;
-        b.id = spec.id;
-        b.rect = spec.rect;
-        b.kind = spec.kind;
-        if (spec.kind != ButtonKind::TwoImage)
-            b.strip = LoadStrip(spec.art, spec.rect, 4);
-        b.tooltip = QString::fromUtf8(spec.tooltip);
+        b.id = layout.id;
+        b.rect = layout.rect;
+        b.kind = layout.kind;
+        if (layout.kind != ButtonKind::TwoImage)
+            b.strip = LoadStrip(layout.art, layout.rect, 4);
+        b.tooltip = QString::fromUtf8(layout.tooltip);
         m_buttons.push_back(b);
     }
 }
