@@ -96,6 +96,10 @@ CPlaylistWindow::CPlaylistWindow(CPlaylist& model, QWidget* mainWindow)
 
 CPlaylistWindow::~CPlaylistWindow()
 {
+    // The list and its models go after this body; nothing they signal may
+    // reach the playlist any more.
+    m_list->selectionModel()->disconnect(this);
+    m_list->disconnect(this);
     StoreGeometry();
     m_model.RemoveListener(m_listenerId);
     m_model.SetWindowCreated(false);
