@@ -58,14 +58,14 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_folder); }
 
-    void Start(const QStringList& args, const char* audioDriver)
+    void Start(const QStringList& args, const char* audioDriver, bool readLog = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("SDL_AUDIODRIVER", audioDriver);
         env.insert("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1");  // X and font libraries keep caches
         m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setProcessChannelMode(readLog ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
         m_process.start(QString::fromStdString((m_folder / "kelvara").string()), args);
         ASSERT_TRUE(m_process.waitForStarted(5000));
     }
@@ -107,8 +107,21 @@ protected:
 TEST_F(PlayerEndToEnd, PlaysCodeOneShowsItAndSavesSettingsOnSigterm)
 {
     Start({QString::fromStdString((m_folder / "ROMS/demo-opll-type40.bin").string()), "1"}, "dummy");
-    QThread::msleep(3000);
-    const QImage first = GrabWindow();
+    // Wait (up to 30 s on a busy machine) until the code plays for a second.
+    const auto seconds = [&](const QImage& w) {
+        const int d[4] = {GlyphAt(w, 122), GlyphAt(w, 139), GlyphAt(w, 173), GlyphAt(w, 190)};
+        for (int v : d)
+            if (v < 0 || v > 9)
+                return -1;
+        return (d[0] * 10 + d[1]) * 60 + d[2] * 10 + d[3];
+    };
+    QImage first;
+    for (int i = 0; i < 150; ++i) {
+        QThread::msleep(200);
+        first = GrabWindow();
+        if (GlyphAt(first, 105) == 13 && seconds(first) >= 1)
+            break;
+    }
     QThread::msleep(1500);
     const QImage window = GrabWindow();
     window.save(KELVARA_E2E_SHOT);
@@ -119,13 +132,6 @@ TEST_F(PlayerEndToEnd, PlaysCodeOneShowsItAndSavesSettingsOnSigterm)
     EXPECT_EQ(GlyphAt(window, 88), 1);
     EXPECT_EQ(GlyphAt(window, 105), 13);
     // A running time m m : s s that moved between the two pictures.
-    const auto seconds = [&](const QImage& w) {
-        const int d[4] = {GlyphAt(w, 122), GlyphAt(w, 139), GlyphAt(w, 173), GlyphAt(w, 190)};
-        for (int v : d)
-            if (v < 0 || v > 9)
-                return -1;
-        return (d[0] * 10 + d[1]) * 60 + d[2] * 10 + d[3];
-    };
     EXPECT_EQ(GlyphAt(window, 156), 12);
     EXPECT_GE(seconds(first), 1);
     EXPECT_GT(seconds(window), seconds(first));
@@ -148,8 +154,15 @@ TEST_F(PlayerEndToEnd, PlaysCodeOneShowsItAndSavesSettingsOnSigterm)
 
 TEST_F(PlayerEndToEnd, WithoutAnOutputDeviceItEndsWithCodeZeroAndSavesSettings)
 {
-    Start({}, "no-such-driver");
-    QThread::msleep(2500);  // the "ERROR" box is up; a signal closes it
+    Start({}, "no-such-driver", true);
+    // Once the device has said why, its "ERROR" box is up; a signal closes it.
+    QByteArray log;
+    for (int i = 0; i < 300 && !log.contains("DirectSoundCreate failed."); ++i) {
+        m_process.waitForReadyRead(100);
+        log += m_process.readAllStandardError();
+    }
+    ASSERT_TRUE(log.contains("DirectSoundCreate failed.")) << log.constData();
+    QThread::msleep(300);
     Terminate();
     EXPECT_NE(Settings().find("[Equalizer16]"), std::string::npos);
 }
