@@ -128,14 +128,18 @@ private:
                 if (kind == 0)
                     Write(chip, 0x10 + c, static_cast<uint8_t>(m_rng.Next()));
                 else if (kind == 1) // key on three times in four; sustain, block, F-number bit 8 at random
-                    Write(chip, 0x20 + c,
-                          static_cast<uint8_t>((m_rng.Next() & 0x2F) | (m_rng.Below(4) ? 0x10 : 0)));
+                {
+                    const uint32_t bits = m_rng.Next() & 0x2F;
+                    Write(chip, 0x20 + c, static_cast<uint8_t>(bits | (m_rng.Below(4) ? 0x10 : 0)));
+                }
                 else {
                     const uint32_t inst = (f & kUser) ? m_rng.Below(16) : 1 + m_rng.Below(15);
                     Write(chip, 0x30 + c, static_cast<uint8_t>((inst << 4) | m_rng.Below(16)));
                 }
             } else if (kind == 3 && (f & kUser)) {
-                Write(chip, m_rng.Below(8), static_cast<uint8_t>(m_rng.Next()));
+                // Value drawn first: the recorded programs were made that way.
+                const auto value = static_cast<uint8_t>(m_rng.Next());
+                Write(chip, m_rng.Below(8), value);
             } else if (kind == 4 && (f & kRhythm)) {
                 if (m_rng.Below(4) == 0)
                     m_rhythmOn = !m_rhythmOn;

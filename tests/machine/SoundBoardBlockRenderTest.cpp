@@ -23,8 +23,8 @@ namespace {
 // block and a long one.
 constexpr uint32_t kBlockSizes[] = {1, 7, 220, 1000};
 
-// The sanitizer build checks every fourth busy writer and random image.
-constexpr std::size_t kTypeStride = kSanitizedBuild ? 4 : 1;
+// The sanitizer build checks every eighth busy writer and random image.
+constexpr std::size_t kTypeStride = kSanitizedBuild ? 8 : 1;
 
 void Render(CSoundBoard& board, uint32_t frames, bool blocks, BoardRun& r)
 {

@@ -15,7 +15,8 @@ using namespace boardtest;
 namespace {
 
 // All 256 codes for 128 samples (2.9 ms) each, 0.74 s of sound per type;
-// under the sanitizers 16 codes for 64 samples.
+// under the sanitizers every other type, 16 codes for 64 samples.
+constexpr std::size_t kTypeStep = kSanitizedBuild ? 2 : 1;
 constexpr int kCodeStep = kSanitizedBuild ? 17 : 1;
 constexpr int kSamplesPerCode = kSanitizedBuild ? 64 : 128;
 
@@ -24,7 +25,9 @@ constexpr int kSamplesPerCode = kSanitizedBuild ? 64 : 128;
 TEST(SoundBoardFuzz, RandomImagesOfEveryTypePlayEveryCode)
 {
     std::mt19937 rng(20261206);
-    for (uint32_t type : MachineTypesWithRoms()) {
+    const std::vector<uint32_t> types = MachineTypesWithRoms();
+    for (std::size_t t = 0; t < types.size(); t += kTypeStep) {
+        const uint32_t type = types[t];
         std::vector<uint32_t> crcs;
         for (std::size_t i = 0; i < GetRomEntryCount(); ++i)
             if (GetRomEntry(i).machineType == type) crcs.push_back(GetRomEntry(i).crc);
