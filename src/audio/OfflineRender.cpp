@@ -46,12 +46,24 @@ VgmOptions VgmOptionsForChip(uint32_t chipKind, uint32_t chipClock, uint32_t rat
     o.sampleRate = rate;
     switch (chipKind) {
     case ChipPSG:
+        // A VGM player sounds an AY8910 tone period P at clock / (16 * P);
+        // the board's PSG takes the master clock and sounds at
+        // clock / (32 * P). The header carries the halved clock, so the log
+        // plays at the pitch heard here.
         o.chip = VgmChip::Ay8910;
+        o.clock = (chipClock + 1) / 2;
         break;
     case ChipSN76496:
+        // clock / (32 * N) in both: the clock goes in as it is.
         o.chip = VgmChip::Sn76489;
         break;
-    default:  // YM2413 and YMF281B: the format knows the YM2413 only
+    case ChipYMF281B:
+        // The format knows the YM2413 only (same F-number rule, clock / 72
+        // per chip sample); the tag says which chip this really is.
+        o.chip = VgmChip::Ym2413;
+        o.notes = "YMF281B (OPLLP): played as a YM2413; its built-in instruments differ.";
+        break;
+    default:
         o.chip = VgmChip::Ym2413;
         break;
     }

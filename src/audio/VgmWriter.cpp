@@ -127,7 +127,7 @@ std::vector<uint8_t> CVgmWriter::Finish(const std::string& title, const std::str
     AppendUtf16z(strings, "");
     AppendUtf16z(strings, "");
     AppendUtf16z(strings, "Kelvara");
-    AppendUtf16z(strings, "");
+    AppendUtf16z(strings, m_options.notes);
     // Layout: header, command stream, "Gd3 " + version + length, strings.
     const std::size_t gd3 = kHeaderSize + m_data.size();
     std::vector<uint8_t> file(gd3 + 12 + strings.size(), 0);

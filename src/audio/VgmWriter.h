@@ -20,7 +20,9 @@ enum class VgmChip {
 
 struct VgmOptions {
     VgmChip chip = VgmChip::Ym2413;
-    uint32_t clock = 3579545;      // the chip's input clock in Hz
+    // The clock field of the header, in Hz: the clock under which a VGM
+    // player's model of the chip sounds at the pitch this render has.
+    uint32_t clock = 3579545;
     uint32_t sampleRate = 44100;   // rate of the samples given to Wait
     // AY8910 family: chip type byte (0x00 AY-3-8910, 0x10 YM2149).
     uint8_t ayType = 0x00;
@@ -30,6 +32,9 @@ struct VgmOptions {
     uint16_t snFeedback = 0x0006;
     uint8_t snShiftWidth = 15;
     uint8_t snFlags = 0x04;
+    // Text for the GD3 tag's notes field (UTF-8), e.g. what the header
+    // cannot say about the chip.
+    std::string notes;
 };
 
 class CVgmWriter {
