@@ -74,7 +74,8 @@ TEST_F(RenderTool, ReportsErrorsWithAStatus) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("kelvara-render: Unknown ROM image."), std::string::npos) << r.err;
 
-    for (const char* bad : {"-o x.wav ROM 256", "-o x.wav ROM", "ROM 1", "--volume 31 -o x.wav ROM 1",
+    for (const char* bad : {"-o x.wav ROM 256", "-o x.wav ROM 0x100", "-o x.wav ROM '$'", "-o x.wav ROM 5-2",
+                            "-o x.wav ROM -1", "-o - ROM 1-2", "-o x.wav ROM", "ROM 1", "--volume 31 -o x.wav ROM 1",
                             "--eq 1,2,3 -o x.wav ROM 1", "--rate 100 -o x.wav ROM 1", "--bogus 1 -o x.wav ROM 1",
                             "--all --vgm v.vgm -o d ROM"}) {
         r = Exec(bad);
@@ -85,21 +86,46 @@ TEST_F(RenderTool, ReportsErrorsWithAStatus) {
 
 TEST_F(RenderTool, RendersEveryPlayableRowOfAList) {
     std::ofstream(m_tmp / "demo.lst", std::ios::binary)
-        << "; test list\n%volgain\t100\n%start\nTunes\n#1\tReel Walk\t0.3\n#$03\tReel stop [SE]\t0.2\n"
+        << "; test list\n%volgain\t100\n%start\nTunes\n#1\tReel Walk\t0.3\n#$03\tReel: stop/end? [SE].\t0.2\n"
            "#1\tagain\t9\n%end\n#2\toutside\t1\n";
     const Run r = Exec("--all --list " + P("demo.lst") + " -o " + P("out") + " " + kOpll);
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(m_tmp.dir / "out")) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"001.wav", "003.wav"}));
-    const std::string one = Read("out/001.wav");
+    // Named "NNN <row name>.wav", the name made safe for a file system.
+    EXPECT_EQ(names, (std::vector<std::string>{"001 Reel Walk.wav", "003 Reel_ stop_end_ [SE].wav"}));
+    const std::string one = Read("out/001 Reel Walk.wav");
     EXPECT_EQ((one.size() - 44) / 4, 61u * 220);  // 0.3 s in 220-frame blocks
-    EXPECT_EQ((Read("out/003.wav").size() - 44) / 4, 41u * 220);
+    EXPECT_EQ((Read("out/003 Reel_ stop_end_ [SE].wav").size() - 44) / 4, 41u * 220);
 
-    // Each row is what the single-code form writes for the same time.
-    ASSERT_EQ(Exec("--seconds 0.3 -o " + P("single.wav") + " " + kOpll + " 1").status, 0);
-    EXPECT_TRUE(Read("single.wav") == one);
+    // Each row is what the single-code form writes for the same time,
+    // however the code is written; a range writes one file per code.
+    for (const char* code : {"1", "0x01", "'$01'"}) {
+        ASSERT_EQ(Exec("--seconds 0.3 -o " + P("single.wav") + " " + kOpll + " " + code).status, 0) << code;
+        EXPECT_TRUE(Read("single.wav") == one) << code;
+    }
+    const Run range = Exec("--seconds 0.3 -o " + P("r.wav") + " " + kOpll + " 0x01-2");
+    ASSERT_EQ(range.status, 0) << range.err;
+    EXPECT_TRUE(Read("r-001.wav") == one);
+    EXPECT_GT(Read("r-002.wav").size(), 44u);
+    EXPECT_FALSE(fs::exists(m_tmp / "r.wav"));
+}
+
+TEST_F(RenderTool, QuietUnlessVerboseAndHelpListsDefaultsAndExitCodes) {
+    // Without -v nothing but real errors and warnings reaches stderr.
+    Run r = Exec("--seconds 0.1 -o " + P("q.wav") + " " + kOpll + " 1");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    r = Exec("--seconds 0.1 -v -o " + P("q.wav") + " " + kOpll + " 1");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("Allocating OPLL"), std::string::npos) << r.err;
+
+    r = Exec("--help");
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--rate", "--seconds", "--gain", "--volume", "--eq", "--vgm", "--list", "--verbose",
+                               "--all", "--identify", "--play", "default 44100", "Exit status"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
 TEST(ListFile, ReadsRowsDirectivesAndFieldRules) {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "CodeArgs.h"
 #include "Verb.h"
 #include "audio/DirectSound.h"
 #include "audio/EmuThread.h"
@@ -93,12 +94,10 @@ bool ParseOptions(int argc, char** argv, PlayOptions& o)
         return false;
     o.rom = argv[i++];
     for (; i < argc; ++i) {
-        long code = 0;
-        if (!ParseLong(argv[i], 0, 255, code)) {
-            std::fprintf(stderr, "kelvara-render: bad code '%s' (0..255)\n", argv[i]);
+        if (!ParseCodeRange(argv[i], o.codes)) {
+            std::fprintf(stderr, "kelvara-render: bad code '%s' (0..255: 31, 0x1F, $1F or a range like 1-20)\n", argv[i]);
             return false;
         }
-        o.codes.push_back(static_cast<int>(code));
     }
     return true;
 }

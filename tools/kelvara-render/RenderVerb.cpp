@@ -1,4 +1,4 @@
-// kelvara-render [options] -o OUT.wav ROM CODE
+// kelvara-render [options] -o OUT.wav ROM CODE...
 // kelvara-render --all [options] -o DIR ROM
 //
 // Renders sound codes offline to WAV files, exactly as the player would
@@ -18,14 +18,19 @@
 //   -o OUT           output WAV file ("-" = standard output), or the
 //                    folder for --all
 //
+// Codes: decimal, 0x1F or $1F, or ranges such as 1-20; with more than one
+// code each goes to OUT-NNN.wav (and OUT-NNN.vgm).
+//
 // --all renders every playable row of the ROM's playlist (--list FILE, else
-// the program folder's LISTS/<title>.lst, else codes 1..255) to DIR/NNN.wav,
-// each until its row's play time or silence, on every core.
+// the program folder's LISTS/<title>.lst, else all 256 codes) to
+// DIR/"NNN <row name>.wav", each until its row's play time or silence, on
+// every core.
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +44,7 @@
 #include <thread>
 #include <vector>
 
+#include "CodeArgs.h"
 #include "ListFile.h"
 #include "Verb.h"
 #include "audio/OfflineRender.h"
@@ -52,7 +58,7 @@ namespace {
 constexpr double kMaxSeconds = 600.0;
 constexpr const char* kUsage =
     "usage: kelvara-render [--rate HZ] [--seconds S] [--gain PCT] [--volume 0..30]\n"
-    "                      [--eq G0,G1,...,G8] [--vgm OUT.vgm] -o OUT.wav ROM CODE\n"
+    "                      [--eq G0,G1,...,G8] [--vgm OUT.vgm] -o OUT.wav ROM CODE...\n"
     "       kelvara-render --all [--list FILE] [options] -o DIR ROM\n";
 
 struct Options {
@@ -64,7 +70,7 @@ struct Options {
     std::string vgm;
     std::string list;
     std::string rom;
-    int code = -1;
+    std::vector<int> codes;
 };
 
 int Fail(const std::string& message, int status = 1) {
@@ -153,11 +159,11 @@ int ParseOptions(int argc, char** argv, Options& o) {
         if (!o.vgm.empty()) return Fail("--vgm logs one code; it cannot be used with --all", 2);
         if (o.out == "-") return Fail("--all writes a folder; '-' is not one", 2);
     } else {
-        if (positional.size() != 2) return Fail(std::string("give one ROM and one code\n") + kUsage, 2);
-        long code = 0;
-        if (!ParseLong(positional[1].c_str(), 0, 255, code))
-            return Fail("bad code '" + positional[1] + "' (0..255)", 2);
-        o.code = static_cast<int>(code);
+        if (positional.size() < 2) return Fail(std::string("give one ROM and at least one code\n") + kUsage, 2);
+        for (std::size_t i = 1; i < positional.size(); ++i)
+            if (!ParseCodeRange(positional[i], o.codes))
+                return Fail("bad code '" + positional[i] + "' (0..255: 31, 0x1F, $1F or a range like 1-20)", 2);
+        if (o.codes.size() > 1 && o.out == "-") return Fail("standard output takes one code", 2);
     }
     o.rom = positional[0];
     return 0;
@@ -214,42 +220,51 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     return static_cast<bool>(out);
 }
 
-int RenderOne(const Options& o) {
+// OUT.wav for one code; OUT-NNN.wav for each of several.
+std::string PathForCode(const std::string& path, int code, bool several) {
+    if (!several) return path;
+    const fs::path p(path);
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "-%03d", code);
+    return (p.parent_path() / (p.stem().string() + suffix + p.extension().string())).string();
+}
+
+int RenderOne(const Options& o, int code, const std::string& outPath, const std::string& vgmPath) {
     const bool progress = ::isatty(2) != 0;
     OfflineStop stop;
     stop.atSilence = o.seconds <= 0.0;
     stop.maxFrames = FramesFor(o.seconds > 0.0 ? o.seconds : kMaxSeconds, o.settings.rate);
     const auto showProgress = [&](uint64_t frames) {
         if (frames % (static_cast<uint64_t>(FramesPerBlock(o.settings.rate)) * 20) == 0)
-            std::fprintf(stderr, "\rcode %03d  %7.2f s", o.code, static_cast<double>(frames) / o.settings.rate);
+            std::fprintf(stderr, "\rcode %03d  %7.2f s", code, static_cast<double>(frames) / o.settings.rate);
     };
     std::function<void(uint64_t)> onBlock;
     if (progress) onBlock = showProgress;
 
     CVgmWriter vgm;
-    CVgmWriter* vgmPtr = o.vgm.empty() ? nullptr : &vgm;
+    CVgmWriter* vgmPtr = vgmPath.empty() ? nullptr : &vgm;
     OfflineResult result;
-    if (o.out == "-") {
+    if (outPath == "-") {
         MemorySink sink;
-        result = RenderCodeOffline(o.rom, o.settings, o.code, stop, sink, vgmPtr, onBlock);
+        result = RenderCodeOffline(o.rom, o.settings, code, stop, sink, vgmPtr, onBlock);
         if (progress) std::fputc('\n', stderr);
         if (!result.error.empty()) return Fail(result.error);
         if (!sink.WriteTo(stdout, o.settings.rate)) return Fail("cannot write the WAV data to standard output");
     } else {
         FileSink sink;
-        if (!sink.Open(o.out, o.settings.rate)) return Fail("cannot create '" + o.out + "'");
-        result = RenderCodeOffline(o.rom, o.settings, o.code, stop, sink, vgmPtr, onBlock);
+        if (!sink.Open(outPath, o.settings.rate)) return Fail("cannot create '" + outPath + "'");
+        result = RenderCodeOffline(o.rom, o.settings, code, stop, sink, vgmPtr, onBlock);
         sink.Close();
         if (progress) std::fputc('\n', stderr);
         if (!result.error.empty()) {
-            std::remove(o.out.c_str());
+            std::remove(outPath.c_str());
             return Fail(result.error);
         }
     }
     if (vgmPtr) {
         char rowName[16];
-        std::snprintf(rowName, sizeof rowName, "%03d", o.code);
-        if (!WriteBytes(o.vgm, vgm.Finish(result.title, rowName))) return Fail("cannot write '" + o.vgm + "'");
+        std::snprintf(rowName, sizeof rowName, "%03d", code);
+        if (!WriteBytes(vgmPath, vgm.Finish(result.title, rowName))) return Fail("cannot write '" + vgmPath + "'");
     }
     return 0;
 }
@@ -263,7 +278,36 @@ std::string ProgramFolder() {
 struct Job {
     int code;
     int playTime;  // tenths; 0 = none
+    std::string name;  // row name; empty = none
 };
+
+// A row name made safe as part of a file name: no path separators, no
+// characters other systems refuse, no control characters, no leading or
+// trailing dots and blanks, at most 80 bytes (cut on a UTF-8 boundary).
+std::string SafeFileNamePart(const std::string& name) {
+    std::string out;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|", c)) c = '_';
+        out += static_cast<char>(c);
+    }
+    if (out.size() > 80) {
+        std::size_t cut = 80;
+        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+        out.resize(cut);
+    }
+    const std::size_t first = out.find_first_not_of(" .");
+    if (first == std::string::npos) return "";
+    out = out.substr(first);
+    out.erase(out.find_last_not_of(" .") + 1);
+    return out;
+}
+
+std::string FileNameForJob(const Job& job) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", job.code);
+    const std::string name = SafeFileNamePart(job.name);
+    return name.empty() ? std::string(number) + ".wav" : std::string(number) + " " + name + ".wav";
+}
 
 int RenderAll(const Options& o) {
     // Which rows: the given list, the ROM's list in the program folder, or
@@ -286,9 +330,10 @@ int RenderAll(const Options& o) {
     std::set<int> seen;
     if (haveList) {
         for (const ListRow& row : list.rows)
-            if (row.code >= 0 && seen.insert(row.code).second) jobs.push_back({row.code, row.playTime});
+            if (row.code >= 0 && seen.insert(row.code).second) jobs.push_back({row.code, row.playTime, row.name});
     } else {
-        for (int code = 1; code <= 255; ++code) jobs.push_back({code, 0});
+        std::fprintf(stderr, "kelvara-render: no playlist for this ROM: rendering all 256 codes\n");
+        for (int code = 0; code <= 255; ++code) jobs.push_back({code, 0, ""});
     }
     if (jobs.empty()) return Fail("the playlist has no playable row");
     OfflineRenderSettings settings = o.settings;
@@ -299,6 +344,7 @@ int RenderAll(const Options& o) {
     if (!fs::is_directory(o.out)) return Fail("cannot create the folder '" + o.out + "'");
 
     const bool progress = ::isatty(2) != 0;
+    const auto start = std::chrono::steady_clock::now();
     std::atomic<std::size_t> next{0};
     std::atomic<int> done{0};
     std::mutex lock;  // guards errors and progress output
@@ -313,8 +359,7 @@ int RenderAll(const Options& o) {
             double seconds = o.seconds > 0.0 ? o.seconds : kMaxSeconds;
             if (job.playTime > 0) seconds = std::min(seconds, job.playTime / 10.0);
             stop.maxFrames = FramesFor(seconds, settings.rate);
-            char name[32];
-            std::snprintf(name, sizeof name, "%03d.wav", job.code);
+            const std::string name = FileNameForJob(job);
             const std::string path = (fs::path(o.out) / name).string();
             FileSink sink;
             std::string error;
@@ -328,7 +373,13 @@ int RenderAll(const Options& o) {
             std::lock_guard<std::mutex> guard(lock);
             if (!error.empty()) errors.push_back(error);
             const int count = ++done;
-            if (progress) std::fprintf(stderr, "\r%d/%zu  %s", count, jobs.size(), name);
+            if (progress) {
+                // Rows done, of how many, and the time left at the pace so far.
+                const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                const double left = elapsed / count * (static_cast<double>(jobs.size()) - count);
+                std::fprintf(stderr, "\r\x1b[K%d/%zu rows, %d:%02d left  %s", count, jobs.size(),
+                             static_cast<int>(left) / 60, static_cast<int>(left) % 60, name.c_str());
+            }
         }
     };
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -345,7 +396,13 @@ int RenderAll(const Options& o) {
 int RunRender(int argc, char** argv) {
     Options o;
     if (const int status = ParseOptions(argc, argv, o)) return status;
-    return o.all ? RenderAll(o) : RenderOne(o);
+    if (o.all) return RenderAll(o);
+    const bool several = o.codes.size() > 1;
+    for (int code : o.codes) {
+        const std::string vgmPath = o.vgm.empty() ? "" : PathForCode(o.vgm, code, several);
+        if (const int status = RenderOne(o, code, PathForCode(o.out, code, several), vgmPath)) return status;
+    }
+    return 0;
 }
 
 // "--all" as the first argument reaches the same verb.
@@ -356,9 +413,9 @@ int RunRenderAll(int argc, char** argv) {
     return RunRender(static_cast<int>(args.size()), args.data());
 }
 
-const RenderVerbRegistration kRender{{"", "[options] -o OUT.wav ROM CODE",
+const RenderVerbRegistration kRender{{"", "[options] -o OUT.wav ROM CODE...",
                                       "render a code to a WAV file as the player records it", &RunRender}};
 const RenderVerbRegistration kRenderAll{{"--all", "--all [options] -o DIR ROM",
-                                         "render every playlist row to DIR/NNN.wav", &RunRenderAll}};
+                                         "render every playlist row to DIR/NNN <name>.wav", &RunRenderAll}};
 
 }  // namespace
