@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "audio/DcBlocker.h"
 #include "audio/MasterVolume.h"
 #include "audio/RenderBlock.h"
 #include "audio/SignalChain.h"
@@ -205,6 +207,20 @@ TEST(SignalChain, ConstantInputDecaysToExactlyZero) {
     EXPECT_GT(chain.SilentBlocks(), 0);
 }
 
+TEST(DcBlocker, StepDecaysByOneMinusTheSixtyHertzCornerPerFrame) {
+    // y[n] = x[n] - x[n-1] + R y[n-1]: after a step the output falls by R per
+    // frame, R = 1 - 2 pi 60 / rate.
+    for (int32_t rate : {8000, 22050, 44100, 96000}) {
+        CDcBlocker dc;
+        dc.SetRate(rate);
+        const __m128i step = _mm_set_epi32(0, 0, -10000000, 10000000);
+        const int32_t first = _mm_cvtsi128_si32(dc.Process(step));
+        const int32_t second = _mm_cvtsi128_si32(dc.Process(step));
+        EXPECT_EQ(first, 10000000);
+        EXPECT_NEAR(second / 1e7, 1.0 - 2.0 * M_PI * 60.0 / rate, 2e-7) << "rate " << rate;
+    }
+}
+
 TEST(SignalChain, RateChangeClearsStateAndZeroRateIsIgnored) {
     CSignalChain chain;
     chain.SetRate(48000);
@@ -288,6 +304,24 @@ TEST(Equalizer, EachBandReachesItsGainAtItsCentre) {
                 const double measured = MeasureGainDb(eq, CEqualizer::kCentre[band], rate, gain > 0 ? 7000 : 20000);
                 EXPECT_NEAR(measured, gain, 0.5) << "band " << band << " rate " << rate;
             }
+}
+
+TEST(Equalizer, BandShapeIsThePeakingFilterOfQOneOverRootTwo) {
+    // The analog peaking prototype H(s) = (s^2 + s A/Q + 1) / (s^2 + s/(A Q) + 1),
+    // A = 10^(dB/40), mapped bilinearly with the centre kept in place: at w,
+    // s = j tan(w/2) / tan(w0/2). An octave either side shows the width.
+    const double rate = 44100, gainDb = 12, q = 1 / std::sqrt(2.0);
+    const int band = 4;  // 1 kHz
+    const double f0 = CEqualizer::kCentre[band], a = std::pow(10.0, gainDb / 40);
+    for (double f : {f0 / 2, f0 * 2, f0 * 4}) {
+        const double x = std::tan(M_PI * f / rate) / std::tan(M_PI * f0 / rate);
+        const std::complex<double> s(0, x);
+        const double expected = 20 * std::log10(std::abs((s * s + s * (a / q) + 1.0) / (s * s + s / (a * q) + 1.0)));
+        CEqualizer eq;
+        eq.SetRate(rate);
+        eq.SetBand(band, gainDb);
+        EXPECT_NEAR(MeasureGainDb(eq, f, rate, 7000), expected, 0.1) << f << " Hz";
+    }
 }
 
 TEST(Equalizer, ConcurrentGainChangesAreNeverSeenHalfWritten) {

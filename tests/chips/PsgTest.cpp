@@ -121,6 +121,18 @@ TEST(PsgTone, FrequencyIsClockOver32TimesPeriodAndPeriodsBelowTwoHold)
 }
 
 // Saws repeat every 32 steps, triangles every 64; a step lasts EnvFreq x 16 clocks.
+TEST(PsgNoise, PeriodRegisterKeepsFiveBitsAndZeroCountsAsHalfOfOne)
+{
+    // Register 6 gives twice its low five bits; 0 alone stands for 1 (half
+    // of period 1), while 0x20, whose low bits are 0, gives 0.
+    const std::pair<uint8_t, uint32_t> cases[] = {{0x00, 1}, {0x01, 2}, {0x1F, 62}, {0x20, 0}, {0x21, 2}, {0xFF, 62}};
+    PsgPtr psg = MakePsg(3579545);
+    for (auto [value, freq] : cases) {
+        Poke(psg.get(), 6, value);
+        EXPECT_EQ(psg->NoiseFreq, freq) << "register 6 = " << int(value);
+    }
+}
+
 TEST(PsgEnvelope, RepeatingShapesCycleAtTheExpectedRate)
 {
     const std::pair<uint8_t, int> cases[] = {{8, 32}, {12, 32}, {10, 64}, {14, 64}};
