@@ -115,6 +115,12 @@ TEST(SoundBoardBus, ChipWritesPerWiring)
         {13, {{false, 0x8004, 7}, {false, 0x8000, 0x30}, {false, 0x8004, 0x3E}, {false, 0x8000, 0x20},
               {false, 0x8000, 0x10}, {false, 0x8001, 0x20}},
          {{0, 7}, {1, 0x3E}}},
+        // Type 9: data on port 0, control on port 1. Only a rising bit 1
+        // strobes (0x03 twice strobes once), and bit 0 of the control value
+        // before the edge picks register (0) or data (1).
+        {9, {{true, 0x00, 0x30}, {true, 0x01, 0x00}, {true, 0x01, 0x03}, {true, 0x01, 0x03},
+             {true, 0x00, 0x15}, {true, 0x01, 0x01}, {true, 0x01, 0x02}, {true, 0x01, 0x03}},
+         {{0, 0x30}, {1, 0x15}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("type " + std::to_string(c.type));
