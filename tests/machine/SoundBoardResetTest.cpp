@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "SoundBoardTestRoms.h"
+#include "chips/Opll.h"
 #include "support/RomForge.h"
 #include "support/Z80Asm.h"
 
@@ -135,4 +136,36 @@ TEST(SoundBoardReset, MutesType53AndClearsRamAndTimersButKeepsTheSampleRate)
     EXPECT_EQ(b->SampleAccumulator(), 0.0);
     EXPECT_EQ(b->SampleRate(), 48000u);
     EXPECT_TRUE(b->BootDone());
+}
+
+// Every reset of a YMF281B board selects the YMF281B instruments: a built-in
+// instrument played right after a reset sounds as it does with that set
+// chosen by hand, and not as with the YM2413's.
+TEST(SoundBoardReset, YmfBoardsSelectTheirToneSetAtEveryReset)
+{
+    for (uint32_t type : {9u, 23u, 24u, 36u, 48u}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        Z80Asm a(0);
+        a.di();
+        a.jr(static_cast<uint16_t>(a.here()));
+        Board b;
+        b.Make(type, a);
+        ASSERT_NE(b->Opll(), nullptr);
+        // Instrument 3 (a built-in one), full volume, on channel 0.
+        const auto play = [&](int set) {
+            b->Reset();
+            OPLL* chip = b->Opll();
+            if (set >= 0) OPLL::SelectToneSet(chip, set);
+            OPLL::WriteReg(chip, 0x30, 0x30);
+            OPLL::WriteReg(chip, 0x10, 0x80);
+            OPLL::WriteReg(chip, 0x20, 0x19);
+            std::vector<int32_t> out(2 * 2000);
+            for (std::size_t i = 0; i < out.size(); i += 2) OPLL::RenderStereo(chip, &out[i]);
+            return out;
+        };
+        const std::vector<int32_t> ym2413 = play(ToneSetYM2413);
+        const std::vector<int32_t> afterReset = play(-1);
+        EXPECT_TRUE(afterReset == play(ToneSetYMF281B));
+        EXPECT_FALSE(afterReset == ym2413);
+    }
 }
