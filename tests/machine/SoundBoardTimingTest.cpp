@@ -204,3 +204,64 @@ TEST(SoundBoardTiming, TickWaitsWhileItsAccumulatorEqualsThePeriod)
         EXPECT_FALSE(board->Cpu().StatusFlags & CZ80::kHalt) << "no tick one cycle past the period";
     }
 }
+
+// The board's maskable interrupt in mode 2 presents the type's irqData as
+// the vector's low byte: type 2 (irqData 0x80) with I = 0x12 reads its
+// handler from 0x1280. Any other byte finds 0x0000 and restarts the program.
+TEST(SoundBoardTiming, ModeTwoInterruptTakesItsVectorLowByteFromIrqData)
+{
+    TestFixups fixups;
+    std::unique_ptr<TempRom> file;
+    Z80Asm a(0, 0x00);
+    a.ld_sp_nn(0xA000);
+    a.ld_a_n(0x12);
+    a.ld_i_a();
+    a.im(2);
+    a.ei();
+    a.label("idle");
+    a.jr("idle");
+    a.org(0x0200);
+    a.ld_a_n(0x5A);
+    a.ld_mem_a(0x8100);
+    a.label("done");
+    a.jr("done");
+    a.org(0x1280);
+    a.dw(0x0200);
+    auto board = MakeBoard(2, a.image(0x1FF0), fixups, file);
+    EXPECT_EQ(board->ReadMem(0x8100), 0x5A);
+}
+
+// When both timers expire in the same step, the maskable interrupt is taken
+// first and the tick's NMI then lands on the interrupt handler's first
+// byte. Type 4: interrupt (RST 38h) every 2000, NMI tick every 3575 counted
+// cycles; both fall due together at 286000, within the boot run.
+TEST(SoundBoardTiming, InterruptIsServedBeforeATickDueInTheSameStep)
+{
+    TestFixups fixups;
+    std::unique_ptr<TempRom> file;
+    Z80Asm a(0, 0x00);
+    a.ld_sp_nn(0xA000);
+    a.im(1);
+    a.ei();
+    a.label("idle");
+    a.jr("idle");
+    a.org(0x0038);
+    a.ei();
+    a.reti();
+    a.org(0x0066);
+    // Marks RAM 0x8100 when the NMI's return address is 0x0038.
+    a.ex_sp_hl();
+    a.ld(R8::A, R8::H);
+    a.or_(R8::A);
+    a.jr(Z80Asm::Cc::NZ, "back");
+    a.ld(R8::A, R8::L);
+    a.cp_n(0x38);
+    a.jr(Z80Asm::Cc::NZ, "back");
+    a.ld_a_n(1);
+    a.ld_mem_a(0x8100);
+    a.label("back");
+    a.ex_sp_hl();
+    a.retn();
+    auto board = MakeBoard(4, a.image(0x1FF0), fixups, file);
+    EXPECT_EQ(board->ReadMem(0x8100), 1);
+}
