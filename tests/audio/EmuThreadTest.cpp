@@ -254,3 +254,34 @@ TEST_F(EmuThreadTest, StopAndStartAnotherRomFreesEveryBoard) {
 }
 
 }  // namespace
+
+// ResetDSound after a format change: the open recording is closed as a
+// whole file, the board renders at the new rate and playback runs on the
+// rebuilt buffer (blocks of the new size reach the device).
+TEST_F(EmuThreadTest, ResetDSoundClosesTheRecordingAndTakesTheNewFormat) {
+    Start("/roms/demo.bin");
+    const fs::path wav = m_tmp.dir / "demo.wav";
+    Send(CEmuThread::CmdRecord, 1);
+    Send(CEmuThread::CmdPlay, 4);
+    const uint64_t played = m_device.GetPlayedBytes();
+    ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > played + 10 * 880; }));
+    Send(CEmuThread::CmdStop);
+
+    m_device.ReleaseBuffer();
+    m_device.SetFormat(22050, 16);
+    ASSERT_TRUE(m_device.CreateBuffer());
+    ASSERT_TRUE(m_thread.ResetDSound());
+    const std::vector<uint8_t> file = ReadBytes(wav);
+    ASSERT_GT(file.size(), 44u);
+    EXPECT_EQ(Le32(file, 40), file.size() - 44);  // closed: sizes written
+    {
+        std::lock_guard<std::mutex> g(m_journal.lock);
+        EXPECT_EQ(m_journal.rates.back(), 22050u);
+    }
+
+    Send(CEmuThread::CmdPlay, 4);
+    EXPECT_GT(WaitForLeftLevel(), 0);
+    const uint64_t again = m_device.GetPlayedBytes();
+    ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > again + 10 * 440; }));
+    EXPECT_EQ(ReadBytes(wav).size(), file.size());  // nothing more goes to the closed file
+}
