@@ -34,7 +34,7 @@ struct VgmOptions {
     uint8_t snFlags = 0x04;
     // Text for the GD3 tag's notes field (UTF-8), e.g. what the header
     // cannot say about the chip.
-    std::string notes;
+    std::string notes{};
 };
 
 class CVgmWriter {
