@@ -28,6 +28,7 @@ struct BoardJournal {
     int resets = 0;
     std::atomic<int> live{0};
     std::atomic<bool> gateOpen{true}, atGate{false};
+    std::atomic<int> stallMs{0};  // the next rendered sample takes this long
     std::vector<int> Sent() { std::lock_guard<std::mutex> g(lock); return sent; }
 };
 
@@ -47,6 +48,7 @@ public:
     }
     void SendCommand(uint8_t code) override { std::lock_guard<std::mutex> g(m_j.lock); m_j.sent.push_back(code); m_code = code; }
     void RenderSample(int32_t& left, int32_t& right) override {
+        if (const int ms = m_j.stallMs.exchange(0)) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         left = ((m_phase++ / 50) & 1 ? 200 : -200) * m_code;
         right = left / 2;
     }
@@ -284,4 +286,15 @@ TEST_F(EmuThreadTest, ResetDSoundClosesTheRecordingAndTakesTheNewFormat) {
     const uint64_t again = m_device.GetPlayedBytes();
     ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > again + 10 * 440; }));
     EXPECT_EQ(ReadBytes(wav).size(), file.size());  // nothing more goes to the closed file
+}
+
+// A render stall leaves several 5 ms blocks due; the next pass refills all
+// of them at once instead of one per wake-up.
+TEST_F(EmuThreadTest, BlocksLeftByAStallAreRefilledInOnePass) {
+    Start();
+    Send(CEmuThread::CmdPlay, 3);
+    WaitForLeftLevel();
+    m_journal.stallMs = 40;
+    ASSERT_TRUE(WaitUntil([&] { return m_journal.stallMs == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return m_thread.GetMaxBlocksPerPass() >= 4; }));
 }
