@@ -33,15 +33,7 @@ run)
     install_packages
     build build/release -DCMAKE_BUILD_TYPE=Release
     shift
-    if [ -x build/release/player/kelvara ]; then
-        exec build/release/player/kelvara "$@"
-    fi
-    # Until the windowed player exists: the command-line player. Without
-    # arguments it plays the demo ROM's first tune.
-    if [ $# -eq 0 ]; then
-        set -- --play examples/roms/demo-opll-type40.bin 1 2 4
-    fi
-    exec build/release/tools/kelvara-render "$@"
+    exec build/release/player/kelvara "$@"
     ;;
 test)
     install_packages

@@ -29,6 +29,16 @@ int64_t Gap(int32_t a, int32_t b)
     return std::llabs(int64_t(a) - int64_t(b));
 }
 
+// An edge placed `size` away from `edge`, modulo 2^32 like DockRect::Width.
+int32_t Shift(int32_t edge, int32_t size)
+{
+    return int32_t(uint32_t(edge) + uint32_t(size));
+}
+int32_t ShiftBack(int32_t edge, int32_t size)
+{
+    return int32_t(uint32_t(edge) - uint32_t(size));
+}
+
 // One axis of the search: the best distance so far and whether a candidate
 // beat it.
 struct AxisBest {
@@ -71,23 +81,23 @@ DockRect SnapDockRect(const DockRect& requested, const DockRect& current,
         if (move) {
             if (nearVertically) {
                 if (x.Take(Gap(r.left, t.left)))
-                    s.left = t.left, s.right = t.left + r.Width();
+                    s.left = t.left, s.right = Shift(t.left, r.Width());
                 if (x.Take(Gap(r.left, t.right)))
-                    s.left = t.right, s.right = t.right + r.Width();
+                    s.left = t.right, s.right = Shift(t.right, r.Width());
                 if (x.Take(Gap(r.right, t.right)))
-                    s.right = t.right, s.left = t.right - r.Width();
+                    s.right = t.right, s.left = ShiftBack(t.right, r.Width());
                 if (x.Take(Gap(r.right, t.left)))
-                    s.right = t.left, s.left = t.left - r.Width();
+                    s.right = t.left, s.left = ShiftBack(t.left, r.Width());
             }
             if (nearHorizontally) {
                 if (y.Take(Gap(r.top, t.top)))
-                    s.top = t.top, s.bottom = t.top + r.Height();
+                    s.top = t.top, s.bottom = Shift(t.top, r.Height());
                 if (y.Take(Gap(r.top, t.bottom)))
-                    s.top = t.bottom, s.bottom = t.bottom + r.Height();
+                    s.top = t.bottom, s.bottom = Shift(t.bottom, r.Height());
                 if (y.Take(Gap(r.bottom, t.bottom)))
-                    s.bottom = t.bottom, s.top = t.bottom - r.Height();
+                    s.bottom = t.bottom, s.top = ShiftBack(t.bottom, r.Height());
                 if (y.Take(Gap(r.bottom, t.top)))
-                    s.bottom = t.top, s.top = t.top - r.Height();
+                    s.bottom = t.top, s.top = ShiftBack(t.top, r.Height());
             }
             continue;
         }

@@ -15,8 +15,10 @@ struct DockRect {
     int32_t right = 0;
     int32_t bottom = 0;
 
-    int32_t Width() const { return right - left; }
-    int32_t Height() const { return bottom - top; }
+    // Taken modulo 2^32, so absurd rectangles (a damaged saved position)
+    // cannot overflow; real windows are far inside the range.
+    int32_t Width() const { return int32_t(uint32_t(right) - uint32_t(left)); }
+    int32_t Height() const { return int32_t(uint32_t(bottom) - uint32_t(top)); }
     bool operator==(const DockRect&) const = default;
 };
 
