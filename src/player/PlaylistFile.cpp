@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/TextEncoding.h"
+#include "player/HexNumber.h"
 
 namespace
 {
@@ -287,23 +288,10 @@ std::vector<std::string> SplitPlaylistFields(std::string_view line)
 int32_t ParsePlaylistCode(std::string_view field)
 {
     if (field.size() >= 2 && field[1] == '$') {
-        uint64_t value = 0;
-        for (std::size_t i = 2; i < field.size(); ++i) {
-            const char c = field[i];
-            int digit;
-            if (c >= '0' && c <= '9')
-                digit = c - '0';
-            else if (c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F')
-                digit = c - 'A' + 10;
-            else
-                break;
-            value = std::min<uint64_t>(value * 16 + uint64_t(digit), 0xFFFFFFFFu);
-        }
+        const uint32_t value = ReadLeadingHex(field.substr(2));
         // Read as an unsigned 32-bit number and stored in the signed field,
         // as the original does: #$FFFFFFFF is -1, a caption in effect.
-        return int32_t(uint32_t(value));
+        return int32_t(value);
     }
     std::size_t used = 0;
     return ClampToInt32(LeadingInt(field, field.empty() ? 0 : 1, used));

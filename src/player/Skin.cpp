@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/IniFile.h"
+#include "player/HexNumber.h"
 
 namespace fs = std::filesystem;
 
@@ -72,20 +73,7 @@ uint32_t ParseSkinColor(std::string_view text)
 {
     if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         text.remove_prefix(2);
-    uint64_t value = 0;
-    for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            break;
-        value = std::min<uint64_t>(value * 16 + digit, 0xFFFFFFFFu);
-    }
-    return uint32_t(value) & 0xFFFFFFu;
+    return ReadLeadingHex(text) & 0xFFFFFFu;
 }
 
 int32_t ParseSkinInt(std::string_view text)

@@ -413,15 +413,18 @@ TEST_F(MainWindowTest, AFileDropLoadsAndBodyRightClickOpensTheMenu)
     EXPECT_TRUE(w.Button(CmdIdPlay)->Enabled());
 
     // With a ROM, Play is a button again, not body.
-    QContextMenuEvent onPlay(QContextMenuEvent::Mouse, w.Button(CmdIdPlay)->rect.center());
+    const QPoint onPlayAt = w.Button(CmdIdPlay)->rect.center();
+    QContextMenuEvent onPlay(QContextMenuEvent::Mouse, onPlayAt, w.mapToGlobal(onPlayAt));
     QCoreApplication::sendEvent(&w, &onPlay);
     QCoreApplication::processEvents();
     EXPECT_FALSE(w.PopupMenu()->isVisible());
 
-    QContextMenuEvent onButton(QContextMenuEvent::Mouse, w.Button(CmdIdLoadRom)->rect.center());
+    const QPoint onButtonAt = w.Button(CmdIdLoadRom)->rect.center();
+    QContextMenuEvent onButton(QContextMenuEvent::Mouse, onButtonAt, w.mapToGlobal(onButtonAt));
     QCoreApplication::sendEvent(&w, &onButton);
     EXPECT_FALSE(w.PopupMenu()->isVisible());
-    QContextMenuEvent onBody(QContextMenuEvent::Mouse, QPoint(200, 100));
+    const QPoint onBodyAt = QPoint(200, 100);
+    QContextMenuEvent onBody(QContextMenuEvent::Mouse, onBodyAt, w.mapToGlobal(onBodyAt));
     QCoreApplication::sendEvent(&w, &onBody);
     ASSERT_TRUE(PumpUntil([&] { return w.PopupMenu()->isVisible(); }));
     QAction* builtin = w.PopupMenu()->actions().front()->menu()->actions().front();
