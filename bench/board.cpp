@@ -12,7 +12,7 @@
 
 #include "machine/SoundBoard.h"
 #include "support/RomForge.h"
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 namespace {
 

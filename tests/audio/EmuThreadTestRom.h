@@ -11,7 +11,7 @@
 
 #include "machine/MachineDef.h"
 #include "support/RomForge.h"
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 namespace emutest {
 

@@ -5,7 +5,7 @@
 #include "SoundBoardTestRoms.h"
 #include "cpu/Z80.h"
 #include "support/ToneMeasure.h"
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;
 using R8 = Z80Asm::R8;

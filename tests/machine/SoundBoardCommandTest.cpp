@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SoundBoardTestRoms.h"
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;
 using R8 = Z80Asm::R8;

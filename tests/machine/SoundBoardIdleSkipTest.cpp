@@ -7,7 +7,7 @@
 
 #include "SoundBoardTestRoms.h"
 #include "support/RomForge.h"
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;
 using R8 = Z80Asm::R8;

@@ -10,7 +10,7 @@
 #include "SoundBoardTestRoms.h"
 #include "support/LogCapture.h"
 #include "support/RomForge.h"
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;
 

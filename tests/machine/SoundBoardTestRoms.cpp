@@ -10,7 +10,7 @@
 
 #include "cpu/Z80.h"
 #include "support/RomForge.h"
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 namespace boardtest {
 

@@ -1,8 +1,12 @@
-// The test assembler must produce the Z80's real encodings, or every
-// synthetic ROM built with it tests the wrong thing.
-#include "support/Z80Asm.h"
+// The assembler must produce the Z80's real encodings, or the demo ROMs
+// break and every synthetic ROM built with it tests the wrong thing; and a
+// program it cannot encode must be refused, never assembled wrongly.
+#include "kelvara-asm/Z80Asm.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
 
 using R8 = Z80Asm::R8;
 using R16 = Z80Asm::R16;
@@ -50,4 +54,52 @@ TEST(Z80Asm, ResolvesBackwardAndForwardLabels)
     a.db({0xAA, 0xBB});
     EXPECT_EQ(a.bytes(), (Bytes{0x18, 0xFE, 0x20, 0x03, 0x10, 0xFA, 0x00, 0xC3, 0x3F, 0x00,
                                 0xCD, 0x49, 0x00, 0x38, 0x00, 0xAA, 0xBB}));
+}
+
+// Each of these would otherwise assemble to wrong bytes: a jump that lands
+// elsewhere, a truncated word, a different instruction or a lost label.
+TEST(Z80Asm, RefusesWhatItCannotEncode)
+{
+    const struct {
+        const char* what;
+        std::function<void(Z80Asm&)> program;
+    } cases[] = {
+        {"JR 128 bytes ahead", [](Z80Asm& a) { a.jr("far"); a.org(0x0082); a.label("far"); }},
+        {"JR 129 bytes back", [](Z80Asm& a) { a.label("back"); a.org(0x007F); a.jr("back"); }},
+        {"DJNZ to an absolute address out of reach", [](Z80Asm& a) { a.org(0x0200); a.djnz(0x0100); }},
+        {"undefined label", [](Z80Asm& a) { a.jp("nowhere"); }},
+        {"label defined twice", [](Z80Asm& a) { a.label("x"); a.nop(); a.label("x"); }},
+        {"label plus offset past 0xFFFF", [](Z80Asm& a) { a.equ("top", 0xFFF0); a.dw(Z80Asm::Target("top", 0x10)); }},
+        {"immediate word past 0xFFFF", [](Z80Asm& a) { a.ld_hl_nn(0x10000); }},
+        {"program past 0xFFFF", [](Z80Asm& a) { a.org(0xFFFF); a.ld_a_n(1); }},
+        {"ORG backwards", [](Z80Asm& a) { a.org(0x0010); a.org(0x0008); }},
+        {"LD (HL),(HL)", [](Z80Asm& a) { a.ld(R8::HLi, R8::HLi); }},
+        {"JR PO", [](Z80Asm& a) { a.jr(Cc::PO, 0x0000); }},
+        {"PUSH SP", [](Z80Asm& a) { a.push(R16::SP); }},
+        {"INC AF", [](Z80Asm& a) { a.inc(R16::AF); }},
+        {"BIT 8", [](Z80Asm& a) { a.bit(8, R8::A); }},
+        {"RST 0x30 + 1", [](Z80Asm& a) { a.rst(0x31); }},
+        {"IM 3", [](Z80Asm& a) { a.im(3); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Z80Asm a;
+        EXPECT_THROW({ c.program(a); (void)a.bytes(); }, std::logic_error);
+    }
+
+    // The edges themselves are fine: JR +127 / -128, the last address.
+    Z80Asm edges;
+    edges.label("back");
+    edges.org(0x007E);
+    edges.jr("back");     // 0x0080 - 0x0080 = -128
+    edges.jr("ahead");    // from 0x0082 to 0x0101 = +127
+    edges.org(0x0101);
+    edges.label("ahead");
+    edges.org(0xFFFF);
+    edges.nop();
+    const Bytes code = edges.bytes();
+    EXPECT_EQ(code[0x7F], 0x80);
+    EXPECT_EQ(code[0x81], 0x7F);
+    EXPECT_EQ(code.size(), 0x10000u);
+    EXPECT_THROW(edges.image(0x8000), std::logic_error);  // longer than the image
 }

@@ -1,7 +1,7 @@
 // The demo ROMs shipped in examples/roms/: small homebrew sound programs,
-// assembled here with the test assembler and forged to the checksum of a
-// database row, so that the player identifies them as that machine and a
-// new user hears something at once.
+// assembled with Z80Asm and given the checksum of a ROM database row, so
+// that the player identifies them as that machine and a new user hears
+// something at once. `kelvara-asm OUTDIR` writes them.
 //
 // Every demo runs the same little two-voice music engine (melody + bass)
 // and understands the same codes:
@@ -17,10 +17,10 @@
 namespace demo {
 
 struct DemoRom {
-    std::string file;        // file name in examples/roms/
-    uint32_t machineType;    // the machine the image identifies as
-    uint32_t crc;            // its database checksum (first 8192 bytes)
-    std::vector<uint8_t> image;  // forged, ready to write
+    std::string file;            // file name in examples/roms/
+    uint32_t machineType;        // the machine the image identifies as
+    uint32_t crc;                // its database checksum (first 8192 bytes)
+    std::vector<uint8_t> image;  // checksum in place, ready to write
 };
 
 // Highest code with a tune; codes 1..kSongCount play something.
@@ -34,6 +34,7 @@ constexpr uint8_t kTuningCode = 4;
 //    (code in RAM 0x8081, tick routines 0x00B3, 0x00E2, 0x0038).
 //  - AY-3-8910 (PSG), machine type 62: this build has no stub for the
 //    type, so the ROM's boot code installs its own driver at 0x9000.
+// Throws std::logic_error if a program cannot be assembled.
 std::vector<DemoRom> BuildDemoRoms();
 
 }  // namespace demo

@@ -1,10 +1,12 @@
-#include "DemoRoms.h"
-
+// The demo music engine: a two-voice player (melody + bass) stepping
+// through event lists on the board's tick, and its drivers for the OPLL
+// (YM2413 / YMF281B) and the PSG.
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
-#include "support/RomForge.h"
-#include "support/Z80Asm.h"
+#include "DemoMusic.h"
+#include "DemoRoms.h"
 
 namespace demo {
 namespace {
@@ -12,9 +14,6 @@ namespace {
 using R8 = Z80Asm::R8;
 using R16 = Z80Asm::R16;
 using Cc = Z80Asm::Cc;
-
-// ---------------------------------------------------------------------------
-// Music data
 
 // RAM variables of the engine (every demo board has RAM at 0x8000-0x9FFF).
 constexpr uint16_t kVarPtr = 0x8100;    // word: next event, 0 = idle
@@ -25,62 +24,11 @@ constexpr uint16_t kVarPre = 0x8105;    // byte: ticks left of this step
 // about 60 ms.
 constexpr uint8_t kTicksPerStep = 32;
 
-// Notes are stored as an index into the chip's pitch table: MIDI note
-// number - 23 (MIDI 24 = C1 .. 96 = C7). 0 = voice off, 0xFF = keep.
-constexpr int kLowestMidi = 24;
-constexpr int kHighestMidi = 96;
-constexpr uint8_t kOff = 0;
-constexpr uint8_t kKeep = 0xFF;
-
-uint8_t N(int midi) {
-    if (midi < kLowestMidi || midi > kHighestMidi) throw std::logic_error("demo note out of range");
-    return static_cast<uint8_t>(midi - kLowestMidi + 1);
-}
-
-// An event: melody, bass, length in steps. Length 0 ends the tune: melody
-// byte 1 = loop to the start, anything else = silence.
-struct Event {
-    uint8_t melody, bass, steps;
-};
-const Event kLoop{1, 0, 0};
-const Event kEnd{0, 0, 0};
-
-// Note names as MIDI numbers.
-enum : int { C3 = 48, D3 = 50, E3 = 52, F3 = 53, G3 = 55, A3 = 57,
-             B4 = 71, C5 = 72, D5 = 74, E5 = 76, F5 = 77, G5 = 79, A5 = 81, C6 = 84, A4 = 69 };
-
-std::vector<std::vector<Event>> Tunes() {
-    return {
-        // 1: "Reel Walk", a looping two-bar walk.
-        {{N(E5), N(C3), 4}, {N(G5), kKeep, 4}, {N(A5), N(F3), 4}, {N(G5), kKeep, 4},
-         {N(E5), N(G3), 4}, {N(D5), kKeep, 4}, {N(C5), N(C3), 8},
-         {N(D5), N(D3), 4}, {N(E5), kKeep, 4}, {N(F5), N(F3), 4}, {N(E5), kKeep, 4},
-         {N(D5), N(G3), 4}, {N(B4), kKeep, 4}, {N(C5), N(C3), 8}, kLoop},
-        // 2: "Big Bonus", a fanfare that ends.
-        {{N(C5), N(C3), 2}, {N(E5), kKeep, 2}, {N(G5), kKeep, 2}, {N(C6), N(E3), 6},
-         {N(A5), N(F3), 2}, {N(C6), kKeep, 2}, {N(G5), N(G3), 3}, {N(C6), N(C3), 12},
-         {kOff, kOff, 4}, kEnd},
-        // 3: reel stop, a short sound effect.
-        {{N(C6), kOff, 1}, {N(G5), kOff, 1}, {N(C5), kOff, 2}, {kOff, kOff, 1}, kEnd},
-        // 4: tuning tone, A4 held on the melody voice only.
-        {{N(A4), kOff, 250}, kLoop},
-    };
-}
-
-// ---------------------------------------------------------------------------
-// Chips
-
-enum class Chip { Opll, Psg };
-
-struct Wiring {
-    Chip chip;
-    uint8_t selectPort;  // register select; data at selectPort + 1
-    double clock;        // chip input clock, Hz
-};
-
 double MidiHz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
 
-// Pitch table: one word per note index (index 0 unused).
+}  // namespace
+
+// The word of a note:
 //  OPLL: low byte F-number bits 0-7, high byte block << 1 | F-number bit 8;
 //        f = fnum * (clock / 72) / 2^(19 - block), the highest resolution
 //        (lowest block) whose F-number fits in 9 bits.
@@ -109,8 +57,6 @@ std::vector<uint8_t> PitchTable(const Wiring& w) {
     return t;
 }
 
-// chip_write (E = register, A = value), chip_init, voice_off (C = voice),
-// voice_on (C = voice, A = note index).
 void EmitChip(Z80Asm& a, const Wiring& w) {
     a.label("chip_write");
     a.push(R16::AF);
@@ -164,7 +110,6 @@ void EmitChip(Z80Asm& a, const Wiring& w) {
     }
 }
 
-// The engine: start (A = code), silence, tick.
 void EmitEngine(Z80Asm& a) {
     a.label("start");
     a.or_(R8::A);
@@ -236,8 +181,6 @@ void EmitData(Z80Asm& a, const Wiring& w) {
     a.db(PitchTable(w));
 }
 
-// Boot: interrupts off, own stack, voices off, then idle until the board
-// enters a driver entry point.
 void EmitBoot(Z80Asm& a, bool installDriver) {
     a.di();
     a.ld_sp_nn(0xA000);
@@ -252,94 +195,5 @@ void EmitBoot(Z80Asm& a, bool installDriver) {
     a.label("idle");
     a.jr("idle");
 }
-
-constexpr std::size_t kImageSize = 8192;
-constexpr std::size_t kForgeOffset = kImageSize - 4;
-
-DemoRom Finish(std::string file, uint32_t type, uint32_t crc, std::vector<uint8_t> image) {
-    if (!ForgeRomCrc(image, crc, kForgeOffset)) throw std::logic_error("cannot forge " + file);
-    return {std::move(file), type, crc, std::move(image)};
-}
-
-// Type 40: the built-in stub enters RST 28h with the code in A, and calls
-// 0x0B3B on every tick.
-DemoRom BuildOpllType40() {
-    const Wiring w{Chip::Opll, 0x60, 3579545.0};
-    Z80Asm a;
-    EmitBoot(a, false);
-    a.org(0x0028);
-    a.jp("start");
-    a.org(0x0100);
-    EmitChip(a, w);
-    EmitEngine(a);
-    EmitData(a, w);
-    a.org(0x0B3B);
-    a.jp("tick");
-    return Finish("demo-opll-type40.bin", 40, 0x4300BFD3, a.image(kImageSize));
-}
-
-// Type 24: the built-in stub leaves codes below 0x7F at 0x8081; on every
-// tick it calls 0x00B3 (here: take a new code), 0x00E2 twice (nothing) and
-// 0x0038 (the engine's tick).
-DemoRom BuildYmf281bType24() {
-    const Wiring w{Chip::Opll, 0x0C, 3579545.0};
-    Z80Asm a;
-    EmitBoot(a, false);
-    a.org(0x0038);
-    a.jp("tick");
-    a.org(0x00B3);
-    a.jp("poll");
-    a.org(0x00E2);
-    a.ret();
-    a.org(0x0100);
-    a.label("poll");
-    a.ld_a_mem(0x8081);
-    a.or_(R8::A);
-    a.ret(Cc::Z);                          // no new code
-    a.ld(R8::E, R8::A);
-    a.xor_(R8::A);
-    a.ld_mem_a(0x8081);                    // taken
-    a.ld(R8::A, R8::E);
-    a.jp("start");
-    EmitChip(a, w);
-    EmitEngine(a);
-    EmitData(a, w);
-    return Finish("demo-ymf281b-type24.bin", 24, 0x015D3C88, a.image(kImageSize));
-}
-
-// Type 62: no built-in stub, so the boot code copies this driver to its
-// entry points (command 0x9000, tick 0x9020).
-DemoRom BuildPsgType62() {
-    const Wiring w{Chip::Psg, 0x16, 4000000.0};
-    Z80Asm a;
-    EmitBoot(a, true);
-    a.org(0x0100);
-    EmitChip(a, w);
-    EmitEngine(a);
-    EmitData(a, w);
-    a.label("driver");
-    a.org(static_cast<uint16_t>(a.here() + 64));
-    std::vector<uint8_t> image = a.image(kImageSize);
-
-    Z80Asm d(0x9000, 0x00);
-    d.equ("start", a.address("start"));
-    d.equ("tick", a.address("tick"));
-    d.ld_sp_nn(0xA000);                    // 9000: command entry, code in A
-    d.call("start");
-    d.label("park_cmd");
-    d.jr("park_cmd");
-    d.org(0x9020);
-    d.ld_sp_nn(0xA000);                    // 9020: tick entry
-    d.call("tick");
-    d.label("park_tick");
-    d.jr("park_tick");
-    const std::vector<uint8_t> driver = d.image(64);
-    std::copy(driver.begin(), driver.end(), image.begin() + a.address("driver"));
-    return Finish("demo-psg-type62.bin", 62, 0x444E0741, std::move(image));
-}
-
-}  // namespace
-
-std::vector<DemoRom> BuildDemoRoms() { return {BuildOpllType40(), BuildYmf281bType24(), BuildPsgType62()}; }
 
 }  // namespace demo

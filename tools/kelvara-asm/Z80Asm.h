@@ -1,10 +1,13 @@
-// A tiny Z80 assembler for test and demo sound programs.
+// Z80Asm: a small Z80 assembler driven from C++. kelvara-asm builds the demo
+// ROMs of examples/roms with it, and the test suite and benchmarks build
+// their synthetic sound programs the same way.
 //
 // Builder style: each method appends one instruction at the current address.
 // Jump, call and load targets are either a plain address or a label name
 // (optionally with an offset); labels may be used before they are defined and
 // are resolved by bytes(). Unknown labels, duplicate labels, JR/DJNZ targets
-// out of range and invalid operand combinations throw std::logic_error.
+// out of range, words that do not fit in 16 bits and invalid operand
+// combinations throw std::logic_error with a message naming the fault.
 //
 //   Z80Asm a(0x0000);
 //   a.di(); a.ld_sp_nn(0x87FF); a.im(1);

@@ -1,4 +1,4 @@
-#include "support/Z80Asm.h"
+#include "kelvara-asm/Z80Asm.h"
 
 #include <stdexcept>
 
@@ -57,6 +57,8 @@ void Z80Asm::dw(const Target& value) { emit16(value); }
 
 void Z80Asm::emit16(const Target& t) {
     if (t.label.empty()) {
+        if (t.value < -0x8000 || t.value > 0xFFFF)
+            throw std::logic_error("Z80Asm: word out of range: " + std::to_string(t.value));
         emit(static_cast<uint8_t>(t.value & 0xFF));
         emit(static_cast<uint8_t>((t.value >> 8) & 0xFF));
         return;
@@ -193,6 +195,8 @@ void Z80Asm::im(int mode) {
 // --- output --------------------------------------------------------------------
 
 std::vector<uint8_t> Z80Asm::bytes() const {
+    if (m_origin + m_code.size() > 0x10000)
+        throw std::logic_error("Z80Asm: program runs past address 0xFFFF");
     std::vector<uint8_t> out = m_code;
     for (const Fix& f : m_fixes) {
         const int v = resolve(f.target);
