@@ -3,61 +3,18 @@
 #include <cstdio>
 #include <set>
 
-#include "machine/Crc32.h"
+#include "kelvara-asm/RomChecksum.h"
 #include "machine/RomDatabase.h"
 
 namespace {
 
 constexpr std::size_t kCrcSpan = 8192;
 
-// The top byte of the 256 table entries is a permutation of 0..255, so one
-// step of the register can be undone: the top byte of the register after a
-// step names the table index that was used.
-uint8_t IndexForTopByte(uint32_t reg)
-{
-    static const auto reverse = [] {
-        std::vector<uint8_t> r(256);
-        const auto& table = Crc32Table();
-        for (int i = 0; i < 256; ++i)
-            r[table[i] >> 24] = static_cast<uint8_t>(i);
-        return r;
-    }();
-    return reverse[reg >> 24];
-}
-
 }  // namespace
 
 bool ForgeRomCrc(std::vector<uint8_t>& image, uint32_t crc, std::size_t patchOffset)
 {
-    if (image.size() < kCrcSpan || patchOffset > kCrcSpan - 4)
-        return false;
-    const auto& table = Crc32Table();
-
-    // Register after the bytes before the patch.
-    uint32_t before = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < patchOffset; ++i)
-        before = (before >> 8) ^ table[(before ^ image[i]) & 0xFF];
-
-    // Register needed right after the patch: run the final register backwards
-    // over the bytes that follow it.
-    uint32_t after = ~crc;
-    for (std::size_t i = kCrcSpan; i-- > patchOffset + 4;) {
-        uint8_t index = IndexForTopByte(after);
-        after = ((after ^ table[index]) << 8) | static_cast<uint8_t>(index ^ image[i]);
-    }
-
-    // Four bytes b0..b3 taken in from register r act like four zero-data
-    // steps from r ^ (b0 | b1 << 8 | b2 << 16 | b3 << 24); undo those four
-    // steps to find the word the patch must produce.
-    uint32_t word = after;
-    for (int step = 0; step < 4; ++step) {
-        uint8_t index = IndexForTopByte(word);
-        word = ((word ^ table[index]) << 8) | index;
-    }
-    uint32_t patch = word ^ before;
-    for (int k = 0; k < 4; ++k)
-        image[patchOffset + k] = static_cast<uint8_t>(patch >> (8 * k));
-    return Crc32(kCrcSpan, image.data()) == crc;
+    return PatchRomCrc(image, crc, patchOffset);
 }
 
 std::vector<uint8_t> MakeForgedRom(uint32_t crc, const std::vector<uint8_t>& code, std::size_t size,
