@@ -85,7 +85,8 @@ public:
     bool GetPosition(uint32_t& play, uint32_t& write) const;
     // Pointers into the ring buffer for [offset, offset + bytes), split in
     // two when the range wraps (second pointer null and length 0 otherwise).
-    bool Lock(uint32_t offset, uint32_t bytes, void*& ptr1, uint32_t& len1, void*& ptr2,
+    // Virtual so that tests can make it fail as a lost device would.
+    virtual bool Lock(uint32_t offset, uint32_t bytes, void*& ptr1, uint32_t& len1, void*& ptr2,
               uint32_t& len2);
     bool Unlock(void* ptr1, uint32_t len1, void* ptr2, uint32_t len2);
 

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <thread>
 
 #include "AudioTestFiles.h"
@@ -59,6 +61,31 @@ private:
     uint32_t m_phase = 0;
 };
 
+// The level the meter shows for the scripted square wave of amplitude a in
+// steady state at 44100 Hz. The DC blocker (R = 1 - 2 pi 60 / rate) turns
+// each 50-sample half into a decay s R^n from s = 2a / (1 + R^50), whose
+// mean is s (1 - R^50) / (50 (1 - R)); the equalizer passes it at half
+// level. About 0.495 a. A 220-sample block holds 2.2 periods, so measured
+// block means stray by a few per cent.
+double SquareWaveLevel(double a) {
+    const double r = 1 - 2 * std::numbers::pi * 60 / 44100, q = std::pow(r, 50);
+    return a * (1 - q) / ((1 + q) * 50 * (1 - r));
+}
+
+// The real device over SDL's dummy driver, whose next `failLocks` locks
+// fail as those of a device that went away.
+class TestDevice : public CDirectSound {
+public:
+    std::atomic<int> failLocks{0};
+    bool Lock(uint32_t offset, uint32_t bytes, void*& p1, uint32_t& l1, void*& p2, uint32_t& l2) override {
+        if (failLocks > 0) {
+            --failLocks;
+            return false;
+        }
+        return CDirectSound::Lock(offset, bytes, p1, l1, p2, l2);
+    }
+};
+
 template <class Pred>
 bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 3000ms) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -105,7 +132,7 @@ protected:
 
     ScratchDir m_tmp;
     BoardJournal m_journal;
-    CDirectSound m_device;
+    TestDevice m_device;
     CEmuThread m_thread{m_device, [this](const std::string&, std::string&) {
                             return std::unique_ptr<IRenderBoard>(new ScriptedBoard(m_journal));
                         }};
@@ -149,12 +176,9 @@ TEST_F(EmuThreadTest, PlayTwiceWithoutWaitingPlaysOnlyTheSecond) {
     EXPECT_EQ(m_journal.Sent(), (std::vector<int>{0, 7}));
     EXPECT_TRUE(m_device.IsPlaying());
 
-    // The level is that of code 7: peak 1400 left, 700 right, halved by the
-    // equalizer; the mean of the square wave is close to its peak.
-    const int32_t left = WaitForLeftLevel();
-    EXPECT_GT(left, 7 * 200 / 2 * 6 / 10);
-    EXPECT_LE(left, 7 * 200 / 2);
-    EXPECT_NEAR(m_right * 2, left, left / 20);
+    // The level is that of code 7: amplitude 1400 left, 700 right.
+    EXPECT_NEAR(WaitForLeftLevel(), SquareWaveLevel(1400), 1400 * 0.02);
+    EXPECT_NEAR(m_right, SquareWaveLevel(700), 700 * 0.02);
 }
 
 TEST_F(EmuThreadTest, PauseFreezesPlayTimeAndResumeContinuesIt) {
@@ -297,4 +321,89 @@ TEST_F(EmuThreadTest, BlocksLeftByAStallAreRefilledInOnePass) {
     m_journal.stallMs = 40;
     ASSERT_TRUE(WaitUntil([&] { return m_journal.stallMs == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return m_thread.GetMaxBlocksPerPass() >= 4; }));
+}
+
+// The meter shows the block the device has just played, not the one just
+// rendered a second ahead of it: after the gain drops to 0 it keeps showing
+// the full-gain sound still in the buffer and falls to 0 only once the
+// device has played that second.
+TEST_F(EmuThreadTest, LevelsAreThoseOfTheBlockJustPlayed) {
+    Start();
+    Send(CEmuThread::CmdPlay, 5);
+    WaitForLeftLevel();
+    const uint64_t atGain = m_device.GetPlayedBytes();
+    Send(CEmuThread::CmdSetGain, 0);
+    EXPECT_NEAR(WaitForLeftLevel(), SquareWaveLevel(1000), 1000 * 0.02);
+    EXPECT_NEAR(m_right, SquareWaveLevel(500), 500 * 0.02);
+    EXPECT_LT(m_device.GetPlayedBytes(), atGain + 50 * 880);
+    int32_t left = -1, right = -1;
+    ASSERT_TRUE(WaitUntil([&] { m_thread.GetLevels(left, right); return left == 0 && right == 0; }));
+    EXPECT_GE(m_device.GetPlayedBytes(), atGain + 190 * 880);
+}
+
+// A block whose device lock fails is still recorded and the thread moves on
+// to the next: the recording holds every block the play cursor left, once.
+TEST_F(EmuThreadTest, FailedDeviceLocksStillRecordTheirBlocksAndMoveOn) {
+    Start("/roms/demo.bin");
+    Send(CEmuThread::CmdRecord, 1);
+    Send(CEmuThread::CmdPlay, 3);
+    WaitForLeftLevel();
+    m_device.failLocks = 40;  // 200 ms of blocks that never reach the device
+    ASSERT_TRUE(WaitUntil([&] { return m_device.failLocks == 0; }));
+    const uint64_t before = m_device.GetPlayedBytes();
+    ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > before + 10 * 880; }));
+    const uint64_t played = m_device.GetPlayedBytes();
+    Send(CEmuThread::CmdRecord, 0);
+    EXPECT_TRUE(m_thread.IsIdle());
+
+    // The prefill's 200 blocks, then one per block played. The thread may
+    // lag the cursor a little; 40 blocks lost or written twice would show.
+    const std::vector<uint8_t> file = ReadBytes(m_tmp.dir / "demo.wav");
+    ASSERT_GE(file.size(), 44u + 200 * 880);
+    EXPECT_EQ((file.size() - 44) % 880, 0u);
+    const uint64_t recorded = (file.size() - 44) / 880 - 200;
+    EXPECT_LE(recorded, played / 880 + 3);
+    EXPECT_GE(recorded + 15, played / 880);
+}
+
+// When the device cannot be opened again (here a rate at which a 5 ms block
+// holds no frame), ResetDSound still closes the recording and leaves a
+// thread that takes commands but plays and records nothing; once the device
+// opens again, the next ResetDSound brings the sound back.
+TEST_F(EmuThreadTest, ResetDSoundWithoutADeviceKeepsTheThreadQuietUntilItReturns) {
+    std::vector<std::string> shown;
+    m_thread.SetMessageHandler([&](void*, const std::string&, const std::string& text) { shown.push_back(text); });
+    Start("/roms/demo.bin");
+    const fs::path wav = m_tmp.dir / "demo.wav";
+    Send(CEmuThread::CmdRecord, 1);
+    Send(CEmuThread::CmdPlay, 4);
+    Send(CEmuThread::CmdStop);
+
+    m_device.ReleaseBuffer();
+    m_device.SetFormat(100, 16);
+    ASSERT_FALSE(m_device.CreateBuffer());
+    m_thread.ResetDSound();
+    std::vector<uint8_t> file = ReadBytes(wav);
+    ASSERT_GE(file.size(), 44u + 200 * 880);
+    EXPECT_EQ(Le32(file, 40), file.size() - 44);  // closed as a whole file
+
+    Send(CEmuThread::CmdRecord, 1);
+    Send(CEmuThread::CmdPlay, 6);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(m_device.IsPlaying());
+    ExpectZeroLevels(m_thread);
+    Send(CEmuThread::CmdPause);
+    Send(CEmuThread::CmdStop);
+    Send(CEmuThread::CmdRecord, 0);
+    EXPECT_EQ(ReadBytes(wav).size(), 44u);  // nothing played, nothing recorded
+    EXPECT_EQ(shown, std::vector<std::string>{});  // the device reported its own failure
+
+    m_device.SetFormat(44100, 16);
+    ASSERT_TRUE(m_device.CreateBuffer());
+    ASSERT_TRUE(m_thread.ResetDSound());
+    Send(CEmuThread::CmdPlay, 6);
+    EXPECT_TRUE(m_device.IsPlaying());
+    EXPECT_NEAR(WaitForLeftLevel(), SquareWaveLevel(1200), 1200 * 0.02);
+    std::lock_guard<std::mutex> g(m_journal.lock);
+    EXPECT_EQ(m_journal.rates.back(), 44100u);
 }
