@@ -13,6 +13,7 @@ namespace
 {
 
 using namespace playlist_test;
+using Played = std::vector<std::pair<int32_t, std::string>>;
 
 class RecordingHost : public IPlayerHost
 {
@@ -20,12 +21,12 @@ class RecordingHost : public IPlayerHost
     void OnLoadROM(const std::string&, const RomEntry&) override {}
     void OnPlayCode(int32_t code, const std::string& name) override { played.emplace_back(code, name); }
     void OnApplyEqPreset() override {}
-    std::vector<std::pair<int32_t, std::string>> played;
+    Played played;
 };
 
 // Rows: 0 caption, 1 #1, 2 #2 [SE], 3 caption, 4 #4, 5 #5 [SE]
-const char* const kList = "%start\nIntro\n#1\tone\t0:10\n#2\tbell [SE]\t0:01\nMore\n#4\tfour\t1:00\n"
-                          "#5\tstop [SE]\n%end\n";
+const char* const kList = "%volgain\t400\n%start\nIntro\n#1\tone\t0:10\n#2\tbell [SE]\t0:01\nMore\n"
+                          "#4\tfour\t1:00\n#5\tstop [SE]\n%end\n";
 
 class PlaylistModel : public ::testing::Test
 {
@@ -47,23 +48,28 @@ class PlaylistModel : public ::testing::Test
     CPlaylist list;
 };
 
-TEST_F(PlaylistModel, TimeOfIsZeroUntilTheWindowWasCreated)
+TEST_F(PlaylistModel, TimesNeedTheWindowAndSelectionStartsOnThePlayableRow)
 {
     ASSERT_TRUE(list.Load(tmp / "list.lst"));
     EXPECT_EQ(list.TimeOf(1), 0);
-    EXPECT_EQ(list.TimeOf(4), 0);
     EXPECT_EQ(list.Selection(), -1);
+    list.PlaySelected(); // no window: nothing plays
+    list.PlayNext();
+    EXPECT_TRUE(host.played.empty());
     list.SetWindowCreated(true);
+    EXPECT_EQ(list.VolumeGain(), 400); // creating the window keeps the file's gain
+    EXPECT_EQ(list.Selection(), 1);
     EXPECT_EQ(list.TimeOf(1), 100);
     EXPECT_EQ(list.TimeOf(4), 600);
     EXPECT_EQ(list.TimeOf(5), 0);  // row without time
     EXPECT_EQ(list.TimeOf(99), 0); // no such row
-}
 
-TEST_F(PlaylistModel, SelectionAfterFillingIsTheFirstPlayableRow)
-{
-    LoadWithWindow();
-    EXPECT_EQ(list.Selection(), 1);
+    list.Select(3); // caption: nothing plays
+    list.PlaySelected();
+    EXPECT_TRUE(host.played.empty());
+    list.Select(17); // out of range: ignored
+    EXPECT_EQ(list.Selection(), 3);
+
     WriteFile(tmp / "captions.lst", "%start\nA\nB\n");
     ASSERT_TRUE(list.Load(tmp / "captions.lst"));
     EXPECT_EQ(list.Selection(), 0);
@@ -79,22 +85,16 @@ TEST_F(PlaylistModel, NextSkipsSERowsOnlyWithNoSEAutoPlay)
     list.PlayNext();
     EXPECT_EQ(list.Selection(), 4);
     EXPECT_FALSE(list.HasNext()); // only the SE row 5 is left
-
-    // Next on the last playable row does nothing.
-    list.PlayNext();
-    EXPECT_EQ(list.Selection(), 4);
-    ASSERT_EQ(host.played.size(), 1u);
-    EXPECT_EQ(host.played[0], std::make_pair(4, std::string("four")));
+    list.PlayNext();              // does nothing
+    EXPECT_EQ(host.played, (Played{{4, "four"}}));
 
     settings.NoSEAutoPlay = 0;
     list.Select(1);
-    list.PlayNext();
-    EXPECT_EQ(list.Selection(), 2);
-    list.PlayNext();
-    list.PlayNext();
+    for (int i = 0; i < 3; ++i)
+        list.PlayNext();
     EXPECT_EQ(list.Selection(), 5);
     EXPECT_FALSE(list.HasNext());
-    EXPECT_EQ(host.played.back(), std::make_pair(5, std::string("stop [SE]")));
+    EXPECT_EQ(host.played, (Played{{4, "four"}, {2, "bell [SE]"}, {4, "four"}, {5, "stop [SE]"}}));
 }
 
 TEST_F(PlaylistModel, PrevStepsOverCaptionsNeverSkipsSEAndStopsAtRowZero)
@@ -106,16 +106,10 @@ TEST_F(PlaylistModel, PrevStepsOverCaptionsNeverSkipsSEAndStopsAtRowZero)
     list.PlayPrev(); // row 3 is a caption: on to row 2, an SE row, played all the same
     EXPECT_EQ(list.Selection(), 2);
     list.PlayPrev();
-    EXPECT_EQ(list.Selection(), 1);
-    const std::vector<std::pair<int32_t, std::string>> expected = {{4, "four"}, {2, "bell [SE]"}, {1, "one"}};
-    EXPECT_EQ(host.played, expected);
-
-    // Row 0 is a caption: selected, nothing plays; from row 0 nothing moves.
+    list.PlayPrev(); // row 0 is a caption: selected, nothing plays
     list.PlayPrev();
     EXPECT_EQ(list.Selection(), 0);
-    list.PlayPrev();
-    EXPECT_EQ(list.Selection(), 0);
-    EXPECT_EQ(host.played.size(), 3u);
+    EXPECT_EQ(host.played, (Played{{4, "four"}, {2, "bell [SE]"}, {1, "one"}}));
 
     // A caption run down to row 0 ends on row 0 even when row 0 plays.
     WriteFile(tmp / "b.lst", "%start\n#7\tfirst\nA\nB\n#8\tlast\n");
@@ -124,35 +118,6 @@ TEST_F(PlaylistModel, PrevStepsOverCaptionsNeverSkipsSEAndStopsAtRowZero)
     list.PlayPrev();
     EXPECT_EQ(list.Selection(), 0);
     EXPECT_EQ(host.played.back(), std::make_pair(7, std::string("first")));
-}
-
-TEST_F(PlaylistModel, PlayingNeedsTheWindowAndAPlayableSelection)
-{
-    ASSERT_TRUE(list.Load(tmp / "list.lst"));
-    list.PlaySelected();
-    list.PlayNext();
-    list.PlayPrev();
-    EXPECT_FALSE(list.HasNext());
-    EXPECT_TRUE(host.played.empty());
-
-    list.SetWindowCreated(true);
-    list.Select(3); // caption
-    list.PlaySelected();
-    EXPECT_TRUE(host.played.empty());
-    list.Select(2);
-    list.PlaySelected();
-    ASSERT_EQ(host.played.size(), 1u);
-    EXPECT_EQ(host.played[0].first, 2);
-    list.Select(17); // out of range: ignored
-    EXPECT_EQ(list.Selection(), 2);
-}
-
-TEST_F(PlaylistModel, CreatingTheWindowKeepsTheFileGain)
-{
-    WriteFile(tmp / "gain.lst", "%volgain\t400\n%start\n#1\tx\n");
-    ASSERT_TRUE(list.Load(tmp / "gain.lst"));
-    list.SetWindowCreated(true);
-    EXPECT_EQ(list.VolumeGain(), 400);
 }
 
 TEST_F(PlaylistModel, ListenersHearLoadsAndSelectionMoves)
@@ -178,7 +143,6 @@ TEST_F(PlaylistModel, ChoosesThePresetByNameThenNumber)
         {"%eqname\tNo such preset\n%equalizer\t12\n", 11},
         {"%eqname\t\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\n", 9},
         {"%eqname\tBass Boost!\n", 0},
-        {"", 0},
     };
     for (auto [text, preset] : cases) {
         WriteFile(tmp / "eq.lst", text);
@@ -189,27 +153,12 @@ TEST_F(PlaylistModel, ChoosesThePresetByNameThenNumber)
     EXPECT_EQ(list.ChoosePreset(settings), 0);
 }
 
-TEST(PlaylistDisplay, RowTextIsPaddedCodeTwoSpacesAndName)
-{
-    EXPECT_EQ(CPlaylist::DisplayText({7, 0, "Bonus", 0}), "007  Bonus");
-    EXPECT_EQ(CPlaylist::DisplayText({1234, 0, "x", 0}), "1234  x");
-    EXPECT_EQ(CPlaylist::DisplayText({0, 0, "", 0}), "000  ");
-    EXPECT_EQ(CPlaylist::DisplayText({-1, 0, "Caption", 0}), "Caption");
-}
-
 TEST(PlaylistPath, PrefersTheUtf8NameThenTheCp932Name)
 {
     TempFolder tmp;
-    const RomEntry entry{0x1234,
-                         40,
-                         0,
-                         "\x83\x65\x83\x58\x83\x67",
-                         "",
-                         "",
-                         "Z80,YM2413",
-                         "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88",
-                         "",
-                         ""};
+    RomEntry entry{};
+    entry.name = "\x83\x65\x83\x58\x83\x67";              // テスト in CP932
+    entry.title = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"; // and in UTF-8
     const std::string utf8 = tmp / "LISTS/\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88.lst";
     const std::string cp932 = tmp / "LISTS/\x83\x65\x83\x58\x83\x67.lst";
     EXPECT_EQ(PlaylistPathFor(tmp.dir.string(), entry), utf8); // neither exists: where a new one goes

@@ -7,7 +7,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
+
+#include "player/PlaylistFile.h"
+
+// Readable failure messages for rows.
+inline void PrintTo(const PlaylistEntry& e, std::ostream* os)
+{
+    *os << "{" << e.code << ", " << e.isSE << ", \"" << e.name << "\", " << e.playTime << "}";
+}
 
 namespace playlist_test
 {

@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
-#include <algorithm>
 #include <random>
 
 #include "RomListTestFolder.h"
@@ -60,9 +60,7 @@ TEST_F(RomListBadInputTest, UnreadableImageIsNotPresent)
 
 TEST_F(RomListBadInputTest, FolderThatCannotBeListedKeepsTheCacheForLater)
 {
-    std::vector<int> rows = PlainRows(2);
-    WriteRom("a.bin", rows[0]);
-    WriteRom("b.bin", rows[1]);
+    WriteRoms(2);
     ASSERT_TRUE(Start()->SaveCache());
     const auto goodCache = fs::file_size(CachePath());
     fs::path roms = m_program / "ROMS";
@@ -143,20 +141,15 @@ TEST_F(RomListBadInputTest, FileVanishingDuringTheScanIsNotPresent)
 
 TEST_F(RomListBadInputTest, EmptyOddAndHugeCacheFilesLoseNoValidRecord)
 {
-    std::vector<int> rows = PlainRows(2);
-    WriteRom("a.bin", rows[0]);
-    WriteRom("b.bin", rows[1]);
+    WriteRoms(2);
 
     // An empty cache, and a folder in the cache's place, start like no cache.
     ASSERT_TRUE(WriteImageFile(CachePath(), {}));
     EXPECT_EQ(Start()->PresentCount(), 2);
     fs::remove(CachePath());
     fs::create_directory(CachePath());
-    {
-        auto list = Start();
-        EXPECT_EQ(list->PresentCount(), 2);
-        EXPECT_FALSE(list->SaveCache());
-    }
+    EXPECT_EQ(Start()->PresentCount(), 2);
+    EXPECT_FALSE(Start()->SaveCache());
     fs::remove(CachePath());
 
     // Two valid records followed by 100 MB of garbage, some of it records

@@ -68,6 +68,14 @@ protected:
         EXPECT_TRUE(WriteImageFile(path, MakeForgedRom(GetRomEntry(std::size_t(row)).crc, {}, size, fill)));
         return path;
     }
+    // Images r0.bin, r1.bin, ... of the first `count` plain rows; returns the rows.
+    std::vector<int> WriteRoms(std::size_t count, const char* extension = ".bin")
+    {
+        std::vector<int> rows = PlainRows(count);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            WriteRom(Numbered("r", int(i), extension), rows[i]);
+        return rows;
+    }
     // A file that identifies as no row.
     std::string WriteJunk(const std::string& name, std::size_t size = 8192, uint8_t fill = 0x11)
     {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 
 #include "player/Skin.h"
@@ -52,33 +53,29 @@ protected:
     fs::path m_root;
 };
 
-TEST_F(SkinFolderTest, ReadsEveryValueOfAValidSkin)
+TEST_F(SkinFolderTest, ReadsEveryValueAndDefaultsTheOptionalOnes)
 {
     AddSkin("Wide", Ini("Wide Amber", "DigitWidth=20\nDigitStep=21\nDigitBlend=1\n"));
+    AddSkin("Plain", Ini("Plain", "DigitStep=\n")); // an empty value counts as absent
+    Write(m_root / "Skins" / "Wide" / "BackGround.BMP", "x");
     const std::vector<CSkin> skins = FindSkins(m_root.string());
-    ASSERT_EQ(skins.size(), 1u);
-    const CSkin& s = skins[0];
+    ASSERT_EQ(skins.size(), 2u);
+    const CSkin& s = skins[1];
     EXPECT_EQ(s.name, "Wide Amber");
     EXPECT_EQ(s.folder, (m_root / "Skins" / "Wide").string() + "/");
-    EXPECT_EQ(s.fontColor, ColorRef(255, 0, 0));  // 0000FF is red
-    EXPECT_EQ(s.digitWidth, 20);
-    EXPECT_EQ(s.digitStep, 21);
-    EXPECT_EQ(s.digitBlend, 1);
+    EXPECT_EQ(s.fontColor, ColorRef(255, 0, 0)); // 0000FF is red
+    EXPECT_EQ(std::make_tuple(s.digitWidth, s.digitStep, s.digitBlend), std::make_tuple(20, 21, 1));
     EXPECT_FALSE(s.listColors.systemDefaults);
     EXPECT_EQ(s.listColors.font, 0x102030u);
     EXPECT_EQ(s.listColors.background, 0x405060u);
     EXPECT_EQ(s.listColors.highlightFont, 0x708090u);
     EXPECT_EQ(s.listColors.highlight, 0xA0B0C0u);
-}
+    // Files are found without regard to case; an absent one keeps the name asked for.
+    EXPECT_EQ(SkinFilePath(s, "background.bmp"), s.folder + "BackGround.BMP");
+    EXPECT_EQ(SkinFilePath(s, "digit.bmp"), s.folder + "digit.bmp");
 
-TEST_F(SkinFolderTest, OptionalKeysDefaultToTheBuiltInDigits)
-{
-    AddSkin("Plain", Ini("Plain", "DigitStep=\n"));  // an empty value counts as absent
-    const std::vector<CSkin> skins = FindSkins(m_root.string());
-    ASSERT_EQ(skins.size(), 1u);
-    EXPECT_EQ(skins[0].digitWidth, 16);
-    EXPECT_EQ(skins[0].digitStep, 17);
-    EXPECT_EQ(skins[0].digitBlend, 0);
+    const CSkin& plain = skins[0];
+    EXPECT_EQ(std::make_tuple(plain.digitWidth, plain.digitStep, plain.digitBlend), std::make_tuple(16, 17, 0));
     const CSkin builtin = BuiltinSkin();
     EXPECT_EQ(builtin.name, "Default");
     EXPECT_EQ(builtin.fontColor, 0xFFFFFFu);
@@ -145,15 +142,6 @@ TEST_F(SkinFolderTest, BrokenFoldersAreSkippedWithoutHarm)
     fs::remove_all(m_root / "Skins");
     Write(m_root / "Skins", "a file where the folder should be");
     EXPECT_TRUE(FindSkins(m_root.string()).empty());
-}
-
-TEST_F(SkinFolderTest, SkinFilesAreFoundWithoutRegardToCase)
-{
-    AddSkin("s", Ini("s"));
-    Write(m_root / "Skins" / "s" / "BackGround.BMP", "x");
-    const CSkin skin = FindSkins(m_root.string()).at(0);
-    EXPECT_EQ(SkinFilePath(skin, "background.bmp"), skin.folder + "BackGround.BMP");
-    EXPECT_EQ(SkinFilePath(skin, "digit.bmp"), skin.folder + "digit.bmp");  // absent: the name as asked
 }
 
 TEST(SkinValues, ColoursReadTheLeadingHexDigits)

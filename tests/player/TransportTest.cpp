@@ -54,19 +54,9 @@ struct FakePlaylist : ITransportPlaylist {
     std::vector<std::pair<int32_t, int32_t>> rows;
     size_t selection = 0;
     bool window = false;
-    void PlayRow() { transport->PlayCode(rows[selection].first, "row"); }
-    void PlaySelected() override { PlayRow(); }
-    void PlayNext() override
-    {
-        ++selection;
-        PlayRow();
-    }
-    void PlayPrev() override
-    {
-        if (selection > 0)
-            --selection;
-        PlayRow();
-    }
+    void PlaySelected() override { transport->PlayCode(rows[selection].first, "row"); }
+    void PlayNext() override { ++selection, PlaySelected(); }
+    void PlayPrev() override { selection -= selection > 0, PlaySelected(); }
     bool HasNext() const override { return selection + 1 < rows.size(); }
     int32_t TimeOf(int32_t code) const override
     {
@@ -156,26 +146,15 @@ TEST_F(TransportTest, CommandsNeedARunningRomExceptAutoplay)
     EXPECT_EQ(settings.AutoPlay, 0);
 }
 
-TEST_F(TransportTest, RecordTogglesAndPostsItsArgument)
-{
-    EXPECT_TRUE(transport.ToggleRecord());
-    EXPECT_EQ(LastPosted(CEmuThread::CmdRecord), 1);
-    EXPECT_FALSE(transport.ToggleRecord());
-    EXPECT_EQ(LastPosted(CEmuThread::CmdRecord), 0);
-    transport.ToggleRecord();
-    transport.RomStarted();  // a new ROM starts without recording
-    EXPECT_FALSE(transport.Recording());
-}
-
 TEST_F(TransportTest, SilenceWithAutoplayOffStopsOnceUntilSoundReturns)
 {
     transport.Play();
-    render.silent = 301;
-    uint32_t t = TickFor(0, 1000);
-    EXPECT_EQ(host.commands, std::vector<int32_t>{CmdIdStop});
     render.silent = 300;  // not yet more than 300 blocks: nothing
-    t = TickFor(t, 100);
-    EXPECT_EQ(host.commands.size(), 1u);
+    uint32_t t = TickFor(0, 100);
+    EXPECT_TRUE(host.commands.empty());
+    render.silent = 301;
+    t = TickFor(t, 1000);
+    EXPECT_EQ(host.commands, std::vector<int32_t>{CmdIdStop});
     render.silent = 0;  // heard again, then silent again
     t = TickFor(t, 32);
     render.silent = 400;
@@ -183,11 +162,11 @@ TEST_F(TransportTest, SilenceWithAutoplayOffStopsOnceUntilSoundReturns)
     EXPECT_EQ(host.commands, (std::vector<int32_t>{CmdIdStop, CmdIdStop}));
 }
 
-TEST_F(TransportTest, PlayTimeLimitAdvancesWithAutoplay)
+TEST_F(TransportTest, PlayTimeLimitAdvancesWithAutoplayAndZeroAdvancesAtOnce)
 {
     transport.ToggleAutoPlay();
     playlist.window = true;
-    playlist.rows = {{1, 20}, {2, 0}};  // row 1 plays 2.0 s
+    playlist.rows = {{1, 20}, {2, 0}, {3, 0}};  // row 1 plays 2.0 s
     transport.SetPlaylistMode(true);
     transport.Play();
     EXPECT_EQ(transport.PlayTime(), 20);
@@ -204,24 +183,21 @@ TEST_F(TransportTest, PlayTimeLimitAdvancesWithAutoplay)
     render.playTime = 0;
     transport.Tick(32);
     EXPECT_EQ(transport.ElapsedMs(), 2000u);
-}
 
-TEST_F(TransportTest, LimitZeroAdvancesOnTheNextTick)
-{
-    transport.ToggleAutoPlay();
-    settings.PlayTimeDefault = 0;
-    playlist.window = true;
-    playlist.rows = {{1, 0}, {2, 0}};
-    transport.Tick(0);
-    EXPECT_EQ(host.commands, std::vector<int32_t>{CmdIdNext});
-
+    // A row without a time plays the default; a default of 0 advances at once.
+    render.idle = true;
     host.commands.clear();
+    playlist.selection = 1;
+    transport.PlayCode(2, "row");
     for (int32_t defaultTime : {60, INT32_MAX}) {  // 59.9 s plays on; the largest value does not wrap
         settings.PlayTimeDefault = defaultTime;
         render.playTime = 59999;
-        transport.Tick(16);
+        transport.Tick(48);
         EXPECT_TRUE(host.commands.empty()) << defaultTime;
     }
+    settings.PlayTimeDefault = 0;
+    transport.Tick(64);
+    EXPECT_EQ(host.commands, std::vector<int32_t>{CmdIdNext});
 }
 
 TEST_F(TransportTest, AutoplayEndNeedsThePlaylistWindowForARandomRom)
@@ -304,8 +280,16 @@ TEST_F(TransportTest, PauseFreezesTimeAndBlinksWithAPeriodOf1500ms)
     EXPECT_EQ(transport.Digits()[4], 0);
 }
 
-TEST_F(TransportTest, StopWaitsAndDeviceChangeStopsRecordingFirst)
+TEST_F(TransportTest, RecordTogglesStopWaitsAndDeviceChangeStopsRecordingFirst)
 {
+    EXPECT_TRUE(transport.ToggleRecord());
+    EXPECT_EQ(LastPosted(CEmuThread::CmdRecord), 1);
+    EXPECT_FALSE(transport.ToggleRecord());
+    EXPECT_EQ(LastPosted(CEmuThread::CmdRecord), 0);
+    transport.ToggleRecord();
+    transport.RomStarted();  // a new ROM starts without recording
+    EXPECT_FALSE(transport.Recording());
+
     transport.Play();
     transport.ToggleRecord();
     render.posted.clear();
@@ -336,16 +320,10 @@ TEST(DigitCellsTest, CodeAndTimeWithinOneHour)
 
 TEST(LevelMeterTest, SegmentValuesFollowTheLogScale)
 {
-    const std::pair<int32_t, int32_t> cases[] = {
-        {0, 44},    // silence lights the lowest segment
-        {1, 45},    // 20 log10(1) - 40 = -40: below the scale, off
-        {50, 45},   // -6.02 truncates to -6: 50, off
-        {100, 44},  // 0
-        {1000, 24},  // 20
-        {15848, 1},  // 43.99...
-        {15849, 0},  // 44.0000...
-        {32767, 0},  // past the top, limited
-    };
+    // 0 lights the lowest segment; 1 (-40 dB) and 50 (-6.02 truncated to -6)
+    // are below the scale; 15848 is 43.99 dB, 15849 44.0000; 32767 is limited.
+    const std::pair<int32_t, int32_t> cases[] = {{0, 44},     {1, 45},    {50, 45},   {100, 44},
+                                                 {1000, 24}, {15848, 1}, {15849, 0}, {32767, 0}};
     for (auto [level, value] : cases)
         EXPECT_EQ(CLevelMeter::SegmentOf(level), value) << level;
 }

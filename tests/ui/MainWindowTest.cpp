@@ -1,100 +1,44 @@
-// The main window on the offscreen platform with a real render thread on
-// SDL's dummy audio driver and a demo ROM: buttons, keys, the volume
-// slider, loading, dropping, double size and the output-device change.
-#include <QApplication>
+// The main window with a real render thread and a demo ROM: buttons, keys,
+// loading, dropping, double size, skins, the playlist and the output-device
+// change.
 #include <QMenu>
 #include <QMimeData>
 #include <QSlider>
-#include <QTest>
-#include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
 #include <fstream>
-#include <functional>
-#include <thread>
 
-#include "app/Settings.h"
-#include "audio/EmuThread.h"
+#include "MainWindowFixture.h"
 #include "ui/LoadRomDialog.h"
-#include "ui/MainWindow.h"
 #include "ui/PlaylistWindow.h"
-#include "ui/Resources.h"
-#include "ui/UserMessage.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kDemoRom = std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin";
-
-// Runs the event loop until `done` or about 5 s have passed.
-bool PumpUntil(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 500; ++i) {
-        QCoreApplication::processEvents();
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        InitKelvaraResources();
-        g_Settings = CSettings();
-        g_Settings.AutoPlay = 0;
-        m_folder = fs::temp_directory_path() / ("kelvara-mainwin-" + std::to_string(::getpid()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-        SetUserMessageHook([this](const QString& caption, const QString& text) {
-            m_messages.push_back(caption + ": " + text.trimmed());
-        });
-        m_thread.SetWaveFolder(m_folder.string() + "/", "/");
-        m_device.SetMessageHandler(UserMessageHandler());
-    }
-    void TearDown() override
-    {
-        m_thread.Stop();
-        m_window.reset();
-        SetUserMessageHook(nullptr);
-        fs::remove_all(m_folder);
-    }
-    CMainWindow& Open()
-    {
-        m_window = std::make_unique<CMainWindow>(m_thread, m_device, m_folder.string() + "/");
-        EXPECT_TRUE(m_window->Create(false));
-        m_window->show();
-        m_window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-        return *m_window;
-    }
     void Click(int32_t id, Qt::MouseButton button = Qt::LeftButton)
     {
-        const QRect r = m_window->Button(id)->rect;
         const int s = m_window->DoubleSize() ? 2 : 1;
-        QTest::mouseClick(m_window.get(), button, {}, r.center() * s);
+        QTest::mouseClick(m_window.get(), button, {}, m_window->Button(id)->rect.center() * s);
         QCoreApplication::processEvents();
         m_thread.WaitCommand();  // one mailbox slot: let the thread take it
     }
     bool Enabled(int32_t id) const { return m_window->Button(id)->Enabled(); }
-
-    fs::path m_folder;
-    CDirectSound m_device;
-    CEmuThread m_thread{m_device};
-    std::unique_ptr<CMainWindow> m_window;
-    std::vector<QString> m_messages;
+    // Sends a context-menu request at `at`; true when the body's menu opened.
+    bool ContextMenuAt(QPoint at)
+    {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, m_window->mapToGlobal(at));
+        QCoreApplication::sendEvent(m_window.get(), &event);
+        QCoreApplication::processEvents();
+        return m_window->PopupMenu()->isVisible();
+    }
 };
 
 TEST_F(MainWindowTest, ButtonsWakeWithTheFirstRomAndPlayNextRecordReachTheThread)
 {
     CMainWindow& w = Open();
     EXPECT_EQ(w.size(), QSize(352, 192));
-    EXPECT_EQ(w.windowTitle(), "Kelvara");
-    for (int32_t id : {CmdIdRecord, CmdIdPlay, CmdIdPause, CmdIdStop, CmdIdNext, CmdIdPrev})
+    const int32_t transport[] = {CmdIdRecord, CmdIdPlay, CmdIdPause, CmdIdStop, CmdIdNext, CmdIdPrev};
+    for (int32_t id : transport)
         EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_TRUE(Enabled(CmdIdLoadRom));
     Click(CmdIdPlay);  // disabled: nothing happens
@@ -102,13 +46,12 @@ TEST_F(MainWindowTest, ButtonsWakeWithTheFirstRomAndPlayNextRecordReachTheThread
 
     ASSERT_TRUE(w.LoadRomFile(kDemoRom));
     EXPECT_TRUE(m_thread.IsRunning());
-    for (int32_t id : {CmdIdRecord, CmdIdPlay, CmdIdPause, CmdIdStop, CmdIdNext, CmdIdPrev})
+    for (int32_t id : transport)
         EXPECT_TRUE(Enabled(id)) << id;
     EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
 
     Click(CmdIdRecord);
     EXPECT_TRUE(w.Button(CmdIdRecord)->On());
-    EXPECT_TRUE(w.Transport().Recording());
     Click(CmdIdPlay);
     EXPECT_EQ(w.Transport().State(), TransportState::Playing);
     EXPECT_TRUE(PumpUntil([&] { return m_device.IsPlaying() && m_thread.GetPlayTime() > 0; }));
@@ -139,7 +82,6 @@ TEST_F(MainWindowTest, KeysStepCodesAndToggleAutoplay)
     EXPECT_TRUE(w.Button(CmdIdAutoPlay)->On());
     Click(CmdIdAutoPlay);
     EXPECT_EQ(g_Settings.AutoPlay, 0);
-    EXPECT_FALSE(w.Button(CmdIdAutoPlay)->On());
 
     ASSERT_TRUE(w.LoadRomFile(kDemoRom));
     QTest::keyClick(&w, Qt::Key_Up);  // Prev at 0 plays 255
@@ -154,31 +96,13 @@ TEST_F(MainWindowTest, KeysStepCodesAndToggleAutoplay)
     EXPECT_TRUE(w.Button(CmdIdRecord)->On());
 }
 
-TEST_F(MainWindowTest, VolumeSliderReachesTheSetting)
-{
-    g_Settings.MasterVolume = 12;
-    CMainWindow& w = Open();
-    QSlider* slider = w.VolumeSlider();
-    EXPECT_EQ(slider->value(), 12);
-    EXPECT_EQ(slider->maximum(), 30);
-    slider->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(g_Settings.MasterVolume, 17);
-    slider->triggerAction(QAbstractSlider::SliderToMaximum);
-    EXPECT_EQ(g_Settings.MasterVolume, 30);
-}
-
 TEST_F(MainWindowTest, UnknownFileKeepsTheRunningRomAndSaysWhy)
 {
     CMainWindow& w = Open();
     ASSERT_TRUE(w.LoadRomFile(kDemoRom));
-    const std::string junk = (m_folder / "junk.bin").string();
-    {
-        std::vector<char> bytes(8192, 'x');
-        FILE* f = std::fopen(junk.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    EXPECT_FALSE(w.LoadRomFile(junk));
+    const fs::path junk = m_folder / "junk.bin";
+    std::ofstream(junk, std::ios::binary) << std::string(8192, 'x');
+    EXPECT_FALSE(w.LoadRomFile(junk.string()));
     EXPECT_FALSE(w.LoadRomFile((m_folder / "missing.bin").string()));
     EXPECT_FALSE(w.LoadRomFile(m_folder.string()));  // a folder
     ASSERT_EQ(m_messages.size(), 3u);
@@ -202,7 +126,7 @@ TEST_F(MainWindowTest, DoubleSizeScalesWindowAndHitAreas)
     EXPECT_EQ(g_Settings.AutoPlay, 1);
 }
 
-TEST_F(MainWindowTest, MissingDeviceAndAbsurdRateFallBackToTheDefaults)
+TEST_F(MainWindowTest, MissingDeviceAndAbsurdRateFallBackAndAFailedChangeKeepsTheDevice)
 {
     g_Settings.DeviceGUID.Data1 = 0x12345678;  // a device that is not there
     g_Settings.SamplingRate = -5;
@@ -211,17 +135,11 @@ TEST_F(MainWindowTest, MissingDeviceAndAbsurdRateFallBackToTheDefaults)
     EXPECT_EQ(g_Settings.SamplingRate, 44100);
     EXPECT_EQ(g_Settings.DeviceGUID, SettingsGuid{});
     ASSERT_TRUE(w.LoadRomFile(kDemoRom));
-}
 
-TEST_F(MainWindowTest, RateChangeStopsButKeepsTheRom)
-{
-    CMainWindow& w = Open();
-    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    // A rate change stops but keeps the ROM and ends the recording.
     Click(CmdIdRecord);
     Click(CmdIdPlay);
-    m_thread.WaitCommand();
     ASSERT_TRUE(w.ApplyOutputChange(DeviceGuid{}, 22050));
-    EXPECT_EQ(g_Settings.SamplingRate, 22050);
     EXPECT_EQ(m_device.BlockBytes(), 440);
     EXPECT_TRUE(m_thread.IsRunning());
     EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
@@ -245,44 +163,82 @@ TEST_F(MainWindowTest, FrameShowsDashesWithoutRomAndCodeDigitsWithOne)
     ASSERT_TRUE(w.LoadRomFile(kDemoRom));
     w.PlayCodeAt(3);
     const QImage after = w.Frame();
-    EXPECT_EQ(w.Transport().CurrentCode(), 3);
     // The units digit's cell changed from the dash to a 3; the background
-    // away from digits, text and meter is the same.
+    // away from digits, text and meter is the same; the info lines are
+    // drawn only while a ROM runs.
     EXPECT_NE(before.copy(88, 12, 16, 22), after.copy(88, 12, 16, 22));
     EXPECT_EQ(before.copy(40, 150, 100, 8), after.copy(40, 150, 100, 8));
-    // The info lines are drawn only while a ROM runs.
     EXPECT_NE(before.copy(135, 130, 201, 15), after.copy(135, 130, 201, 15));
 }
 
-}  // namespace
+TEST_F(MainWindowTest, MouseStatesAndCommandOnlyOnReleaseOverTheButton)
+{
+    CMainWindow& w = Open();
+    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
+    const QPoint play = w.Button(CmdIdPlay)->rect.center();
+    const QPoint stop = w.Button(CmdIdStop)->rect.center();
+    const auto image = [&](int32_t id) { return ButtonImageIndex(w.Button(id)->kind, w.Button(id)->state); };
 
-namespace {
+    QTest::mouseMove(&w, play);
+    EXPECT_EQ(image(CmdIdPlay), 3);  // hover
+    QTest::mousePress(&w, Qt::LeftButton, {}, play);
+    EXPECT_EQ(image(CmdIdPlay), 1);  // pressed
+    // Dragged onto Stop and let go there: Stop runs, not Play.
+    QMouseEvent move(QEvent::MouseMove, QPointF(stop), w.mapToGlobal(QPointF(stop)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &move);
+    EXPECT_EQ(image(CmdIdPlay), 0);
+    EXPECT_EQ(image(CmdIdStop), 1);
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, stop);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
+
+    // Pressed on Record, released on the body: nothing, and it stays off.
+    QTest::mousePress(&w, Qt::LeftButton, {}, w.Button(CmdIdRecord)->rect.center());
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, QPoint(200, 100));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.Transport().Recording());
+    EXPECT_EQ(image(CmdIdRecord), 0);
+}
+
+TEST_F(MainWindowTest, AFileDropLoadsAndOnlyABodyRightClickOpensTheMenu)
+{
+    CMainWindow& w = Open();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(kDemoRom))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &drop);
+    EXPECT_TRUE(PumpUntil([&] { return m_thread.IsRunning(); }));
+    EXPECT_TRUE(w.Button(CmdIdPlay)->Enabled());
+
+    // With a ROM, Play is a button again, not body.
+    EXPECT_FALSE(ContextMenuAt(w.Button(CmdIdPlay)->rect.center()));
+    EXPECT_FALSE(ContextMenuAt(w.Button(CmdIdLoadRom)->rect.center()));
+    ContextMenuAt(QPoint(200, 100));
+    ASSERT_TRUE(PumpUntil([&] { return w.PopupMenu()->isVisible(); }));
+    QAction* builtin = w.PopupMenu()->actions().front()->menu()->actions().front();
+    EXPECT_TRUE(builtin->isChecked());
+    w.PopupMenu()->hide();
+}
 
 // A program folder with the two example skins and one whose pictures are
 // broken (a 0-byte background, a truncated digit strip).
-class MainWindowSkinTest : public MainWindowTest {
-protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/skins", m_folder / "Skins", fs::copy_options::recursive);
-        const fs::path broken = m_folder / "Skins/Broken";
-        fs::copy(m_folder / "Skins/AmberNight", broken, fs::copy_options::recursive);
-        std::ofstream(broken / "Skin.ini") << "[Info]\nName=Broken\n[Main]\nFontColor=FF\n[PlayList]\n"
-                                              "FontColor=1\nBackgroundColor=2\nHighlightFontColor=3\nHighlightColor=4\n";
-        std::ofstream(broken / "background.bmp", std::ios::trunc);
-        fs::resize_file(broken / "digit.bmp", 100);
-        fs::create_directories(m_folder / "Skins/Garbage");
-        std::ofstream(m_folder / "Skins/Garbage/Skin.ini") << "\x01\xff[[[Info\nName\n=\n";
-    }
-};
-
-TEST_F(MainWindowSkinTest, SkinsAreListedAppliedAndBrokenOnesFallBack)
+TEST_F(MainWindowTest, SkinsAreListedAppliedAndBrokenOnesFallBack)
 {
+    fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/skins", m_folder / "Skins", fs::copy_options::recursive);
+    const fs::path broken = m_folder / "Skins/Broken";
+    fs::copy(m_folder / "Skins/AmberNight", broken, fs::copy_options::recursive);
+    std::ofstream(broken / "Skin.ini") << "[Info]\nName=Broken\n[Main]\nFontColor=FF\n[PlayList]\n"
+                                          "FontColor=1\nBackgroundColor=2\nHighlightFontColor=3\nHighlightColor=4\n";
+    std::ofstream(broken / "background.bmp", std::ios::trunc);
+    fs::resize_file(broken / "digit.bmp", 100);
+
     g_Settings.SkinName = "amber night";  // applied at start-up, case aside
     CMainWindow& w = Open();
     ASSERT_EQ(w.Skins().size(), 3u);  // Amber Night, Broken, Pocket LCD
-    EXPECT_EQ(w.Skins()[0].name, "Amber Night");
     QCoreApplication::processEvents();
     EXPECT_EQ(w.SkinId(), CmdIdSkinFirst + 1);
     EXPECT_EQ(w.CurrentSkin().digitStep, 21);
@@ -303,10 +259,6 @@ TEST_F(MainWindowSkinTest, SkinsAreListedAppliedAndBrokenOnesFallBack)
     EXPECT_TRUE(colors.systemDefaults);
     EXPECT_EQ(w.CurrentSkin().digitWidth, 16);
 }
-
-}  // namespace
-
-namespace {
 
 // A program folder with the demo ROM in ROMS/ and its playlist in LISTS/.
 class MainWindowFolderTest : public MainWindowTest {
@@ -348,9 +300,7 @@ TEST_F(MainWindowFolderTest, PlaylistDrivesTheTransportAndItsWindow)
 TEST_F(MainWindowFolderTest, AutoplayPicksAPresentRomAtStartAndLoadDialogToggles)
 {
     g_Settings.AutoPlay = 1;
-    m_window = std::make_unique<CMainWindow>(m_thread, m_device, m_folder.string() + "/");
-    ASSERT_TRUE(m_window->Create(true));  // posts Play: autoplay loads a ROM
-    CMainWindow& w = *m_window;
+    CMainWindow& w = Open(true);  // posts Play: autoplay loads a ROM
     EXPECT_TRUE(PumpUntil([&] { return m_thread.IsRunning() && w.Transport().State() == TransportState::Playing; }));
     EXPECT_EQ(w.Transport().CurrentCode(), 1);  // and plays the list's first row
 
@@ -359,77 +309,6 @@ TEST_F(MainWindowFolderTest, AutoplayPicksAPresentRomAtStartAndLoadDialogToggles
     EXPECT_TRUE(w.LoadRomDialog()->isVisible());
     w.RunCommand(CmdIdLoadRom);
     EXPECT_FALSE(w.LoadRomDialog()->isVisible());
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(MainWindowTest, MouseStatesAndCommandOnlyOnReleaseOverTheButton)
-{
-    CMainWindow& w = Open();
-    ASSERT_TRUE(w.LoadRomFile(kDemoRom));
-    const QPoint play = w.Button(CmdIdPlay)->rect.center();
-    const QPoint stop = w.Button(CmdIdStop)->rect.center();
-    const auto image = [&](int32_t id) { return ButtonImageIndex(w.Button(id)->kind, w.Button(id)->state); };
-
-    QTest::mouseMove(&w, play);
-    EXPECT_EQ(image(CmdIdPlay), 3);  // hover
-    QTest::mousePress(&w, Qt::LeftButton, {}, play);
-    EXPECT_EQ(image(CmdIdPlay), 1);  // pressed
-    // Dragged onto Stop and let go there: Stop runs, not Play.
-    QMouseEvent move(QEvent::MouseMove, QPointF(stop), w.mapToGlobal(QPointF(stop)), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &move);
-    EXPECT_EQ(image(CmdIdPlay), 0);
-    EXPECT_EQ(image(CmdIdStop), 1);
-    QTest::mouseRelease(&w, Qt::LeftButton, {}, stop);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(w.Transport().State(), TransportState::Stopped);
-
-    // Pressed on Record, released on the body: nothing, and it stays off.
-    QTest::mousePress(&w, Qt::LeftButton, {}, w.Button(CmdIdRecord)->rect.center());
-    QTest::mouseRelease(&w, Qt::LeftButton, {}, QPoint(200, 100));
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(w.Transport().Recording());
-    EXPECT_EQ(image(CmdIdRecord), 0);
-    QEvent leave(QEvent::Leave);
-    QTest::mouseMove(&w, play);
-    QCoreApplication::sendEvent(&w, &leave);
-    EXPECT_EQ(image(CmdIdPlay), 0);  // hover cleared
-}
-
-TEST_F(MainWindowTest, AFileDropLoadsAndBodyRightClickOpensTheMenu)
-{
-    CMainWindow& w = Open();
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(kDemoRom))});
-    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &drop);
-    EXPECT_TRUE(PumpUntil([&] { return m_thread.IsRunning(); }));
-    EXPECT_TRUE(w.Button(CmdIdPlay)->Enabled());
-
-    // With a ROM, Play is a button again, not body.
-    const QPoint onPlayAt = w.Button(CmdIdPlay)->rect.center();
-    QContextMenuEvent onPlay(QContextMenuEvent::Mouse, onPlayAt, w.mapToGlobal(onPlayAt));
-    QCoreApplication::sendEvent(&w, &onPlay);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(w.PopupMenu()->isVisible());
-
-    const QPoint onButtonAt = w.Button(CmdIdLoadRom)->rect.center();
-    QContextMenuEvent onButton(QContextMenuEvent::Mouse, onButtonAt, w.mapToGlobal(onButtonAt));
-    QCoreApplication::sendEvent(&w, &onButton);
-    EXPECT_FALSE(w.PopupMenu()->isVisible());
-    const QPoint onBodyAt = QPoint(200, 100);
-    QContextMenuEvent onBody(QContextMenuEvent::Mouse, onBodyAt, w.mapToGlobal(onBodyAt));
-    QCoreApplication::sendEvent(&w, &onBody);
-    ASSERT_TRUE(PumpUntil([&] { return w.PopupMenu()->isVisible(); }));
-    QAction* builtin = w.PopupMenu()->actions().front()->menu()->actions().front();
-    EXPECT_TRUE(builtin->isChecked());
-    w.PopupMenu()->hide();
 }
 
 }  // namespace

@@ -7,71 +7,24 @@
 #include <QScreen>
 #include <QLineEdit>
 #include <QSlider>
-#include <QTest>
-#include <gtest/gtest.h>
 
-#include <filesystem>
-
+#include "MainWindowFixture.h"
 #include "ModalAnswer.h"
-#include "app/Settings.h"
-#include "audio/EmuThread.h"
 #include "ui/DockManager.h"
 #include "ui/EqResponseView.h"
 #include "ui/EqualizerDialog.h"
-#include "ui/MainWindow.h"
 #include "ui/OptionsDialog.h"
-#include "ui/PlayerExtras.h"
-#include "ui/Resources.h"
-#include "ui/UserMessage.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kDemoRom = std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin";
-
-class PlayerExtrasTest : public ::testing::Test {
+class PlayerExtrasTest : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        InitKelvaraResources();
-        g_Settings = CSettings();
-        g_Settings.AutoPlay = 0;
-        m_folder = fs::temp_directory_path() / ("kelvara-extras-" + std::to_string(::getpid()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-        SetUserMessageHook([](const QString&, const QString&) {});
-    }
-    void TearDown() override
-    {
-        m_thread.Stop();
-        m_window.reset();
-        SetUserMessageHook(nullptr);
-        fs::remove_all(m_folder);
-        g_Settings = CSettings();
-    }
-    CMainWindow& Open()
-    {
-        m_window = std::make_unique<CMainWindow>(m_thread, m_device, m_folder.string() + "/");
-        m_extras = new CPlayerExtras(*m_window, m_thread, m_device, m_folder.string() + "/");
-        EXPECT_TRUE(m_window->Create(false));
-        m_window->show();
-        m_window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-        return *m_window;
-    }
     int DeviceRate() const
     {
         int rate = 0, bits = 0;
         m_device.GetFormat(rate, bits);
         return rate;
     }
-
-    fs::path m_folder;
-    CDirectSound m_device;
-    CEmuThread m_thread{m_device};
-    std::unique_ptr<CMainWindow> m_window;
-    CPlayerExtras* m_extras = nullptr;
 };
 
 TEST_F(PlayerExtrasTest, CtrlGTogglesTheEqualizerWhoseSlidersAreHeard)
@@ -162,6 +115,11 @@ TEST_F(PlayerExtrasTest, MediaControlsDriveTheRealTransport)
     EXPECT_EQ(w.VolumeSlider()->value(), 12);
     EXPECT_EQ(g_Settings.MasterVolume, 12);
     EXPECT_EQ(media.MediaVolume(), 12);
+    // The window's slider pages by 5 up to 30.
+    w.VolumeSlider()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(g_Settings.MasterVolume, 17);
+    w.VolumeSlider()->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(g_Settings.MasterVolume, 30);
 }
 
 TEST_F(PlayerExtrasTest, DraggingTheBodySnapsTheMainWindowWhenDockingIsOn)
