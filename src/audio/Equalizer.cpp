@@ -17,6 +17,7 @@ CEqualizer::CEqualizer() : m_engine(BestEngine()) {
 }
 
 CEqualizer::Band CEqualizer::ComputeBand(double gainDb, double centreHz, double rate) {
+    if (2 * centreHz >= rate) return Band{};  // no such frequency at this rate
     const double A = std::pow(10.0, gainDb * 0.025);  // 10^(g/40)
     const double w = kTwoPi * centreHz / rate;
     const double alpha = std::sin(w) * kInvSqrt2;

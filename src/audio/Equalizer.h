@@ -38,7 +38,10 @@ public:
 
     CEqualizer();
 
-    // Peaking-filter coefficients, normalised by a0, for one band.
+    // Peaking-filter coefficients, normalised by a0, for one band. A band
+    // whose centre is at or above half the rate passes the signal
+    // unchanged: the formula would put its poles outside the unit circle
+    // there (sin w < 0), and rounding alone would then grow without bound.
     static Band ComputeBand(double gainDb, double centreHz, double rate);
 
     // Control side (any thread). Bands 0..count-1 take gains[i] dB; the

@@ -62,13 +62,13 @@ private:
 };
 
 // The level the meter shows for the scripted square wave of amplitude a in
-// steady state at 44100 Hz. The DC blocker (R = 1 - 2 pi 60 / rate) turns
+// steady state. The DC blocker (R = 1 - 2 pi 60 / rate) turns
 // each 50-sample half into a decay s R^n from s = 2a / (1 + R^50), whose
 // mean is s (1 - R^50) / (50 (1 - R)); the equalizer passes it at half
 // level. About 0.495 a. A 220-sample block holds 2.2 periods, so measured
 // block means stray by a few per cent.
-double SquareWaveLevel(double a) {
-    const double r = 1 - 2 * std::numbers::pi * 60 / 44100, q = std::pow(r, 50);
+double SquareWaveLevel(double a, double rate = 44100) {
+    const double r = 1 - 2 * std::numbers::pi * 60 / rate, q = std::pow(r, 50);
     return a * (1 - q) / ((1 + q) * 50 * (1 - r));
 }
 
@@ -117,9 +117,14 @@ protected:
         m_thread.WaitCommand();
         ASSERT_TRUE(m_thread.IsIdle());
     }
+    // Waits for a level, then a few blocks more: the first blocks after a
+    // play start from a cleared DC blocker and are not yet steady.
     int32_t WaitForLeftLevel() {
         int32_t left = 0, right = 0;
         EXPECT_TRUE(WaitUntil([&] { m_thread.GetLevels(left, right); return left > 0; }));
+        const uint64_t played = m_device.GetPlayedBytes();
+        EXPECT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > played + 4 * 880; }));
+        m_thread.GetLevels(left, right);
         m_right = right;
         return left;
     }
@@ -306,9 +311,7 @@ TEST_F(EmuThreadTest, ResetDSoundClosesTheRecordingAndTakesTheNewFormat) {
     }
 
     Send(CEmuThread::CmdPlay, 4);
-    EXPECT_GT(WaitForLeftLevel(), 0);
-    const uint64_t again = m_device.GetPlayedBytes();
-    ASSERT_TRUE(WaitUntil([&] { return m_device.GetPlayedBytes() > again + 10 * 440; }));
+    EXPECT_NEAR(WaitForLeftLevel(), SquareWaveLevel(800, 22050), 800 * 0.02);  // the whole chain at the new rate
     EXPECT_EQ(ReadBytes(wav).size(), file.size());  // nothing more goes to the closed file
 }
 

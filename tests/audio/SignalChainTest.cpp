@@ -264,16 +264,19 @@ TEST(LevelMeter, MeanAbsoluteValuePerChannel) {
 }
 
 TEST(Equalizer, FlatBandsOutputExactlyHalfTheInput) {
-    CEqualizer eq;
-    eq.SetRate(44100);
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> dist(-32768, 32767);
-    std::vector<int16_t> in(2 * 4096);
-    for (auto& s : in) s = static_cast<int16_t>(dist(rng));
-    in[0] = -32768, in[1] = 32767, in[2] = -1, in[3] = 1;
-    std::vector<int16_t> out = in;
-    eq.Process(out.data(), 4096);
-    for (std::size_t i = 0; i < in.size(); ++i) ASSERT_EQ(out[i], in[i] / 2) << "sample " << i;
+    // Also at rates below twice the top centres, where those bands cannot act.
+    for (double rate : {44100.0, 22050.0, 8000.0}) {
+        CEqualizer eq;
+        eq.SetRate(rate);
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int> dist(-32768, 32767);
+        std::vector<int16_t> in(2 * 4096);
+        for (auto& s : in) s = static_cast<int16_t>(dist(rng));
+        in[0] = -32768, in[1] = 32767, in[2] = -1, in[3] = 1;
+        std::vector<int16_t> out = in;
+        eq.Process(out.data(), 4096);
+        for (std::size_t i = 0; i < in.size(); ++i) ASSERT_EQ(out[i], in[i] / 2) << rate << " sample " << i;
+    }
 }
 
 // Gain of the whole equalizer at `freq` for a sine, in dB relative to the
