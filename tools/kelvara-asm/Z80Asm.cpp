@@ -1,5 +1,7 @@
-#include "kelvara-asm/Z80Asm.h"
+// The Z80 encodings behind Z80Asm's builder methods and the label fix-ups.
+#include "Z80Asm.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -23,7 +25,7 @@ int pairAf(Z80Asm::R16 rr) {
 
 Z80Asm::Z80Asm(uint16_t origin, uint8_t fill) : m_origin(origin), m_fill(fill) {}
 
-uint16_t Z80Asm::here() const { return static_cast<uint16_t>(m_origin + m_code.size()); }
+uint16_t Z80Asm::here() const { return static_cast<uint16_t>(m_origin + m_code.size() + m_phase); }
 
 void Z80Asm::label(const std::string& name) { equ(name, here()); }
 
@@ -35,8 +37,22 @@ void Z80Asm::equ(const std::string& name, uint16_t value) {
 
 void Z80Asm::org(uint16_t address) {
     if (address < here()) throw std::logic_error("Z80Asm: ORG moves backwards");
-    m_code.resize(address - m_origin, m_fill);
+    m_code.resize(m_code.size() + (address - here()), m_fill);
 }
+
+void Z80Asm::phase(uint16_t address) {
+    if (m_inPhase) throw std::logic_error("Z80Asm: PHASE inside PHASE");
+    m_phase = address - static_cast<int>(m_origin + m_code.size());
+    m_inPhase = true;
+}
+
+void Z80Asm::dephase() {
+    if (!m_inPhase) throw std::logic_error("Z80Asm: DEPHASE without PHASE");
+    m_phase = 0;
+    m_inPhase = false;
+}
+
+void Z80Asm::sourcePosition(std::string where) { m_where = std::move(where); }
 
 void Z80Asm::quietBoot(uint16_t stackTop, const Target& start) {
     di();
@@ -63,7 +79,7 @@ void Z80Asm::emit16(const Target& t) {
         emit(static_cast<uint8_t>((t.value >> 8) & 0xFF));
         return;
     }
-    m_fixes.push_back({m_code.size(), FixKind::Abs16, t, 0});
+    m_fixes.push_back({m_code.size(), FixKind::Abs16, t, 0, m_where});
     emit(0);
     emit(0);
 }
@@ -72,7 +88,7 @@ void Z80Asm::emit16(const Target& t) {
 // is the instruction's full length so pcAfter is the base of the offset.
 void Z80Asm::emitRel(const Target& t, std::size_t instrLength) {
     const uint16_t start = static_cast<uint16_t>(here() - (instrLength - 1));
-    m_fixes.push_back({m_code.size(), FixKind::Rel8, t, static_cast<uint16_t>(start + instrLength)});
+    m_fixes.push_back({m_code.size(), FixKind::Rel8, t, static_cast<uint16_t>(start + instrLength), m_where});
     emit(0);
 }
 
@@ -199,16 +215,22 @@ std::vector<uint8_t> Z80Asm::bytes() const {
         throw std::logic_error("Z80Asm: program runs past address 0xFFFF");
     std::vector<uint8_t> out = m_code;
     for (const Fix& f : m_fixes) {
+        const std::string where = f.where.empty() ? "Z80Asm" : f.where;
+        char address[8];
+        std::snprintf(address, sizeof address, "0x%04X", static_cast<unsigned>(f.target.value) & 0xFFFFu);
+        const std::string name = f.target.label.empty() ? std::string(address) : f.target.label;
+        auto it = m_labels.find(f.target.label);
+        if (!f.target.label.empty() && it == m_labels.end())
+            throw std::logic_error(where + ": undefined label: " + f.target.label);
         const int v = resolve(f.target);
         if (f.kind == FixKind::Abs16) {
-            if (v < -0x8000 || v > 0xFFFF) throw std::logic_error("Z80Asm: word out of range: " + f.target.label);
+            if (v < -0x8000 || v > 0xFFFF) throw std::logic_error(where + ": word out of range: " + name);
             out[f.offset] = static_cast<uint8_t>(v & 0xFF);
             out[f.offset + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
         } else {
             const int d = v - f.pcAfter;
             if (d < -128 || d > 127)
-                throw std::logic_error("Z80Asm: relative jump out of range: " +
-                                       (f.target.label.empty() ? std::to_string(v) : f.target.label));
+                throw std::logic_error(where + ": relative jump out of range: " + name);
             out[f.offset] = static_cast<uint8_t>(d & 0xFF);
         }
     }

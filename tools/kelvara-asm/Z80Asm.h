@@ -52,6 +52,14 @@ public:
     void label(const std::string& name);  // define name = here()
     void equ(const std::string& name, uint16_t value);  // define a constant label
     void org(uint16_t address);        // pad with the fill byte up to address
+    // Code from here on runs at `address` (after being copied there), so
+    // labels and relative jumps count from it; dephase() returns to the
+    // place the bytes are stored at.
+    void phase(uint16_t address);
+    void dephase();
+    // Where the next instructions come from ("file:line"); errors found
+    // when labels are resolved name it instead of "Z80Asm".
+    void sourcePosition(std::string where);
     void db(std::initializer_list<uint8_t> values);
     void db(const std::vector<uint8_t>& values);
     void db(const std::string& text);  // raw characters, no terminator
@@ -150,6 +158,7 @@ public:
     std::vector<uint8_t> image(std::size_t size) const;
     // A defined label's value (throws if undefined).
     uint16_t address(const std::string& name) const;
+    bool defined(const std::string& name) const { return m_labels.count(name) != 0; }
 
 private:
     enum class FixKind { Abs16, Rel8 };
@@ -158,6 +167,7 @@ private:
         FixKind kind;
         Target target;
         uint16_t pcAfter;     // for Rel8: address after the instruction
+        std::string where;    // source position, for messages
     };
 
     void emit(uint8_t b) { m_code.push_back(b); }
@@ -173,4 +183,7 @@ private:
     std::vector<uint8_t> m_code;
     std::map<std::string, uint16_t> m_labels;
     std::vector<Fix> m_fixes;
+    int m_phase = 0;          // running address minus storage address
+    bool m_inPhase = false;
+    std::string m_where;
 };

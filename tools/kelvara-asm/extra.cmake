@@ -1,17 +1,11 @@
 # kelvara-asm is two parts: the assembler library kelvara_asm (every file
 # here but main.cpp; the tests and benchmarks build their Z80 programs with
-# it too) and the command, which links the demo ROM source of
-# examples/roms/src (library kelvara_demoroms).
+# it too) and the command around it.
 file(GLOB _asm_src CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 list(REMOVE_ITEM _asm_src ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 add_library(kelvara_asm STATIC ${_asm_src})
 target_include_directories(kelvara_asm PUBLIC ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(kelvara_asm PUBLIC kelvara_machine)
 
-file(GLOB _demo_src CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/roms/src/*.cpp)
-add_library(kelvara_demoroms STATIC ${_demo_src})
-target_include_directories(kelvara_demoroms PUBLIC ${PROJECT_SOURCE_DIR}/examples/roms/src)
-target_link_libraries(kelvara_demoroms PUBLIC kelvara_asm)
-
 set_property(TARGET kelvara-asm PROPERTY SOURCES ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(kelvara-asm PRIVATE kelvara_demoroms)
+target_link_libraries(kelvara-asm PRIVATE kelvara_asm)

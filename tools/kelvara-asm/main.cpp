@@ -1,11 +1,11 @@
-// kelvara-asm: builds the demo ROM images of examples/roms from their
-// source (examples/roms/src, assembled with Z80Asm) and writes them into a
-// folder, or checks that a folder holds exactly what the source builds.
+// kelvara-asm: assembles Z80 source files (such as the demo ROMs in
+// examples/roms/src) into ROM images, or checks that images are exactly
+// what their source builds.
 
-#include <cstdio>
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,33 +13,33 @@
 #include <system_error>
 #include <vector>
 
-#include "DemoRoms.h"
+#include "Z80Source.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kelvara-asm [-q] OUTDIR\n"
-    "       kelvara-asm --check DIR\n"
-    "       kelvara-asm --list\n"
+    "usage: kelvara-asm [-q] -o OUTDIR SOURCE...\n"
+    "       kelvara-asm --check DIR SOURCE...\n"
     "\n"
-    "Assembles the demo sound ROMs (source in examples/roms/src) and writes\n"
-    "them into OUTDIR, which is created if missing. Each image gets the\n"
-    "checksum of its machine's ROM database row, so the player identifies\n"
-    "it. Images that are already up to date are left alone. To refresh the\n"
-    "committed images, run it on the source tree's examples/roms folder.\n"
+    "Assembles each Z80 source file NAME.asm into OUTDIR/NAME.bin (OUTDIR is\n"
+    "created if missing; images that are already up to date are left alone).\n"
+    "A SOURCE that is a folder stands for every .asm file in it; .inc files\n"
+    "are only included. The demo ROMs are rebuilt with\n"
+    "  kelvara-asm -o examples/roms examples/roms/src\n"
+    "The source syntax is described in tools/kelvara-asm/Z80Source.h.\n"
     "\n"
     "Options:\n"
-    "  --check DIR   compare the images in DIR with what the source builds;\n"
+    "  -o OUTDIR     where the images go\n"
+    "  --check DIR   compare DIR/NAME.bin with what each source builds;\n"
     "                writes nothing\n"
-    "  --list        list the demo images: file, machine type, checksum\n"
     "  -q, --quiet   print errors only (default: one line per image)\n"
     "  -h, --help    show this text\n"
     "\n"
-    "Exit status: 0 success (--check: every image matches); 1 an image could\n"
-    "not be assembled, read or written, or (--check) is missing or differs;\n"
-    "2 bad command line.\n";
+    "Exit status: 0 success (--check: every image matches); 1 a source did\n"
+    "not assemble (the message names file and line), an image could not be\n"
+    "written, or (--check) an image is missing or differs; 2 bad command line.\n";
 
 std::vector<uint8_t> ReadFile(const fs::path& path, bool& ok)
 {
@@ -78,64 +78,36 @@ bool WriteFileAtomically(const fs::path& path, const std::vector<uint8_t>& bytes
     return true;
 }
 
-int Write(const fs::path& dir, const std::vector<demo::DemoRom>& roms, bool quiet)
+// The .asm files named on the command line, folders expanded (sorted).
+bool CollectSources(const std::vector<std::string>& args, std::vector<fs::path>& sources)
 {
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec || !fs::is_directory(dir)) {
-        std::fprintf(stderr, "kelvara-asm: cannot create the folder %s: %s\n", dir.string().c_str(),
-                     ec ? ec.message().c_str() : "a file of that name exists");
-        return 1;
-    }
-    int status = 0;
-    for (const demo::DemoRom& rom : roms) {
-        const fs::path path = dir / rom.file;
-        bool readable = false;
-        if (ReadFile(path, readable) == rom.image && readable) {
-            if (!quiet)
-                std::printf("%s: up to date\n", path.string().c_str());
+    for (const std::string& arg : args) {
+        std::error_code ec;
+        if (!fs::is_directory(arg, ec)) {
+            sources.emplace_back(arg);
             continue;
         }
-        std::string error;
-        if (!WriteFileAtomically(path, rom.image, error)) {
-            std::fprintf(stderr, "kelvara-asm: %s\n", error.c_str());
-            status = 1;
-            continue;
+        std::vector<fs::path> found;
+        for (const fs::directory_entry& e : fs::directory_iterator(arg, ec))
+            if (e.path().extension() == ".asm")
+                found.push_back(e.path());
+        if (ec || found.empty()) {
+            std::fprintf(stderr, "kelvara-asm: no .asm files in %s\n", arg.c_str());
+            return false;
         }
-        if (!quiet)
-            std::printf("%s: written (%zu bytes, type %u, checksum %08X)\n", path.string().c_str(),
-                        rom.image.size(), rom.machineType, rom.crc);
+        std::sort(found.begin(), found.end());
+        sources.insert(sources.end(), found.begin(), found.end());
     }
-    return status;
-}
-
-int Check(const fs::path& dir, const std::vector<demo::DemoRom>& roms)
-{
-    int status = 0;
-    for (const demo::DemoRom& rom : roms) {
-        const fs::path path = dir / rom.file;
-        bool readable = false;
-        const std::vector<uint8_t> bytes = ReadFile(path, readable);
-        if (!readable) {
-            std::fprintf(stderr, "kelvara-asm: %s: missing or unreadable\n", path.string().c_str());
-            status = 1;
-        } else if (bytes != rom.image) {
-            std::fprintf(stderr, "kelvara-asm: %s: differs from what the source builds\n",
-                         path.string().c_str());
-            status = 1;
-        } else {
-            std::printf("%s: matches\n", path.string().c_str());
-        }
-    }
-    return status;
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    bool quiet = false, list = false;
-    std::string check, outDir;
+    bool quiet = false;
+    std::string outDir, checkDir;
+    std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -143,33 +115,68 @@ int main(int argc, char** argv)
             return 0;
         } else if (arg == "-q" || arg == "--quiet") {
             quiet = true;
-        } else if (arg == "--list") {
-            list = true;
-        } else if (arg == "--check" && i + 1 < argc) {
-            check = argv[++i];
-        } else if (!arg.empty() && arg[0] != '-' && outDir.empty()) {
-            outDir = arg;
+        } else if (arg == "-o" && i + 1 < argc && outDir.empty()) {
+            outDir = argv[++i];
+        } else if (arg == "--check" && i + 1 < argc && checkDir.empty()) {
+            checkDir = argv[++i];
+        } else if (!arg.empty() && arg[0] != '-') {
+            args.push_back(arg);
         } else {
             std::fprintf(stderr, "kelvara-asm: unexpected argument '%s'\n%s", arg.c_str(), kUsage);
             return 2;
         }
     }
-    if (int(list) + int(!check.empty()) + int(!outDir.empty()) != 1) {
-        std::fprintf(stderr, "kelvara-asm: give one of OUTDIR, --check DIR or --list\n%s", kUsage);
+    if (outDir.empty() == checkDir.empty() || args.empty()) {
+        std::fprintf(stderr, "kelvara-asm: give -o OUTDIR or --check DIR, and the sources\n%s", kUsage);
         return 2;
     }
-
-    std::vector<demo::DemoRom> roms;
-    try {
-        roms = demo::BuildDemoRoms();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kelvara-asm: cannot assemble the demo ROMs: %s\n", e.what());
+    std::vector<fs::path> sources;
+    if (!CollectSources(args, sources))
         return 1;
+
+    const fs::path dir = checkDir.empty() ? fs::path(outDir) : fs::path(checkDir);
+    if (checkDir.empty()) {
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        if (ec || !fs::is_directory(dir)) {
+            std::fprintf(stderr, "kelvara-asm: cannot create the folder %s: %s\n", dir.string().c_str(),
+                         ec ? ec.message().c_str() : "a file of that name exists");
+            return 1;
+        }
     }
-    if (list) {
-        for (const demo::DemoRom& rom : roms)
-            std::printf("%-26s type %-3u checksum %08X\n", rom.file.c_str(), rom.machineType, rom.crc);
-        return 0;
+    int status = 0;
+    for (const fs::path& source : sources) {
+        std::vector<uint8_t> image;
+        try {
+            image = AssembleSourceFile(source);
+        } catch (const Z80SourceError& e) {
+            std::fprintf(stderr, "kelvara-asm: %s\n", e.what());
+            status = 1;
+            continue;
+        }
+        const fs::path path = dir / source.filename().replace_extension(".bin");
+        bool readable = false;
+        const bool same = ReadFile(path, readable) == image && readable;
+        if (!checkDir.empty()) {
+            if (!same) {
+                std::fprintf(stderr, "kelvara-asm: %s: %s\n", path.string().c_str(),
+                             readable ? "differs from what its source builds" : "missing or unreadable");
+                status = 1;
+            } else if (!quiet) {
+                std::printf("%s: matches\n", path.string().c_str());
+            }
+            continue;
+        }
+        std::string error;
+        if (same) {
+            if (!quiet)
+                std::printf("%s: up to date\n", path.string().c_str());
+        } else if (!WriteFileAtomically(path, image, error)) {
+            std::fprintf(stderr, "kelvara-asm: %s\n", error.c_str());
+            status = 1;
+        } else if (!quiet) {
+            std::printf("%s: written (%zu bytes)\n", path.string().c_str(), image.size());
+        }
     }
-    return check.empty() ? Write(outDir, roms, quiet) : Check(check, roms);
+    return status;
 }
