@@ -14,52 +14,44 @@ const DockRect kWorkArea{0, 0, 1920, 1040};  // a 40 px panel at the bottom
 
 struct SnapCase {
     const char* what;
-    DockRect current;
-    DockRect requested;
+    DockRect current, requested;
     std::vector<DockRect> targets;
     DockRect expected;
 };
 
-class SnapRule : public ::testing::TestWithParam<SnapCase> {};
-
-TEST_P(SnapRule, GivesTheExpectedRectangle)
+TEST(Docking, SnapRuleGivesTheExpectedRectangle)
 {
-    const SnapCase& c = GetParam();
-    EXPECT_EQ(SnapDockRect(c.requested, c.current, c.targets, 10), c.expected) << c.what;
+    const std::vector<DockRect> screen{kScreen, kWorkArea};
+    const SnapCase cases[] = {
+        {"7 px from the screen's left edge snaps to 0", {50, 100, 150, 200}, {7, 100, 107, 200}, screen,
+         {0, 100, 100, 200}},
+        {"11 px from the left edge stays", {50, 100, 150, 200}, {11, 100, 111, 200}, screen, {11, 100, 111, 200}},
+        {"bottom 6 px below the panel's edge snaps onto the work area", {500, 500, 600, 600},
+         {500, 946, 600, 1046}, screen, {500, 940, 600, 1040}},
+        {"top aligned with the screen still snaps to a window 8 px lower, right edge to its left",
+         {300, 50, 400, 150}, {300, 0, 400, 100}, {kScreen, {405, 8, 600, 300}}, {305, 8, 405, 108}},
+        {"nearest target wins on an axis", {200, 200, 300, 300}, {150, 200, 250, 300},
+         {{0, 150, 142, 400}, {0, 150, 147, 400}}, {147, 200, 247, 300}},
+        {"a tie keeps the earlier target", {200, 200, 300, 300}, {150, 200, 250, 300},
+         {{0, 150, 146, 400}, {0, 150, 154, 400}}, {146, 200, 246, 300}},
+        {"an edge already aligned everywhere does not move", {10, 10, 110, 110}, {0, 0, 100, 100}, {kScreen},
+         {0, 0, 100, 100}},
+        {"a target too far away on the other axis is ignored", {500, 500, 600, 600}, {500, 100, 600, 200},
+         {{595, 400, 800, 600}}, {500, 100, 600, 200}},
+        {"resizing by the right edge to 5 px of the main window's left aligns them", {100, 300, 300, 500},
+         {100, 300, 395, 500}, {kScreen, kWorkArea, {400, 100, 752, 292}}, {100, 300, 400, 500}},
+        {"resizing moves only the dragged edge, even when a fixed one is near a target", {5, 300, 300, 500},
+         {5, 300, 1915, 500}, {kScreen}, {5, 300, 1920, 500}},
+        {"a resized left edge snaps to a window's right edge", {300, 300, 500, 500}, {256, 300, 500, 500},
+         {{100, 250, 250, 450}}, {250, 300, 500, 500}},
+        {"no change requested, nothing snaps", {3, 3, 103, 103}, {3, 3, 103, 103}, {kScreen}, {3, 3, 103, 103}},
+        {"rectangles at the ends of the integer range do not overflow", {INT_MIN, INT_MIN, INT_MAX, INT_MAX},
+         {INT_MIN + 5, INT_MIN, INT_MAX, INT_MAX}, {kScreen, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}},
+         {INT_MIN, INT_MIN, INT_MAX, INT_MAX}},
+    };
+    for (const SnapCase& c : cases)
+        EXPECT_EQ(SnapDockRect(c.requested, c.current, c.targets, DockSettings{}.distance), c.expected) << c.what;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Docking, SnapRule,
-    ::testing::Values(
-        SnapCase{"7 px from the screen's left edge snaps to 0", {50, 100, 150, 200}, {7, 100, 107, 200},
-                 {kScreen, kWorkArea}, {0, 100, 100, 200}},
-        SnapCase{"11 px from the left edge stays", {50, 100, 150, 200}, {11, 100, 111, 200},
-                 {kScreen, kWorkArea}, {11, 100, 111, 200}},
-        SnapCase{"bottom 6 px below the panel's edge snaps onto the work area",
-                 {500, 500, 600, 600}, {500, 946, 600, 1046}, {kScreen, kWorkArea}, {500, 940, 600, 1040}},
-        SnapCase{"top aligned with the screen still snaps to a window 8 px lower, right edge to its left",
-                 {300, 50, 400, 150}, {300, 0, 400, 100}, {kScreen, {405, 8, 600, 300}},
-                 {305, 8, 405, 108}},
-        SnapCase{"nearest target wins on an axis", {200, 200, 300, 300}, {150, 200, 250, 300},
-                 {{0, 150, 142, 400}, {0, 150, 147, 400}}, {147, 200, 247, 300}},
-        SnapCase{"a tie keeps the earlier target", {200, 200, 300, 300}, {150, 200, 250, 300},
-                 {{0, 150, 146, 400}, {0, 150, 154, 400}}, {146, 200, 246, 300}},
-        SnapCase{"an edge already aligned everywhere does not move", {10, 10, 110, 110},
-                 {0, 0, 100, 100}, {kScreen}, {0, 0, 100, 100}},
-        SnapCase{"a target too far away on the other axis is ignored", {500, 500, 600, 600},
-                 {500, 100, 600, 200}, {{595, 400, 800, 600}}, {500, 100, 600, 200}},
-        SnapCase{"resizing by the right edge to 5 px of the main window's left aligns them",
-                 {100, 300, 300, 500}, {100, 300, 395, 500}, {kScreen, kWorkArea, {400, 100, 752, 292}},
-                 {100, 300, 400, 500}},
-        SnapCase{"resizing moves only the dragged edge, even when a fixed one is near a target",
-                 {5, 300, 300, 500}, {5, 300, 1915, 500}, {kScreen}, {5, 300, 1920, 500}},
-        SnapCase{"a resized left edge snaps to a window's right edge", {300, 300, 500, 500},
-                 {256, 300, 500, 500}, {{100, 250, 250, 450}}, {250, 300, 500, 500}},
-        SnapCase{"no change requested, nothing snaps", {3, 3, 103, 103}, {3, 3, 103, 103}, {kScreen},
-                 {3, 3, 103, 103}},
-        SnapCase{"rectangles at the ends of the integer range do not overflow",
-                 {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {INT_MIN + 5, INT_MIN, INT_MAX, INT_MAX},
-                 {kScreen, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}}));
 
 TEST(Docking, TargetsFollowTheWindowsSwitches)
 {

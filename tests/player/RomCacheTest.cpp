@@ -4,45 +4,30 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
+#include "PlaylistTestFiles.h"
 #include "player/RomCache.h"
 #include "support/RomForge.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-class RomCacheTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "kelvara-cache-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+using playlist_test::TempFolder;
+namespace fs = std::filesystem;
 
-    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+RomFileInfo SampleFile()
+{
+    RomFileInfo file;
+    file.name = "game.bin";
+    file.path = "/opt/kelvara/ROMS/game.bin";
+    file.attributes = kFileAttributeArchive;
+    file.creationTime = 0x01D2'3456'789A'BCDEull;
+    file.lastAccessTime = 0x01D2'0000'0000'0001ull;
+    file.lastWriteTime = 0x01D3'1111'2222'3333ull;
+    file.size = 0x1'0000'2000ull;
+    return file;
+}
 
-    static RomFileInfo SampleFile()
-    {
-        RomFileInfo file;
-        file.name = "game.bin";
-        file.path = "/opt/kelvara/ROMS/game.bin";
-        file.attributes = kFileAttributeArchive;
-        file.creationTime = 0x01D2'3456'789A'BCDEull;
-        file.lastAccessTime = 0x01D2'0000'0000'0001ull;
-        file.lastWriteTime = 0x01D3'1111'2222'3333ull;
-        file.size = 0x1'0000'2000ull;
-        return file;
-    }
-
-    fs::path m_dir;
-};
-
-TEST_F(RomCacheTest, RecordBytesFollowTheFileLayout)
+TEST(RomCacheTest, RecordBytesFollowTheFileLayout)
 {
     RomCacheRecord record;
     ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 0x12345678, record));
@@ -69,12 +54,13 @@ TEST_F(RomCacheTest, RecordBytesFollowTheFileLayout)
     EXPECT_EQ(back.lastAccessTime, SampleFile().lastAccessTime);
 }
 
-TEST_F(RomCacheTest, FileHoldsWholeRecordsAndAFailedSaveKeepsTheOldOne)
+TEST(RomCacheTest, FileHoldsWholeRecordsAndAFailedSaveKeepsTheOldOne)
 {
+    TempFolder tmp;
     std::vector<RomCacheRecord> records(3);
     for (uint32_t i = 0; i < 3; ++i)
         ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 0xCAFE + i, records[i]));
-    std::string path = Path("Kelvara.csh");
+    std::string path = tmp / "Kelvara.csh";
     ASSERT_TRUE(SaveRomCacheFile(path, records));
     std::vector<uint8_t> bytes(3 * kRomCacheRecordSize + 17, 0x5A);  // a partial record after three
     std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()), 3 * kRomCacheRecordSize);
@@ -87,17 +73,17 @@ TEST_F(RomCacheTest, FileHoldsWholeRecordsAndAFailedSaveKeepsTheOldOne)
         EXPECT_EQ(back[i].crc, 0xCAFE + i);
         EXPECT_TRUE(RomCacheRecordMatches(back[i], SampleFile()));
     }
-    ASSERT_TRUE(WriteImageFile(Path("empty.csh"), {}));
-    EXPECT_TRUE(LoadRomCacheFile(Path("empty.csh"), back));
-    EXPECT_FALSE(LoadRomCacheFile(Path("missing.csh"), back));
-    EXPECT_FALSE(LoadRomCacheFile(m_dir.string(), back));  // a folder
+    ASSERT_TRUE(WriteImageFile(tmp / "empty.csh", {}));
+    EXPECT_TRUE(LoadRomCacheFile(tmp / "empty.csh", back));
+    EXPECT_FALSE(LoadRomCacheFile(tmp / "missing.csh", back));
+    EXPECT_FALSE(LoadRomCacheFile(tmp.dir.string(), back));  // a folder
     EXPECT_EQ(back.size(), 3u);
 
     // The side file cannot be created: the save fails, the old file stays.
     fs::create_directory(path + ".new");
     EXPECT_FALSE(SaveRomCacheFile(path, {}));
     EXPECT_EQ(fs::file_size(path), bytes.size());
-    EXPECT_FALSE(SaveRomCacheFile(Path("none/Kelvara.csh"), records));
+    EXPECT_FALSE(SaveRomCacheFile(tmp / "none/Kelvara.csh", records));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ui/Resources.h"
 
 namespace {
@@ -28,54 +30,41 @@ long Light(const QImage& image, const QRect& r)
 
 TEST(Artwork, EveryImageHasItsAgreedSize)
 {
-    const struct {
-        const char* name;
-        int width, height;
-    } images[] = {
-        {"background.png", 352, 160}, {"digit.png", 256, 22},        {"levelgauge.png", 60, 136},
-        {"autoplay.png", 40, 26},      {"btn_record.png", 96, 20},   {"btn_prev.png", 104, 20},
-        {"btn_play.png", 104, 20},     {"btn_pause.png", 104, 20},   {"btn_stop.png", 104, 20},
-        {"btn_next.png", 104, 20},     {"btn_load.png", 136, 20},    {"btn_playlist.png", 192, 20},
-        {"kelvara.png", 64, 64},       {"rom_present.png", 16, 16},  {"rom_absent.png", 16, 16},
-        {"rom_nostub.png", 16, 16},    {"sort_up.png", 16, 16},      {"sort_down.png", 16, 16},
+    const std::tuple<const char*, int, int> images[] = {
+        {"background.png", 352, 160},  {"digit.png", 256, 22},        {"levelgauge.png", 60, 136},
+        {"autoplay.png", 40, 26},      {"btn_record.png", 96, 20},    {"btn_prev.png", 104, 20},
+        {"btn_play.png", 104, 20},     {"btn_pause.png", 104, 20},    {"btn_stop.png", 104, 20},
+        {"btn_next.png", 104, 20},     {"btn_load.png", 136, 20},     {"btn_playlist.png", 192, 20},
+        {"kelvara.png", 64, 64},       {"rom_present.png", 16, 16},   {"rom_absent.png", 16, 16},
+        {"rom_nostub.png", 16, 16},    {"sort_up.png", 16, 16},       {"sort_down.png", 16, 16},
     };
-    for (const auto& image : images) {
-        const QImage loaded(ArtPath(image.name));
-        ASSERT_FALSE(loaded.isNull()) << image.name;
-        EXPECT_EQ(loaded.size(), QSize(image.width, image.height)) << image.name;
-    }
-    const QImage about(ArtPath("about.png"));
-    ASSERT_FALSE(about.isNull());
-    EXPECT_EQ(about.depth(), 1);  // two tones, coloured by the about box
+    for (const auto& [name, width, height] : images)
+        EXPECT_EQ(QImage(ArtPath(name)).size(), QSize(width, height)) << name;
+    EXPECT_EQ(QImage(ArtPath("about.png")).depth(), 1);  // two tones, coloured by the about box
 }
 
-TEST(Artwork, ButtonStatesAreKeyedWithMagentaAndDiffer)
+TEST(Artwork, ButtonStatesAreKeyedWithMagentaAndDimOrLightUp)
 {
-    const struct {
-        const char* name;
-        int width;
-    } strips[] = {{"btn_record.png", 24}, {"btn_prev.png", 26}, {"btn_play.png", 26},    {"btn_pause.png", 26},
-                  {"btn_stop.png", 26},   {"btn_next.png", 26}, {"btn_load.png", 34}, {"btn_playlist.png", 48}};
-    for (const auto& strip : strips) {
-        const QImage image = Art(strip.name);
+    for (const char* name : {"btn_record.png", "btn_prev.png", "btn_play.png", "btn_pause.png", "btn_stop.png",
+                             "btn_next.png", "btn_load.png", "btn_playlist.png"}) {
+        const QImage image = Art(name);
+        const int width = image.width() / 4;
         for (int state = 0; state < 4; ++state) {
-            const QRect cell(state * strip.width, 0, strip.width, 20);
             // Corners are see-through, the middle is not.
-            EXPECT_EQ(image.pixel(cell.topLeft()) & 0xFFFFFF, 0xFF00FFu) << strip.name << " state " << state;
-            EXPECT_EQ(image.pixel(cell.bottomRight()) & 0xFFFFFF, 0xFF00FFu) << strip.name << " state " << state;
-            EXPECT_NE(image.pixel(cell.center()) & 0xFFFFFF, 0xFF00FFu) << strip.name << " state " << state;
+            const QRect cell(state * width, 0, width, 20);
+            EXPECT_EQ(image.pixel(cell.topLeft()) & 0xFFFFFF, 0xFF00FFu) << name << " state " << state;
+            EXPECT_EQ(image.pixel(cell.bottomRight()) & 0xFFFFFF, 0xFF00FFu) << name << " state " << state;
+            EXPECT_NE(image.pixel(cell.center()) & 0xFFFFFF, 0xFF00FFu) << name << " state " << state;
         }
-        const QImage normal = image.copy(0, 0, strip.width, 20);
-        for (int state = 1; state < 4; ++state)
-            EXPECT_NE(image.copy(state * strip.width, 0, strip.width, 20), normal) << strip.name << " " << state;
-        // Disabled is dimmer than normal, hover brighter.
-        const long lightNormal = Light(image, QRect(0, 2, strip.width, 16));
-        EXPECT_LT(Light(image, QRect(2 * strip.width, 2, strip.width, 16)), lightNormal) << strip.name;
-        EXPECT_GT(Light(image, QRect(3 * strip.width, 2, strip.width, 16)), lightNormal) << strip.name;
+        // Pressed differs from normal; disabled is dimmer, hover brighter.
+        EXPECT_NE(image.copy(0, 0, width, 20), image.copy(width, 0, width, 20)) << name;
+        const long normal = Light(image, QRect(0, 2, width, 16));
+        EXPECT_LT(Light(image, QRect(2 * width, 2, width, 16)), normal) << name;
+        EXPECT_GT(Light(image, QRect(3 * width, 2, width, 16)), normal) << name;
     }
 }
 
-TEST(Artwork, DigitGlyphsAreDistinctAndLitAsTheirSegments)
+TEST(Artwork, DigitGlyphsAreDistinctLitAsTheirSegmentsAndSeamless)
 {
     const QImage digits = Art("digit.png");
     auto cell = [&](int g) { return digits.copy(g * 16, 0, 16, 22); };
@@ -87,40 +76,30 @@ TEST(Artwork, DigitGlyphsAreDistinctAndLitAsTheirSegments)
     for (int i = 0; i + 1 < 6; ++i)
         EXPECT_GT(Light(cell(order[i]), QRect(0, 0, 16, 22)), Light(cell(order[i + 1]), QRect(0, 0, 16, 22)))
             << order[i] << " vs " << order[i + 1];
-}
-
-TEST(Artwork, OpaqueDigitCellsMatchTheDigitWindowBehindThem)
-{
     // With the built-in opaque blend a blank cell must not show a seam: its
-    // corner pixels equal the background where the cells sit (y 12..33).
+    // edge pixels equal the background where the cells sit (y 12..33).
     const QImage background = Art("background.png");
-    const QImage digits = Art("digit.png");
     for (int row : {0, 11, 21}) {
         EXPECT_EQ(digits.pixel(10 * 16, row), background.pixel(54, 12 + row)) << "row " << row;
         EXPECT_EQ(digits.pixel(10 * 16 + 15, row), background.pixel(190 + 15, 12 + row)) << "row " << row;
     }
 }
 
-TEST(Artwork, LevelGaugeLitColumnsOutshineDarkOnes)
+TEST(Artwork, LitGaugeSegmentsAndAutoplayOutshineDarkOnes)
 {
     const QImage gauge = Art("levelgauge.png");
     for (int k = 0; k < 45; ++k) {
         const int row = 3 * k;
-        const int dark = Light(gauge, QRect(0, row, 10, 2)), litLeft = Light(gauge, QRect(10, row, 10, 2));
-        const int litRight = Light(gauge, QRect(20, row, 10, 2)), darkRight = Light(gauge, QRect(30, row, 10, 2));
-        EXPECT_GT(litLeft, 2 * dark) << "segment " << k;
-        EXPECT_GT(litRight, 2 * darkRight) << "segment " << k;
-        EXPECT_GE(Light(gauge, QRect(40, row, 10, 2)), litLeft) << "peak mark " << k;
+        auto light = [&](int column) { return Light(gauge, QRect(10 * column, row, 10, 2)); };
+        EXPECT_GT(light(1), 2 * light(0)) << "segment " << k;
+        EXPECT_GT(light(2), 2 * light(3)) << "segment " << k;
+        EXPECT_GE(light(4), light(1)) << "peak mark " << k;
     }
     // Loud segments (top) are red, quiet ones (bottom) green.
     EXPECT_GT(qRed(gauge.pixel(15, 0)), qGreen(gauge.pixel(15, 0)));
     EXPECT_GT(qGreen(gauge.pixel(15, 132)), qRed(gauge.pixel(15, 132)));
-}
-
-TEST(Artwork, AutoplayOnImageIsLit)
-{
-    const QImage pair = Art("autoplay.png");
-    EXPECT_GT(Light(pair, QRect(20, 0, 20, 26)), Light(pair, QRect(0, 0, 20, 26)));
+    const QImage autoplay = Art("autoplay.png");
+    EXPECT_GT(Light(autoplay, QRect(20, 0, 20, 26)), Light(autoplay, QRect(0, 0, 20, 26)));
 }
 
 #ifdef KELVARA_ARTGEN

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <fstream>
+#include <tuple>
 #include <gtest/gtest.h>
 
 #include "ModalAnswer.h"
@@ -44,38 +45,28 @@ protected:
     std::vector<DeviceInfo> devices;
 };
 
-TEST_F(OptionsDialogTest, RateOutsideTheTableShowsTheFirstAndOkChangesIt)
+TEST_F(OptionsDialogTest, StoredRateAndDeviceAreSelectedAndOkHandsTheChoiceBack)
 {
-    g_Settings.SamplingRate = 22050;
+    g_Settings.SamplingRate = 22050;  // not in the table: the first is shown
+    g_Settings.DeviceGUID = ToSettingsGuid(devices[2].guid);
     auto d = Open();
     QComboBox* rates = d->RateList();
     ASSERT_EQ(rates->count(), 4);
     EXPECT_EQ(rates->itemText(0), QStringLiteral(" 44.100KHz 16bits"));
     EXPECT_EQ(rates->itemText(3), QStringLiteral("192.000KHz 16bits"));
     EXPECT_EQ(rates->currentIndex(), 0);
-    ClickOk(*d);
-    EXPECT_EQ(d->result(), QDialog::Accepted);
-    EXPECT_EQ(d->ChosenRate(), 44100);
-    EXPECT_NE(d->ChosenRate(), g_Settings.SamplingRate);  // the main window re-creates the output
-
-    g_Settings.SamplingRate = 96000;
-    auto again = Open();
-    EXPECT_EQ(again->RateList()->currentIndex(), 2);
-}
-
-TEST_F(OptionsDialogTest, StoredDeviceIsSelectedAndTheChoiceIsHandedBack)
-{
-    g_Settings.DeviceGUID = ToSettingsGuid(devices[2].guid);
-    auto d = Open();
-    ASSERT_EQ(d->DeviceList()->count(), 3);
     EXPECT_EQ(d->DeviceList()->currentIndex(), 2);
     d->DeviceList()->setCurrentIndex(1);
     ClickOk(*d);
-    EXPECT_EQ(d->DeviceIndex(), 1);
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(d->ChosenRate(), 44100);  // differs from the setting: the main window re-creates the output
     EXPECT_EQ(d->ChosenDevice(), devices[1].guid);
 
+    g_Settings.SamplingRate = 96000;
     g_Settings.DeviceGUID = ToSettingsGuid(DeviceGuidFromName("unplugged"));
-    EXPECT_EQ(Open()->DeviceList()->currentIndex(), 0);
+    auto again = Open();
+    EXPECT_EQ(again->RateList()->currentIndex(), 2);
+    EXPECT_EQ(again->DeviceList()->currentIndex(), 0);
 }
 
 TEST_F(OptionsDialogTest, ArrowsStopAtTheLimitsWhileTypedValuesAreStoredAsTyped)
@@ -111,7 +102,6 @@ TEST_F(OptionsDialogTest, ArrowsStopAtTheLimitsWhileTypedValuesAreStoredAsTyped)
 
 TEST_F(OptionsDialogTest, EscapeChangesNothing)
 {
-    const CSettings before = g_Settings;
     auto d = Open();
     d->PlayTimeEdit()->setText(QStringLiteral("5"));
     d->WaveFolderEdit()->setText(QStringLiteral("/elsewhere/"));
@@ -119,10 +109,10 @@ TEST_F(OptionsDialogTest, EscapeChangesNothing)
     d->RateList()->setCurrentIndex(3);
     QTest::keyClick(d.get(), Qt::Key_Escape);
     EXPECT_EQ(d->result(), QDialog::Rejected);
-    EXPECT_EQ(g_Settings.PlayTimeDefault, before.PlayTimeDefault);
-    EXPECT_EQ(g_Settings.WavePath, before.WavePath);
-    EXPECT_EQ(g_Settings.NoSEAutoPlay, before.NoSEAutoPlay);
-    EXPECT_EQ(g_Settings.SamplingRate, before.SamplingRate);
+    const CSettings defaults;
+    EXPECT_EQ(std::tie(g_Settings.PlayTimeDefault, g_Settings.WavePath, g_Settings.NoSEAutoPlay,
+                       g_Settings.SamplingRate),
+              std::tie(defaults.PlayTimeDefault, defaults.WavePath, defaults.NoSEAutoPlay, defaults.SamplingRate));
 }
 
 TEST_F(OptionsDialogTest, WaveFolderStaysRelativeUntilBrowsed)

@@ -5,14 +5,13 @@
 #include <QImage>
 #include <QListView>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
+#include <climits>
 #include <fstream>
-#include <iterator>
 
 #include "app/Settings.h"
 #include "ui/PlaylistWindow.h"
@@ -20,8 +19,6 @@
 
 namespace
 {
-
-namespace fs = std::filesystem;
 
 class RecordingHost : public IPlayerHost
 {
@@ -40,23 +37,15 @@ class PlaylistWindowTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        m_savedPos = g_Settings.PlaylistPos;
         g_Settings.PlaylistPos = {};
-        dir = fs::temp_directory_path() / ("kelvara-plwin-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        path = (dir / "list.lst").string();
+        path = dir.filePath("list.lst").toStdString();
         std::ofstream(path, std::ios::binary) << kList;
         model.SetHost(&host);
         model.SetSettings(&settings);
         ASSERT_TRUE(model.Load(path));
         mainWindow.setGeometry(100, 100, 352, 160);
     }
-    void TearDown() override
-    {
-        g_Settings.PlaylistPos = m_savedPos;
-        fs::remove_all(dir);
-    }
+    void TearDown() override { g_Settings.PlaylistPos = {}; }
     // Below the main window's frame: where a window without a saved place goes.
     QPoint DefaultPlace() const
     {
@@ -74,15 +63,12 @@ class PlaylistWindowTest : public ::testing::Test
         return w.List()->visualRect(w.List()->model()->index(row, 0)).center();
     }
 
-    fs::path dir;
+    QTemporaryDir dir;
     std::string path;
     RecordingHost host;
     CSettings settings;
     CPlaylist model;
     QWidget mainWindow;
-
-  private:
-    SettingsRect m_savedPos;
 };
 
 TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindow)
@@ -124,10 +110,6 @@ TEST_F(PlaylistWindowTest, EscAndCloseHideToggleShowsAgain)
     w.Toggle();
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.close()); // refused: only hidden
-    EXPECT_FALSE(w.isVisible());
-    w.Toggle();
-    EXPECT_TRUE(w.isVisible());
-    w.Toggle();
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(model.WindowExists()); // hidden, not destroyed: play times still known
     EXPECT_EQ(model.TimeOf(4), 600);
@@ -203,14 +185,13 @@ TEST_F(PlaylistWindowTest, RowsAreDrawnInTheSkinColours)
     // Some text pixel of row 4 in the font colour, none left of the inset.
     const QImage image = w.List()->viewport()->grab().toImage();
     const QRect row4 = w.List()->visualRect(w.List()->model()->index(4, 0));
-    bool textSeen = false;
+    int firstText = INT_MAX;
     for (int x = row4.left(); x < row4.left() + 60; ++x)
         for (int y = row4.top(); y <= row4.bottom(); ++y)
-            if (image.pixelColor(x, y).blue() < 60 && image.pixelColor(x, y).red() > 120) {
-                textSeen = true;
-                EXPECT_GE(x, row4.left() + CPlaylistRowDelegate::kInset);
-            }
-    EXPECT_TRUE(textSeen);
+            if (image.pixelColor(x, y).blue() < 60 && image.pixelColor(x, y).red() > 120)
+                firstText = std::min(firstText, x);
+    EXPECT_GE(firstText, row4.left() + CPlaylistRowDelegate::kInset);
+    EXPECT_LT(firstText, row4.left() + 60);
 }
 
 TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
