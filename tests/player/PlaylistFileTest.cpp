@@ -143,21 +143,6 @@ TEST(PlaylistFileReader, EncodingsCp932Utf8AndByteOrderMark)
     EXPECT_EQ(data.entries, (Rows{{4, 0, utf8, 0}}));
 }
 
-TEST(PlaylistFileReader, DemoListsReadWhole)
-{
-    int lists = 0;
-    for (const auto& file : fs::directory_iterator(fs::path(KELVARA_SOURCE_DIR) / "examples/lists")) {
-        SCOPED_TRACE(file.path().filename().string());
-        CPlaylist list;
-        ASSERT_TRUE(list.Load(file.path().string()));
-        EXPECT_EQ(list.Entries().size(), 7u);
-        for (const PlaylistEntry& e : list.Entries())
-            EXPECT_TRUE(IsValidUtf8(e.name));
-        ++lists;
-    }
-    EXPECT_EQ(lists, 3);
-}
-
 TEST(PlaylistFileBadInput, BinaryFileReadsUpToTheDamage)
 {
     TempFolder tmp;

@@ -3,6 +3,7 @@
 // and autoplay rules, pause blinking and the level meter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -25,18 +26,11 @@ struct FakeRender : IRenderControl {
     bool IsIdle() const override { return running && idle; }
     bool PostCommand(int32_t command, int32_t argument) override
     {
-        if (!running)
-            return false;
-        posted.emplace_back(command, argument);
-        return true;
+        return running && (posted.emplace_back(command, argument), true);
     }
     void WaitCommand() override { waitsAfter.push_back(posted.size()); }
     uint32_t GetPlayTime() const override { return playTime; }
-    void GetLevels(int32_t& l, int32_t& r) const override
-    {
-        l = levels[0];
-        r = levels[1];
-    }
+    void GetLevels(int32_t& l, int32_t& r) const override { l = levels[0], r = levels[1]; }
     int32_t GetSilentBlocks() const override { return silent; }
 };
 
@@ -60,22 +54,14 @@ struct FakePlaylist : ITransportPlaylist {
     bool HasNext() const override { return selection + 1 < rows.size(); }
     int32_t TimeOf(int32_t code) const override
     {
-        for (auto [c, t] : rows)
-            if (c == code)
-                return t;
-        return 0;
+        auto row = std::find_if(rows.begin(), rows.end(), [&](auto r) { return r.first == code; });
+        return row == rows.end() ? 0 : row->second;
     }
     bool WindowExists() const override { return window; }
 };
 
 class TransportTest : public ::testing::Test {
 protected:
-    static CSettings AutoPlayOff()
-    {
-        CSettings s;
-        s.AutoPlay = 0;
-        return s;
-    }
     void SetUp() override
     {
         playlist.transport = &transport;
@@ -99,7 +85,11 @@ protected:
         return -1;
     }
 
-    CSettings settings = AutoPlayOff();
+    CSettings settings = [] {
+        CSettings s;
+        s.AutoPlay = 0;  // read when the transport is made
+        return s;
+    }();
     FakeRender render;
     FakeHost host;
     CTransport transport{render, settings, host};
