@@ -204,7 +204,13 @@ TEST(Z80Source, ErrorsNameFileAndLine)
         {"        phase 0x9000\n        nop\n", "t.asm: PHASE without DEPHASE"},
         {"        image 2\n        ld hl,0\n", "t.asm: the program (3 bytes) is longer than the image (2)"},
         {"        image 100\n        checksum 0x1234\n", "t.asm:2: the checksum needs an image of at least 8192"},
+        {"        ds 0x8000\n        ds 0x8000\n        nop\n", "t.asm:3: the program runs past address 0xFFFF"},
     };
+    // Deep brackets are refused, not recursed into until the stack ends.
+    const std::string deep = "        ld a," + std::string(100000, '(') + "1" + std::string(100000, ')') + "\n";
+    const std::string minus = "        ld a," + std::string(100000, '-') + "1\n";
+    for (const std::string& text : {deep, minus})
+        EXPECT_THROW(Assemble(text), Z80SourceError);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         try {

@@ -49,6 +49,7 @@ public:
 
     // --- layout -----------------------------------------------------------
     uint16_t here() const;             // address of the next byte
+    std::size_t size() const { return m_code.size(); }  // bytes stored so far
     void label(const std::string& name);  // define name = here()
     void equ(const std::string& name, uint16_t value);  // define a constant label
     void org(uint16_t address);        // pad with the fill byte up to address

@@ -236,6 +236,12 @@ private:
 
     Value Unary()
     {
+        if (++m_depth > 64)
+            throw LineError{"expression nested too deeply"};
+        struct Leave {
+            int& depth;
+            ~Leave() { --depth; }
+        } leave{m_depth};
         Skip();
         if (m_pos < m_text.size() && (m_text[m_pos] == '-' || m_text[m_pos] == '+')) {
             const bool negate = m_text[m_pos++] == '-';
@@ -322,6 +328,7 @@ private:
     const Z80Asm& m_asm;
     uint16_t m_here;
     std::size_t m_pos = 0;
+    int m_depth = 0;  // brackets and signs open
 };
 
 class CSourceAssembler {
@@ -367,6 +374,8 @@ private:
             m_asm.sourcePosition(where);
             try {
                 Statement(line, dir, depth);
+                if (m_asm.size() > 0x10000)
+                    throw LineError{"the program runs past address 0xFFFF"};
             } catch (const LineError& e) {
                 throw Z80SourceError(where + ": " + e.message);
             } catch (const std::logic_error& e) {
