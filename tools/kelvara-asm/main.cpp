@@ -135,15 +135,6 @@ int main(int argc, char** argv)
         return 1;
 
     const fs::path dir = checkDir.empty() ? fs::path(outDir) : fs::path(checkDir);
-    if (checkDir.empty()) {
-        std::error_code ec;
-        fs::create_directories(dir, ec);
-        if (ec || !fs::is_directory(dir)) {
-            std::fprintf(stderr, "kelvara-asm: cannot create the folder %s: %s\n", dir.string().c_str(),
-                         ec ? ec.message().c_str() : "a file of that name exists");
-            return 1;
-        }
-    }
     int status = 0;
     for (const fs::path& source : sources) {
         std::vector<uint8_t> image;
@@ -166,6 +157,13 @@ int main(int argc, char** argv)
                 std::printf("%s: matches\n", path.string().c_str());
             }
             continue;
+        }
+        std::error_code ec;
+        fs::create_directories(dir, ec);  // once there is something to write
+        if (ec || !fs::is_directory(dir)) {
+            std::fprintf(stderr, "kelvara-asm: cannot create the folder %s: %s\n", dir.string().c_str(),
+                         ec ? ec.message().c_str() : "a file of that name exists");
+            return 1;
         }
         std::string error;
         if (same) {
