@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PlaylistTestFiles.h"
+#include "RecordingHost.h"
 #include "player/Playlist.h"
 #include "player/PlaylistPath.h"
 
@@ -14,15 +15,6 @@ namespace
 
 using namespace playlist_test;
 using Played = std::vector<std::pair<int32_t, std::string>>;
-
-class RecordingHost : public IPlayerHost
-{
-  public:
-    void OnLoadROM(const std::string&, const RomEntry&) override {}
-    void OnPlayCode(int32_t code, const std::string& name) override { played.emplace_back(code, name); }
-    void OnApplyEqPreset() override {}
-    Played played;
-};
 
 // Rows: 0 caption, 1 #1, 2 #2 [SE], 3 caption, 4 #4, 5 #5 [SE]
 const char* const kList = "%volgain\t400\n%start\nIntro\n#1\tone\t0:10\n#2\tbell [SE]\t0:01\nMore\n"

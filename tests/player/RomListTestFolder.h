@@ -1,6 +1,5 @@
 // A temporary program folder with a ROMS/ folder of forged images, shared
-// by the ROM list tests, and a stand-in for the main window that records
-// what it is asked to load.
+// by the ROM list and Load ROM dialog tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,32 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "RecordingHost.h"
 #include "machine/RomDatabase.h"
-#include "player/PlayerHost.h"
 #include "player/RomList.h"
 #include "support/RomForge.h"
-
-class RecordingHost : public IPlayerHost {
-public:
-    void OnLoadROM(const std::string& path, const RomEntry& entry) override
-    {
-        paths.push_back(path);
-        rows.push_back(GetRomEntryIndex(FindRomEntry(entry.crc)));
-    }
-    void OnPlayCode(int32_t, const std::string&) override {}
-    void OnApplyEqPreset() override {}
-
-    std::vector<std::string> paths;
-    std::vector<int> rows;  // first database row with the loaded checksum
-};
 
 // prefix + number + extension ("rom3.bin").
 inline std::string Numbered(const char* prefix, int number, const char* extension)
 {
-    std::string name = prefix;
-    name += std::to_string(number);
-    name += extension;
-    return name;
+    return prefix + std::to_string(number) + extension;
 }
 
 class RomFolderFixture : public ::testing::Test {

@@ -117,26 +117,19 @@ TEST_F(OptionsDialogTest, EscapeChangesNothing)
 
 TEST_F(OptionsDialogTest, WaveFolderStaysRelativeUntilBrowsed)
 {
+    QString startedIn, picked;  // an empty pick is a cancelled picker
     auto d = Open();
+    d->SetFolderPicker([&](const QString& start) { return startedIn = start, picked; });
     EXPECT_EQ(d->WaveFolderEdit()->text(), QStringLiteral("./wave/"));
-    QString startedIn;
-    d->SetFolderPicker([&](const QString& start) {
-        startedIn = start;
-        return QString();  // cancelled
-    });
     QTest::mouseClick(d->BrowseButton(), Qt::LeftButton);
     EXPECT_EQ(startedIn, tmp.path() + QStringLiteral("/wave"));
-    EXPECT_EQ(d->WaveFolderEdit()->text(), QStringLiteral("./wave/"));
     ClickOk(*d);
     EXPECT_EQ(g_Settings.WavePath, "./wave/");
 
     auto browsed = Open();
+    browsed->SetFolderPicker([&](const QString& start) { return startedIn = start, picked; });
     browsed->WaveFolderEdit()->setText(QStringLiteral("rec/../takes"));
-    const QString picked = tmp.path() + QStringLiteral("/recordings");
-    browsed->SetFolderPicker([&](const QString& start) {
-        startedIn = start;
-        return picked;
-    });
+    picked = tmp.path() + QStringLiteral("/recordings");
     QTest::mouseClick(browsed->BrowseButton(), Qt::LeftButton);
     EXPECT_EQ(startedIn, tmp.path() + QStringLiteral("/takes"));
     EXPECT_EQ(browsed->WaveFolderEdit()->text(), picked + QLatin1Char('/'));

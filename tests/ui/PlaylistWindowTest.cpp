@@ -14,20 +14,12 @@
 #include <fstream>
 
 #include "app/Settings.h"
+#include "player/RecordingHost.h"
 #include "ui/PlaylistWindow.h"
 #include "ui/PlaylistWindowList.h"
 
 namespace
 {
-
-class RecordingHost : public IPlayerHost
-{
-  public:
-    void OnLoadROM(const std::string&, const RomEntry&) override {}
-    void OnPlayCode(int32_t code, const std::string& name) override { played.emplace_back(code, name); }
-    void OnApplyEqPreset() override {}
-    std::vector<std::pair<int32_t, std::string>> played;
-};
 
 // Rows: 0 caption, 1 #1, 2 #2 [SE], 3 caption, 4 #4
 const char* const kList = "; demo\n%start\nIntro\n#1\tone\t0:10\n#2\tbell [SE]\nMore\n#4\tfour\t1:00\n%end\n";
@@ -71,7 +63,7 @@ class PlaylistWindowTest : public ::testing::Test
     QWidget mainWindow;
 };
 
-TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindow)
+TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindowAndClosingOnlyHides)
 {
     CPlaylistWindow w(model, &mainWindow);
     w.show();
@@ -98,13 +90,8 @@ TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindow)
     EXPECT_EQ(w.List()->currentIndex().row(), 2);
     QTest::keyClick(w.List(), Qt::Key_Return);
     EXPECT_EQ(host.played.back(), std::make_pair(2, std::string("bell [SE]")));
-}
 
-TEST_F(PlaylistWindowTest, EscAndCloseHideToggleShowsAgain)
-{
-    CPlaylistWindow w(model, &mainWindow);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // Esc and closing only hide; Toggle shows it again.
     QTest::keyClick(w.List(), Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
     w.Toggle();
@@ -115,30 +102,22 @@ TEST_F(PlaylistWindowTest, EscAndCloseHideToggleShowsAgain)
     EXPECT_EQ(model.TimeOf(4), 600);
 }
 
-TEST_F(PlaylistWindowTest, ListFillsTheWindowAboveTheStripAndSizeStartsAtTheMainFrame)
-{
-    CPlaylistWindow w(model, &mainWindow);
-    const QSize frame = mainWindow.frameGeometry().size();
-    EXPECT_EQ(w.size(), frame);
-    EXPECT_EQ(w.minimumSize(), frame);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.resize(500, 400);
-    EXPECT_EQ(w.List()->geometry(), QRect(0, 0, 500, 400 - CPlaylistWindow::kBottomStrip));
-    w.resize(10, 10);
-    EXPECT_EQ(w.size(), frame); // cannot shrink below the main window's frame
-}
-
-TEST_F(PlaylistWindowTest, PlaceIsStoredAndRestoredOnlyWhereAScreenShowsIt)
+TEST_F(PlaylistWindowTest, SizeStartsAtTheMainFrameAndThePlaceIsRestoredOnlyWhereAScreenShowsIt)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     {
         CPlaylistWindow w(model, &mainWindow);
+        const QSize frame = mainWindow.frameGeometry().size();
+        EXPECT_EQ(w.size(), frame);
         // Without a saved place: below the main window, and stored at once.
         EXPECT_EQ(w.pos(), DefaultPlace());
         EXPECT_EQ(g_Settings.PlaylistPos.left, DefaultPlace().x());
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        w.resize(10, 10);
+        EXPECT_EQ(w.size(), frame); // cannot shrink below the main window's frame
+        w.resize(500, 400);
+        EXPECT_EQ(w.List()->geometry(), QRect(0, 0, 500, 400 - CPlaylistWindow::kBottomStrip));
         w.move(screen.left() + 40, screen.top() + 30);
         w.resize(420, 300);
         const SettingsRect r = g_Settings.PlaylistPos;
