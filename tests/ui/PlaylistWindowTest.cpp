@@ -182,10 +182,7 @@ TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
     w.SetNowPlayingSource([&] { return now; });
     QString answer;
     bool accept = true;
-    w.SetTextPrompt([&](const QString&, QString& text) {
-        text = answer;
-        return accept;
-    });
+    w.SetTextPrompt([&](const QString&, QString& text) { return text = answer, accept; });
 
     QTest::keyClick(w.List(), Qt::Key_Insert); // nothing plays yet
     EXPECT_EQ(model.Entries().size(), 5u);
@@ -233,12 +230,10 @@ TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
     model.Select(0);
     QTest::keyClick(w.List(), Qt::Key_F2);
     EXPECT_TRUE(model.IsModified());
-    QToolButton* save = nullptr;
-    for (QToolButton* b : w.findChildren<QToolButton*>())
-        if (b->text() == "Save")
-            save = b;
-    ASSERT_NE(save, nullptr);
-    QTest::mouseClick(save, Qt::LeftButton);
+    const auto buttons = w.findChildren<QToolButton*>();
+    auto save = std::find_if(buttons.begin(), buttons.end(), [](auto* b) { return b->text() == "Save"; });
+    ASSERT_NE(save, buttons.end());
+    QTest::mouseClick(*save, Qt::LeftButton);
     EXPECT_FALSE(model.IsModified());
     ASSERT_TRUE(again.Load(path));
     EXPECT_EQ(again.Entries()[0].name, "renamed");

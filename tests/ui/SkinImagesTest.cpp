@@ -6,6 +6,8 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -141,13 +143,10 @@ TEST(SkinDigit, CellsReachingPastAnEdgeAreCut)
     EXPECT_EQ(window.pixel(2, 20), 0xFF777777u);
     // Bad glyph numbers and absurd widths draw nothing.
     const QImage before = window;
-    DrawSkinDigit(window, images, 4, 0, -1, 100);
-    DrawSkinDigit(window, images, 4, 0, 16, 100);
-    DrawSkinDigit(window, images, 0, 0, 1, 100);
-    DrawSkinDigit(window, images, 2147483647, 1, 3, 100);
-    DrawSkinDigit(window, images, 4, 0, 2, 2147483647);
-    DrawSkinDigit(window, images, 4, 0, 2, -2147483647 - 1);
-    DrawSkinDigit(window, images, 2147483647, 0, 0, -2147483647 - 1);
+    const int32_t big = INT32_MAX, small = INT32_MIN;
+    for (auto [width, blend, glyph, x] : {std::array{4, 0, -1, 100}, {4, 0, 16, 100}, {0, 0, 1, 100},
+                                          {big, 1, 3, 100}, {4, 0, 2, big}, {4, 0, 2, small}, {big, 0, 0, small}})
+        DrawSkinDigit(window, images, width, blend, glyph, x);
     EXPECT_EQ(window, before);
     // A strip three and a half glyphs wide: glyph 3 keeps its first two columns.
     SkinImages shortStrip = images;
