@@ -85,17 +85,10 @@ TEST(Artwork, DigitGlyphsAreDistinctLitAsTheirSegmentsAndSeamless)
     }
 }
 
-TEST(Artwork, LitGaugeSegmentsAndAutoplayOutshineDarkOnes)
+TEST(Artwork, LoudGaugeSegmentsAreRedQuietOnesGreenAndAutoplayOnIsLit)
 {
+    // (Lit segments against dark ones are probed on the running player.)
     const QImage gauge = Art("levelgauge.png");
-    for (int k = 0; k < 45; ++k) {
-        const int row = 3 * k;
-        auto light = [&](int column) { return Light(gauge, QRect(10 * column, row, 10, 2)); };
-        EXPECT_GT(light(1), 2 * light(0)) << "segment " << k;
-        EXPECT_GT(light(2), 2 * light(3)) << "segment " << k;
-        EXPECT_GE(light(4), light(1)) << "peak mark " << k;
-    }
-    // Loud segments (top) are red, quiet ones (bottom) green.
     EXPECT_GT(qRed(gauge.pixel(15, 0)), qGreen(gauge.pixel(15, 0)));
     EXPECT_GT(qGreen(gauge.pixel(15, 132)), qRed(gauge.pixel(15, 132)));
     const QImage autoplay = Art("autoplay.png");
