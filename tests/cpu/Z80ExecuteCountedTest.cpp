@@ -1,6 +1,7 @@
-// ExecuteCounted against its reference, Execute(1) called step by step:
-// the same counted cycles, the same registers, memory and port traffic,
-// also on random images and with interrupts between runs.
+// ExecuteCounted against its reference, Execute(1) called step by step,
+// and Execute through memory windows against the virtual bus: the same
+// cycles, registers, memory and port traffic, also on random images and
+// with interrupts between runs.
 #include "Z80TestBoard.h"
 
 #include <gtest/gtest.h>
@@ -56,57 +57,77 @@ TEST(Z80ExecuteCounted, CountsEachStepAsSteppingDoes)
     EXPECT_EQ(board.cpu.ExecuteCounted(-5), -5);
 }
 
-TEST(Z80ExecuteCounted, RandomImagesMatchSteppingWithInterruptsBetweenRuns)
+namespace {
+
+// Two boards loaded with the same random image (some dense in prefixes,
+// block instructions, EI, HALT, LD A,R and waits in place), half of them
+// reading through the fast windows, run by `runA` and `runB` under the same
+// random budgets with interrupts between runs: the results, the CPUs, RAM
+// and port traffic must agree after every call.
+template <class RunA, class RunB>
+void ExpectRandomImagesAgree(uint32_t seed, int images, bool bothWindowed, RunA runA, RunB runB)
 {
-    std::mt19937 rng(4711);
-    for (int image = 0; image < kImages; ++image) {
-        Z80TestBoard batched;
-        Z80TestBoard stepped;
-        for (auto& byte : batched.ram) byte = static_cast<uint8_t>(rng());
+    std::mt19937 rng(seed);
+    for (int image = 0; image < images; ++image) {
+        Z80TestBoard a;
+        Z80TestBoard b;
+        for (auto& byte : a.ram) byte = static_cast<uint8_t>(rng());
         if (image % 3 == 1) {
-            // Dense in the cases with their own counting: prefixes, blocks,
-            // EI, HALT, LD A,R, and waits in place.
-            static const uint8_t kPicks[] = {0xDD, 0xFD, 0xED, 0xCB, 0xB0, 0xB1, 0x76, 0xFB,
-                                             0xF3, 0x5F, 0x18, 0xFE, 0xC3, 0x00};
-            for (auto& byte : batched.ram)
+            static const uint8_t kPicks[] = {0xDD, 0xFD, 0xED, 0xCB, 0xB0, 0xB1, 0xB3, 0x76,
+                                             0xFB, 0xF3, 0x5F, 0x18, 0xFE, 0xC3, 0x00};
+            for (auto& byte : a.ram)
                 if (rng() % 2) byte = kPicks[rng() % sizeof kPicks];
         }
-        stepped.ram = batched.ram;
-        // Half the images run from the fast windows (where waits are
-        // fast-forwarded), half through the virtual bus.
-        if (image % 2 == 0) {
-            batched.EnableWindows();
-            stepped.EnableWindows();
-        }
-        stepped.portValue = batched.portValue = static_cast<uint8_t>(rng());
-        for (CZ80* cpu : {&batched.cpu, &stepped.cpu}) {
+        b.ram = a.ram;
+        if (image % 2 == 0 || !bothWindowed) a.EnableWindows();
+        if (image % 2 == 0 && bothWindowed) b.EnableWindows();
+        b.portValue = a.portValue = static_cast<uint8_t>(rng());
+        for (CZ80* cpu : {&a.cpu, &b.cpu}) {
             cpu->Reset();
             cpu->SP = 0x8000;
             cpu->PendingIrq = (image % 5 == 0) ? static_cast<uint16_t>(0xFF) : CZ80::kNoIrq;
         }
         for (int call = 0; call < kCallsPerImage; ++call) {
-            const int budget = static_cast<int>(rng() % 3000) + 1;
+            const int budget = static_cast<int>(rng() % 3020) - 19;
             const uint32_t event = rng() % 8;
             const uint16_t irq = event == 0 ? CZ80::kNmi : static_cast<uint16_t>(rng() & 0xFF);
-            g_CurrentBoard = &batched;
-            const int a = batched.cpu.ExecuteCounted(budget);
-            if (event < 3) batched.cpu.Interrupt(irq);
-            g_CurrentBoard = &stepped;
-            const int b = StepCounted(stepped.cpu, budget);
-            if (event < 3) stepped.cpu.Interrupt(irq);
-            SCOPED_TRACE(testing::Message() << "image " << image << " call " << call);
-            ASSERT_EQ(a, b);
-            ExpectSameCpuState(batched.cpu, stepped.cpu);
+            int results[2];
+            for (Z80TestBoard* board : {&a, &b}) {
+                g_CurrentBoard = board;
+                results[board == &b] = board == &a ? runA(board->cpu, budget) : runB(board->cpu, budget);
+                if (event < 3) board->cpu.Interrupt(irq);
+            }
+            SCOPED_TRACE(testing::Message() << "image " << image << " call " << call << " budget " << budget);
+            ASSERT_EQ(results[0], results[1]);
+            // Every run ends, at most about one instruction past its budget.
+            ASSERT_TRUE(budget > 0 ? results[0] <= 0 && results[0] >= -64 : results[0] == budget) << results[0];
+            ExpectSameCpuState(a.cpu, b.cpu);
             if (testing::Test::HasFailure()) return;
         }
-        ASSERT_TRUE(batched.ram == stepped.ram) << "image " << image;
-        ASSERT_EQ(batched.portWrites.size(), stepped.portWrites.size()) << "image " << image;
-        for (std::size_t i = 0; i < batched.portWrites.size(); ++i) {
-            ASSERT_EQ(batched.portWrites[i].port, stepped.portWrites[i].port);
-            ASSERT_EQ(batched.portWrites[i].value, stepped.portWrites[i].value);
+        ASSERT_TRUE(a.ram == b.ram) << "image " << image;
+        ASSERT_EQ(a.portWrites.size(), b.portWrites.size()) << "image " << image;
+        for (std::size_t i = 0; i < a.portWrites.size(); ++i) {
+            ASSERT_EQ(a.portWrites[i].port, b.portWrites[i].port);
+            ASSERT_EQ(a.portWrites[i].value, b.portWrites[i].value);
         }
-        ASSERT_TRUE(batched.portReads == stepped.portReads) << "image " << image;
+        ASSERT_TRUE(a.portReads == b.portReads) << "image " << image;
     }
+}
+
+} // namespace
+
+TEST(Z80ExecuteCounted, RandomImagesMatchSteppingWithInterruptsBetweenRuns)
+{
+    ExpectRandomImagesAgree(4711, kImages, true, [](CZ80& cpu, int budget) { return cpu.ExecuteCounted(budget); },
+                            StepCounted);
+}
+
+// Execute on the register-held fast path (memory windows) against the plain
+// virtual bus path.
+TEST(Z80Execute, RandomImagesRunAlikeThroughWindowsAndTheVirtualBus)
+{
+    const auto run = [](CZ80& cpu, int budget) { return cpu.Execute(budget); };
+    ExpectRandomImagesAgree(20261206, kImages, false, run, run);
 }
 
 namespace {

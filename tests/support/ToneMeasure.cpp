@@ -154,37 +154,6 @@ double MeasureImpl(std::vector<double> x, double rate, double minHz, double maxH
     return rate / period;
 }
 
-double ZeroCrossImpl(std::vector<double> x, double rate)
-{
-    RemoveMean(x);
-    if (x.size() < 3 || rate <= 0)
-        return 0;
-    double sq = 0;
-    for (double v : x)
-        sq += v * v;
-    const double hysteresis = 0.3 * std::sqrt(sq / static_cast<double>(x.size()));
-    if (hysteresis <= 0)
-        return 0;
-    bool armed = false;
-    double firstT = 0, lastT = 0;
-    long count = 0;
-    for (std::size_t i = 1; i < x.size(); ++i) {
-        if (x[i - 1] < -hysteresis)
-            armed = true;
-        if (armed && x[i - 1] < 0 && x[i] >= 0) {
-            double t = static_cast<double>(i - 1) + (-x[i - 1]) / (x[i] - x[i - 1]);
-            if (count == 0)
-                firstT = t;
-            lastT = t;
-            ++count;
-            armed = false;
-        }
-    }
-    if (count < 2 || lastT <= firstT)
-        return 0;
-    return static_cast<double>(count - 1) * rate / (lastT - firstT);
-}
-
 template <typename T>
 double RmsImpl(std::span<const T> samples)
 {
@@ -207,10 +176,6 @@ double PeakImpl(std::span<const T> samples)
 
 } // namespace
 
-double MeasureFrequency(std::span<const double> s, double rate, double minHz, double maxHz)
-{
-    return MeasureImpl(ToDouble(s), rate, minHz, maxHz);
-}
 double MeasureFrequency(std::span<const int16_t> s, double rate, double minHz, double maxHz)
 {
     return MeasureImpl(ToDouble(s), rate, minHz, maxHz);
@@ -220,12 +185,6 @@ double MeasureFrequency(std::span<const int32_t> s, double rate, double minHz, d
     return MeasureImpl(ToDouble(s), rate, minHz, maxHz);
 }
 
-double FrequencyByZeroCrossings(std::span<const double> s, double rate) { return ZeroCrossImpl(ToDouble(s), rate); }
-double FrequencyByZeroCrossings(std::span<const int16_t> s, double rate) { return ZeroCrossImpl(ToDouble(s), rate); }
-double FrequencyByZeroCrossings(std::span<const int32_t> s, double rate) { return ZeroCrossImpl(ToDouble(s), rate); }
-
-double Rms(std::span<const double> s) { return RmsImpl(s); }
-double Rms(std::span<const int16_t> s) { return RmsImpl(s); }
 double Rms(std::span<const int32_t> s) { return RmsImpl(s); }
 double PeakAbs(std::span<const int16_t> s) { return PeakImpl(s); }
 double PeakAbs(std::span<const int32_t> s) { return PeakImpl(s); }

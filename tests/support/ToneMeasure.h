@@ -11,11 +11,6 @@
 // sample rate; naively sampled (aliased) square waves up to about an eighth.
 // Returns 0 when no periodic tone is found (silence, noise,
 // too few samples for the lowest frequency asked for).
-//
-// FrequencyByZeroCrossings counts rising crossings through the mean with
-// linear interpolation of the crossing instants; it suits clean waves with
-// one rising crossing per period (sine, square) and returns 0 for fewer
-// than two crossings.
 #pragma once
 
 #include <cstddef>
@@ -24,20 +19,13 @@
 
 namespace ToneMeasure {
 
-double MeasureFrequency(std::span<const double> samples, double sampleRate, double minHz = 20.0,
-                        double maxHz = 0.0 /* 0 = sampleRate / 2 */);
+// maxHz 0 stands for sampleRate / 2.
 double MeasureFrequency(std::span<const int16_t> samples, double sampleRate, double minHz = 20.0,
                         double maxHz = 0.0);
 double MeasureFrequency(std::span<const int32_t> samples, double sampleRate, double minHz = 20.0,
                         double maxHz = 0.0);
 
-double FrequencyByZeroCrossings(std::span<const double> samples, double sampleRate);
-double FrequencyByZeroCrossings(std::span<const int16_t> samples, double sampleRate);
-double FrequencyByZeroCrossings(std::span<const int32_t> samples, double sampleRate);
-
 // Root mean square about zero (not mean-removed) and largest magnitude.
-double Rms(std::span<const double> samples);
-double Rms(std::span<const int16_t> samples);
 double Rms(std::span<const int32_t> samples);
 double PeakAbs(std::span<const int16_t> samples);
 double PeakAbs(std::span<const int32_t> samples);

@@ -1,0 +1,306 @@
+// The board's fast paths against its reference loop. The reference steps
+// the CPU one Execute(1) at a time with no wait fast-forwarded and renders
+// one RenderSample a frame; the product runs the CPU in batches
+// (ExecuteCounted up to the next timer event), fast-forwards a CPU waiting
+// in place (HALT, JR $, JP $) and renders blocks of any size. Tone programs,
+// programs that never stop writing their chip, waiting programs, parked
+// driver stubs and random images must give the same samples, registers,
+// RAM, latch and timer phase on every path.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "SoundBoardTestRoms.h"
+#include "machine/RomDatabase.h"
+#include "support/RomForge.h"
+#include "support/SanitizedBuild.h"
+#include "kelvara-asm/Z80Asm.h"
+
+using namespace boardtest;
+using R8 = Z80Asm::R8;
+using R16 = Z80Asm::R16;
+using Cc = Z80Asm::Cc;
+
+namespace {
+
+// Every boot runs millions of cycles on the reference path: the sanitizer
+// build checks every eighth type.
+constexpr std::size_t kTypeStride = kSanitizedBuild ? 8 : 1;
+constexpr int kFuzzCodes = kSanitizedBuild ? 2 : 8;
+constexpr uint32_t kFuzzFrames = kSanitizedBuild ? 200 : 1500;
+
+struct Path {
+    bool batched, skipIdle, blocks;
+    const char* name;
+};
+constexpr Path kReference{false, false, false, "reference"};
+constexpr Path kProduct{true, true, true, "batched, idle skip, blocks"};
+constexpr Path kSteppingSkip{false, true, true, "stepping, idle skip, blocks"};
+
+// Block sizes cycled through: a single frame, a few, the player's 5 ms
+// block and a long one.
+constexpr uint32_t kBlockSizes[] = {1, 7, 220, 1000};
+
+void Render(CSoundBoard& board, uint32_t frames, bool blocks, BoardRun& r)
+{
+    const std::size_t start = r.samples.size();
+    r.samples.resize(start + 2 * static_cast<std::size_t>(frames), INT32_MIN);
+    int32_t* out = r.samples.data() + start;
+    if (!blocks) {
+        for (uint32_t f = 0; f < frames; ++f) board.RenderSample(out[2 * f], out[2 * f + 1]);
+        return;
+    }
+    for (uint32_t done = 0, k = 0; done < frames; ++k) {
+        const uint32_t n = std::min(kBlockSizes[k % 4], frames - done);
+        board.RenderSamples(out + 2 * static_cast<std::size_t>(done), n);
+        done += n;
+    }
+}
+
+// Plays `codes` on a fresh board from `make` along each path, `frames` a
+// code; with resetEach every code follows a reset (the boot run takes the
+// chosen path too), otherwise one reset halfway. Every path must give what
+// the reference gives, which is returned.
+template <class MakeBoard>
+BoardRun ExpectPathsAgree(MakeBoard make, const std::vector<uint8_t>& codes, uint32_t frames, bool resetEach,
+                      std::initializer_list<Path> paths = {kProduct})
+{
+    const auto run = [&](const Path& path) {
+        BoardRun r;
+        std::unique_ptr<CSoundBoard> board = make();
+        if (!board) {
+            ADD_FAILURE() << "no board";
+            return r;
+        }
+        board->SetBatchedCpu(path.batched);
+        board->SetIdleSkip(path.skipIdle);
+        board->Reset();
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            if (i > 0 && (resetEach || i == codes.size() / 2)) board->Reset();
+            board->SendCommand(codes[i]);
+            Render(*board, frames, path.blocks, r);
+        }
+        r.state = CaptureState(*board);
+        return r;
+    };
+    const BoardRun reference = run(kReference);
+    for (const Path& path : paths) {
+        SCOPED_TRACE(path.name);
+        ExpectSameRun(reference, run(path));
+    }
+    return reference;
+}
+
+// Handler body: count in RAM and replay the tone at a pitch set by the
+// count, so the output shows the very sample each interrupt lands in.
+void EmitCountingPlay(Z80Asm& a, uint16_t counter)
+{
+    for (R16 rr : {R16::AF, R16::BC, R16::DE, R16::HL}) a.push(rr);
+    a.ld_a_mem(counter);
+    a.inc(R8::A);
+    a.ld_mem_a(counter);
+    a.and_n(0x3F);
+    a.call("play");
+    for (R16 rr : {R16::HL, R16::DE, R16::BC, R16::AF}) a.pop(rr);
+}
+
+// A program that never stops writing its chip: it replays the tone
+// program's player with a rising code and a delay that changes with it, so
+// the writes fall at every point of a frame. Driver entries in RAM and a
+// command entry in ROM lead back into the loop; interrupts return at once.
+std::vector<uint8_t> BusyWriterRom(const MachineDef& def)
+{
+    const uint16_t top = static_cast<uint16_t>((def.ramEnd + 1) & 0xFFFF);
+    Z80Asm a(0);
+    a.quietBoot(top, "init");
+    a.label("loop");
+    a.ld(R8::A, R8::E);
+    a.and_n(0x7F);
+    a.call("play");
+    a.ld(R8::A, R8::E);
+    a.and_n(0x1F);
+    a.inc(R8::A);
+    a.ld(R8::H, R8::A);
+    a.label("delay");
+    a.dec(R8::H);
+    a.jr(Cc::NZ, "delay");
+    a.inc(R8::E);
+    a.jr("loop");
+    a.label("init");
+    const uint16_t loop = a.address("loop");
+    for (uint32_t entry : {uint32_t{def.tickEntry}, uint32_t{def.commandEntry}}) {
+        if (entry < def.ramStart || entry + 6 > def.ramEnd) continue;
+        const uint8_t driver[] = {0x31, static_cast<uint8_t>(top), static_cast<uint8_t>(top >> 8),  // LD SP,top
+                                  0xC3, static_cast<uint8_t>(loop), static_cast<uint8_t>(loop >> 8)};  // JP loop
+        for (uint16_t i = 0; i < sizeof driver; ++i) {
+            a.ld_a_n(driver[i]);
+            a.ld_mem_a(static_cast<uint16_t>(entry + i));
+        }
+    }
+    a.ld(R8::E, uint8_t{1});
+    a.jp("loop");
+    a.org(def.machineType == 69 ? 0x2800 : 0x0400);
+    EmitTonePlayer(a, def);
+    if (def.commandEntry != 0 && def.commandEntry < 0x2000) {
+        a.org(static_cast<uint16_t>(def.commandEntry));
+        a.jp("loop");
+    }
+    return a.image(def.machineType == 69 ? 0x4000 : 0x2000);
+}
+
+// The main program waits in HALT or JP $ with interrupts on; the maskable
+// interrupt and the NMI each replay the tone.
+std::vector<uint8_t> WaitingRom(const MachineDef& def, bool halt)
+{
+    const uint16_t ram = static_cast<uint16_t>(def.ramStart);
+    Z80Asm a(0);
+    a.di();
+    a.ld_sp_nn(static_cast<uint16_t>((def.ramEnd + 1) & 0xFFFF));
+    a.im(1);
+    a.ei();
+    a.label("wait");
+    if (halt) {
+        a.halt();
+        a.jr("wait");
+    } else {
+        a.jp("wait");
+    }
+    a.org(0x0038);
+    EmitCountingPlay(a, ram + 0x100);
+    a.ei();
+    a.reti();
+    a.org(0x0066);
+    EmitCountingPlay(a, ram + 0x101);
+    a.retn();
+    a.org(0x0200);
+    EmitTonePlayer(a, def);
+    return a.image(0x2000);
+}
+
+// The ROM idles in JR $; the stub's command entry plays the code and its
+// tick entry replays the tone at a counted pitch, each parking in JR $.
+std::vector<uint8_t> ParkingRomAndStub(const MachineDef& def, TestFixups& fixups)
+{
+    const uint32_t type = def.machineType;
+    const uint16_t top = static_cast<uint16_t>((def.ramEnd + 1) & 0xFFFF);
+    Z80Asm rom(0);
+    rom.di();
+    rom.ld_sp_nn(top);
+    rom.label("idle");
+    rom.jr("idle");
+    rom.org(type == 69 ? 0x2800 : 0x0200);
+    EmitTonePlayer(rom, def);
+    rom.label("tick");
+    EmitCountingPlay(rom, static_cast<uint16_t>(def.ramStart + 0x100));
+    if (type == 24) {
+        rom.xor_(R8::A);
+        rom.ld_mem_a(static_cast<uint16_t>(def.ramStart + 0x0FFF));
+    }
+    rom.ret();
+
+    Z80Asm stub(static_cast<uint16_t>(def.ramStart + StubRamOffset(type)), 0x00);
+    const bool commandFirst = def.commandEntry < def.tickEntry;  // org only moves forward
+    for (bool command : {commandFirst, !commandFirst}) {
+        const char* park = command ? "park_command" : "park_tick";
+        stub.org(static_cast<uint16_t>(command ? def.commandEntry : def.tickEntry));
+        stub.ld_sp_nn(top);
+        stub.call(rom.address(command ? "play" : "tick"));
+        stub.label(park);
+        stub.jr(park);
+    }
+    std::vector<uint8_t> bytes = stub.bytes();
+    bytes.resize((bytes.size() + 15) / 16 * 16, 0);
+    fixups.SetStub(fixups.Add(type, FirstRomCrcForType(type)), bytes, StubRamOffset(type), false);
+    return rom.image(type == 69 ? 0x4000 : 0x2000);
+}
+
+} // namespace
+
+TEST(SoundBoardFastPath, ToneProgramsAndBusyWritersOfEveryTypeMatchTheReference)
+{
+    // The stepping run with idle skip on one board of each chip and of the
+    // special wirings (those the stride reaches).
+    const std::vector<uint32_t> types = MachineTypesWithRoms();
+    for (std::size_t t = 0; t < types.size(); t += kTypeStride) {
+        const uint32_t type = types[t];
+        const MachineDef& def = *FindMachineDef(type);
+        SCOPED_TRACE("type " + std::to_string(type));
+        TestFixups fixups;
+        std::unique_ptr<TempRom> file;
+        ExpectPathsAgree([&] { return MakeToneBoard(def, fixups, file); }, {0x25, 0x61}, 2500, true);
+        const bool special = type == 0 || type == 4 || type == 9 || type == 13 || type == 22 || type == 39;
+        TestFixups none;
+        ExpectPathsAgree([&] { return MakeBoard(type, BusyWriterRom(def), none, file); }, {0x10, 0x42}, 3000, true,
+                         special ? std::initializer_list<Path>{kProduct, kSteppingSkip}
+                                 : std::initializer_list<Path>{kProduct});
+        if (testing::Test::HasFailure()) return;
+    }
+}
+
+TEST(SoundBoardFastPath, WaitingProgramsAndParkedStubsMatchTheReference)
+{
+    for (uint32_t type : {0u, 4u, 8u, 20u, 28u, 32u}) {
+        for (bool halt : {true, false}) {
+            SCOPED_TRACE(std::to_string(type) + (halt ? " HALT" : " JP $"));
+            TestFixups none;
+            std::unique_ptr<TempRom> file;
+            const std::vector<uint8_t> rom = WaitingRom(*FindMachineDef(type), halt);
+            const BoardRun r = ExpectPathsAgree([&] { return MakeBoard(type, rom, none, file); }, {0x21, 0x42},
+                                                3000, true, {kProduct, kSteppingSkip});
+            EXPECT_NE(r.state.ram[0x100] | r.state.ram[0x101], 0) << "never interrupted while waiting";
+        }
+    }
+    for (uint32_t type : {12u, 22u, 24u, 34u, 53u, 69u}) {
+        SCOPED_TRACE(type);
+        TestFixups fixups;
+        std::unique_ptr<TempRom> file;
+        const std::vector<uint8_t> rom = ParkingRomAndStub(*FindMachineDef(type), fixups);
+        const BoardRun r = ExpectPathsAgree([&] { return MakeBoard(type, rom, fixups, file); }, {0x21, 0x42}, 3000,
+                                            true, {kProduct, kSteppingSkip});
+        EXPECT_NE(r.state.ram[0x100] | r.state.ram[0x101], 0) << "the tick never ran while parked";
+    }
+}
+
+TEST(SoundBoardFastPath, RandomImagesOfEveryTypeMatchTheReference)
+{
+    // Random programs reach the odd corners (long steps, timers overdue,
+    // unmapped memory), with the built-in fix-ups of a random row.
+    std::mt19937 rng(1206);
+    const std::vector<uint32_t> types = MachineTypesWithRoms();
+    for (std::size_t t = 0; t < types.size(); t += kTypeStride) {
+        const uint32_t type = types[t];
+        SCOPED_TRACE("type " + std::to_string(type));
+        std::vector<uint32_t> crcs = RomCrcsOfType(type);
+        ASSERT_FALSE(crcs.empty());
+        std::vector<uint8_t> image(8192 + rng() % 8193);
+        for (uint8_t& b : image) b = static_cast<uint8_t>(rng());
+        TempRom file(image, crcs[rng() % crcs.size()]);
+        std::vector<uint8_t> codes(kFuzzCodes);
+        for (uint8_t& code : codes) code = static_cast<uint8_t>(rng());
+        std::string message;
+        ExpectPathsAgree([&] { return CSoundBoard::Load(file.Path(), message); }, codes, kFuzzFrames, false);
+        if (testing::Test::HasFailure()) return;
+    }
+}
+
+TEST(SoundBoardFastPath, RunCyclesCountsSkippedStepsExactly)
+{
+    Z80Asm a(0);
+    a.di();
+    a.label("here");
+    a.jp("here");
+    TestFixups none;
+    std::unique_ptr<TempRom> file;
+    auto board = MakeBoard(0, a.image(0x2000), none, file);
+    for (bool batched : {false, true}) {
+        for (bool skip : {false, true}) {
+            board->SetBatchedCpu(batched);
+            board->SetIdleSkip(skip);
+            EXPECT_EQ(board->RunCycles(100), 12 * 9) << skip << batched;  // JP $ counts 9 a step
+            EXPECT_EQ(board->RunCycles(9), 9) << skip << batched;
+            EXPECT_EQ(board->RunCycles(27), 27) << skip << batched;
+        }
+    }
+}
