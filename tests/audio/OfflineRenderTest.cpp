@@ -1,4 +1,4 @@
-// Offline rendering of the demo ROMs: pinned output, the prefill's silent
+// Offline rendering of the demo ROMs: runs against frames, the prefill's silent
 // block, the end-of-sound rule, and the VGM header of a real board's log.
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 #include "AudioTestFiles.h"
 #include "audio/OfflineRender.h"
 #include "audio/VgmWriter.h"
-#include "machine/Crc32.h"
 
 namespace {
 
@@ -46,16 +45,13 @@ double MeanAbs(const std::vector<int16_t>& s, std::size_t from, std::size_t to) 
 TEST(OfflineRender, RunsOfFramesGiveTheFrameByFrameOutput) {
     // With a VGM log the board renders one frame at a time (a wait per
     // frame); without one it renders runs of frames. Both give the same
-    // bytes, pinned here (as rendered before the board rendered runs);
-    // 96000 Hz blocks take more than one run.
+    // bytes; 96000 Hz blocks take more than one run.
     struct Case {
         const std::string& rom;
         int code;
         uint32_t rate;
-        uint32_t crc;
     };
-    for (const Case& c : {Case{kOpll, 1, 44100, 0x04A2D3D2u}, Case{kPsg, 2, 48000, 0x4E27EF66u},
-                          Case{kYmf, 3, 96000, 0x3736A661u}}) {
+    for (const Case& c : {Case{kOpll, 1, 44100}, Case{kPsg, 2, 48000}, Case{kYmf, 3, 96000}}) {
         OfflineRenderSettings settings;
         settings.rate = c.rate;
         CVgmWriter vgm;
@@ -63,7 +59,6 @@ TEST(OfflineRender, RunsOfFramesGiveTheFrameByFrameOutput) {
         const std::vector<int16_t> frames = Render(c.rom, c.code, 2.0, false, settings, &vgm);
         EXPECT_TRUE(runs == frames) << c.rom;
         EXPECT_GT(MeanAbs(runs, 0, runs.size()), 50.0) << c.rom << " should be audible";
-        EXPECT_EQ(Crc32(2 * runs.size(), reinterpret_cast<const uint8_t*>(runs.data())), c.crc) << c.rom;
     }
 }
 

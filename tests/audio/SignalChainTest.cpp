@@ -145,19 +145,17 @@ void ProcessPerFrame(CSignalChain& chain, const int32_t* in, int16_t* out, int f
     chain.EndBlock(out, frames);
 }
 
-TEST(SignalChain, VariedRunGivesThePinnedOutputWithEveryEqualizerEngine) {
+// Frame by frame with every equalizer engine, and in runs of growing
+// length as a board delivers them.
+TEST(SignalChain, VariedRunGivesThePinnedOutputOnEveryPath) {
     for (CEqualizer::Engine engine : Engines()) {
         CEqualizer eq;
         eq.SetEngine(engine);
         ASSERT_EQ(eq.CurrentEngine(), engine);
         EXPECT_EQ(HashVariedRun(ProcessPerFrame, engine), kVariedRunHash) << "engine " << static_cast<int>(engine);
     }
-}
-
-TEST(SignalChain, RunsOfFramesGiveThePinnedOutput) {
     EXPECT_EQ(HashVariedRun([](CSignalChain& chain, const int32_t* in, int16_t* out, int frames) {
                   chain.BeginBlock();
-                  // Runs of growing length, as a board delivers them.
                   for (int done = 0, run = 1; done < frames; done += run, run = run * 3 + 1) {
                       run = std::min(run, frames - done);
                       chain.ProcessFrames(in + 2 * done, out + 2 * done, run);
