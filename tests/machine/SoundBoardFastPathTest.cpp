@@ -14,10 +14,10 @@
 #include <string>
 
 #include "SoundBoardTestRoms.h"
+#include "kelvara-asm/Z80Asm.h"
 #include "machine/RomDatabase.h"
 #include "support/RomForge.h"
 #include "support/SanitizedBuild.h"
-#include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;
 using R8 = Z80Asm::R8;
