@@ -5,11 +5,8 @@
 // skipped elsewhere so it never touches a user's desktop session.
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QSignalSpy>
 #include <QTest>
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // typed values give, and that Esc changes nothing.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
