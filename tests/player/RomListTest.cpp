@@ -236,10 +236,10 @@ TEST_F(RomListTest, RandomPickWithNothingPresentRecoversAfterRescan)
     auto list = Start();
     RecordingHost host;
     EXPECT_FALSE(list->PickRandom(host));
-    std::string path = WriteRom("late.bin", PlainRows(1)[0]);
+    WriteRoms(1);
     list->Scan();
     EXPECT_TRUE(list->PickRandom(host));
-    EXPECT_EQ(host.paths, std::vector<std::string>{path});
+    EXPECT_EQ(host.paths, std::vector<std::string>{RomPath("r0.bin")});
 }
 
 }  // namespace
