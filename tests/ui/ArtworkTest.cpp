@@ -28,16 +28,12 @@ long Light(const QImage& image, const QRect& r)
     return sum;
 }
 
-TEST(Artwork, EveryImageHasItsAgreedSize)
+TEST(Artwork, ImagesHaveTheSizesTheWindowsDrawWith)
 {
-    const std::tuple<const char*, int, int> images[] = {
-        {"background.png", 352, 160},  {"digit.png", 256, 22},        {"levelgauge.png", 60, 136},
-        {"autoplay.png", 40, 26},      {"btn_record.png", 96, 20},    {"btn_prev.png", 104, 20},
-        {"btn_play.png", 104, 20},     {"btn_pause.png", 104, 20},    {"btn_stop.png", 104, 20},
-        {"btn_next.png", 104, 20},     {"btn_load.png", 136, 20},     {"btn_playlist.png", 192, 20},
-        {"kelvara.png", 64, 64},       {"rom_present.png", 16, 16},   {"rom_absent.png", 16, 16},
-        {"rom_nostub.png", 16, 16},    {"sort_up.png", 16, 16},       {"sort_down.png", 16, 16},
-    };
+    // Spot checks; the generator test pins every picture.
+    const std::tuple<const char*, int, int> images[] = {{"background.png", 352, 160}, {"digit.png", 256, 22},
+                                                        {"levelgauge.png", 60, 136},  {"autoplay.png", 40, 26},
+                                                        {"btn_playlist.png", 192, 20}, {"sort_up.png", 16, 16}};
     for (const auto& [name, width, height] : images)
         EXPECT_EQ(QImage(ArtPath(name)).size(), QSize(width, height)) << name;
     EXPECT_EQ(QImage(ArtPath("about.png")).depth(), 1);  // two tones, coloured by the about box

@@ -17,6 +17,13 @@ if(TARGET kelvara AND NOT TARGET test_ui_e2e)
     ENVIRONMENT "QT_QPA_PLATFORM=xcb;SDL_AUDIODRIVER=dummy")
 endif()
 
+# The artwork test redraws the built-in pictures and example skins with the
+# generator and compares them with the committed files.
+if(TARGET kelvara-artgen AND TARGET test_ui AND CMAKE_CURRENT_SOURCE_DIR STREQUAL CMAKE_CURRENT_LIST_DIR)
+  add_dependencies(test_ui kelvara-artgen)
+  target_compile_definitions(test_ui PRIVATE KELVARA_ARTGEN="$<TARGET_FILE:kelvara-artgen>")
+endif()
+
 # The MPRIS tests need a session bus of their own. (This file is read from
 # both test folders; the test is added once, from this one.)
 find_program(DBUS_RUN_SESSION dbus-run-session)
