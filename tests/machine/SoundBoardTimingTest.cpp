@@ -78,6 +78,47 @@ TEST(SoundBoardTiming, FirstInterruptComesStrictlyAfterThePeriodThenEveryPeriod)
     EXPECT_EQ(FirstPushedPc(*board, 0x4000), 0x0102 + 1621);
 }
 
+// The interrupt timer keeps its phase: the cycles a step runs past the
+// period count toward the next one. The main loop's long steps (EX (SP),HL
+// costs 19) overshoot the period by up to 18 cycles each time; type 0's
+// handler counts its interrupts in RAM 0x2100. After 2000 periods the count
+// is what the cycles run give, on both run paths.
+TEST(SoundBoardTiming, InterruptsKeepTheirPeriodOverLongRuns)
+{
+    Z80Asm a(0, 0x00);
+    a.ld_sp_nn(0x4000);
+    a.im(1);
+    a.jp(0x0100);
+    a.org(0x0038);
+    a.push(R16::HL);
+    a.ld_hl_mem(0x2100);
+    a.inc(R16::HL);
+    a.ld_mem_hl(0x2100);
+    a.pop(R16::HL);
+    a.ei();
+    a.reti();
+    a.org(0x0100);
+    a.label("loop");
+    a.ei();
+    a.ex_sp_hl();
+    a.ex_sp_hl();
+    a.jr("loop");
+    TestFixups fixups;
+    std::unique_ptr<TempRom> file;
+    auto board = MakeBoard(0, a.image(0x1FF0), fixups, file);
+    for (bool batched : {true, false}) {
+        SCOPED_TRACE(batched ? "batched" : "stepping");
+        board->SetBatchedCpu(batched);
+        board->Reset();
+        const double boot = board->IrqAccumulator() + 73 * 4892.0;  // cycles run by the boot
+        EXPECT_EQ(board->Ram()[0x0100] | board->Ram()[0x0101] << 8, 73);
+        double run = 0;
+        for (int i = 0; i < 2000; ++i) run += board->RunTimed(4892);
+        const int count = board->Ram()[0x0100] | board->Ram()[0x0101] << 8;
+        EXPECT_NEAR(count, (boot + run) / 4892.0, 1.0);
+    }
+}
+
 // Type 12 (tick period 6705, entry 0x9020): the tick entry is ignored during
 // the boot run, even with the stub placed before it, and taken afterwards;
 // a CPU halted in the sound program leaves HALT when it is moved there.
