@@ -14,6 +14,7 @@
 #include <string>
 
 #include "SoundBoardTestRoms.h"
+#include "cpu/Z80.h"
 #include "kelvara-asm/Z80Asm.h"
 #include "machine/RomDatabase.h"
 #include "support/RomForge.h"
@@ -25,6 +26,53 @@ using R16 = Z80Asm::R16;
 using Cc = Z80Asm::Cc;
 
 namespace {
+
+// A board's running state for equivalence tests: RAM, CPU registers and
+// budgets, latch and the three accumulators.
+struct BoardState {
+    std::vector<uint8_t> ram;
+    std::vector<uint16_t> words;  // register pairs, PC, SP, alternates
+    std::vector<int32_t> cpu;     // flags, I, R, budgets, pending request
+    uint8_t latch = 0;
+    double sampleAcc = 0, tickAcc = 0, irqAcc = 0;
+};
+
+// The samples a test rendered (left, right interleaved) and the state the
+// board ended in.
+struct BoardRun {
+    std::vector<int32_t> samples;
+    BoardState state;
+};
+
+BoardState CaptureState(CSoundBoard& board)
+{
+    CZ80& c = board.Cpu();
+    BoardState s;
+    s.ram.assign(board.Ram(), board.Ram() + CSoundBoard::kRamSize);
+    s.words = {c.AF.W, c.BC.W, c.DE.W, c.HL.W, c.IX.W, c.IY.W, c.PC, c.SP, c.AF2.W, c.BC2.W, c.DE2.W, c.HL2.W};
+    s.cpu = {c.StatusFlags, c.I, c.R, c.CyclesLeft, c.SavedBudget, c.PendingIrq};
+    s.latch = board.Latch();
+    s.sampleAcc = board.SampleAccumulator();
+    s.tickAcc = board.TickAccumulator();
+    s.irqAcc = board.IrqAccumulator();
+    return s;
+}
+
+// Fails at the first differing sample and for every differing state field.
+void ExpectSameRun(const BoardRun& expected, const BoardRun& actual)
+{
+    ASSERT_EQ(expected.samples.size(), actual.samples.size());
+    for (std::size_t i = 0; i < expected.samples.size(); ++i)
+        ASSERT_EQ(expected.samples[i], actual.samples[i]) << "frame " << i / 2 << (i % 2 ? " right" : " left");
+    const BoardState &e = expected.state, &a = actual.state;
+    EXPECT_TRUE(e.ram == a.ram);
+    EXPECT_EQ(e.words, a.words);
+    EXPECT_EQ(e.cpu, a.cpu);
+    EXPECT_EQ(e.latch, a.latch);
+    EXPECT_EQ(e.sampleAcc, a.sampleAcc);
+    EXPECT_EQ(e.tickAcc, a.tickAcc);
+    EXPECT_EQ(e.irqAcc, a.irqAcc);
+}
 
 // Every boot runs millions of cycles on the reference path: the sanitizer
 // build checks every eighth type.

@@ -82,6 +82,14 @@ uint16_t StubRamOffset(uint32_t machineType)
     return 0x1000;
 }
 
+// ---------------------------------------------------------------------------
+// The tone program
+
+namespace {
+
+// Delivery of a sound code, as the board does it for each machine type.
+enum class Delivery { LatchOnly, LatchNmi, Type28, Type29, Type32, CommandEntry };
+
 Delivery DeliveryOf(const MachineDef& def)
 {
     switch (def.machineType) {
@@ -94,10 +102,15 @@ Delivery DeliveryOf(const MachineDef& def)
     return def.commandEntry != 0 ? Delivery::CommandEntry : Delivery::LatchOnly;
 }
 
-// ---------------------------------------------------------------------------
-// The tone program
+// A sound program for one machine type: the ROM image (not yet forged) and,
+// for types entered through a RAM driver stub, the stub the test supplies.
+struct ToneProgram {
+    std::vector<uint8_t> rom;
+    std::vector<uint8_t> stub;  // empty: none
+    uint16_t stubRamOffset = 0;
+    bool stubBeforeBoot = false;
+};
 
-namespace {
 
 // Where the chip sits for this type: select and data address (or port);
 // the SN76496 uses `select` only.
@@ -229,6 +242,12 @@ void EmitTonePlayer(Z80Asm& a, const MachineDef& def)
     EmitChipWriter(a, def);
 }
 
+// The program boots with interrupts off, receives a code (1..0x7E) by the
+// type's delivery method and plays one steady tone on the chip through the
+// type's own wiring: OPLL channel 0 at F-number 256+code, block 4 (a pure
+// sine user instrument); PSG channel A at period 256+code; SN76496 tone 0
+// at period 256+code.
+namespace {
 ToneProgram BuildToneProgram(const MachineDef& def)
 {
     const Delivery delivery = DeliveryOf(def);
@@ -380,6 +399,8 @@ ToneProgram BuildToneProgram(const MachineDef& def)
     return out;
 }
 
+} // namespace
+
 double ExpectedToneHz(const MachineDef& def, uint8_t code)
 {
     const double period = 256.0 + code;
@@ -414,9 +435,6 @@ std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count)
     return out;
 }
 
-} // namespace boardtest
-
-namespace boardtest {
 
 std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t> rom, const IFixupTable& fixups,
                                        std::unique_ptr<TempRom>& file, uint32_t crc)
@@ -424,43 +442,6 @@ std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t
     if (rom.size() < 0x2000) rom.resize(0x2000, 0xFF);
     file = std::make_unique<TempRom>(std::move(rom), crc != 0 ? crc : FirstRomCrcForType(machineType));
     return std::make_unique<CSoundBoard>(file->Path(), fixups);
-}
-
-} // namespace boardtest
-
-namespace boardtest {
-
-BoardState CaptureState(CSoundBoard& board)
-{
-    CZ80& c = board.Cpu();
-    BoardState s;
-    s.ram.assign(board.Ram(), board.Ram() + CSoundBoard::kRamSize);
-    s.words = {c.AF.W, c.BC.W, c.DE.W, c.HL.W, c.IX.W, c.IY.W, c.PC, c.SP, c.AF2.W, c.BC2.W, c.DE2.W, c.HL2.W};
-    s.cpu = {c.StatusFlags, c.I, c.R, c.CyclesLeft, c.SavedBudget, c.PendingIrq};
-    s.latch = board.Latch();
-    s.sampleAcc = board.SampleAccumulator();
-    s.tickAcc = board.TickAccumulator();
-    s.irqAcc = board.IrqAccumulator();
-    return s;
-}
-
-void ExpectSameState(const BoardState& expected, const BoardState& actual)
-{
-    EXPECT_TRUE(expected.ram == actual.ram);
-    EXPECT_EQ(expected.words, actual.words);
-    EXPECT_EQ(expected.cpu, actual.cpu);
-    EXPECT_EQ(expected.latch, actual.latch);
-    EXPECT_EQ(expected.sampleAcc, actual.sampleAcc);
-    EXPECT_EQ(expected.tickAcc, actual.tickAcc);
-    EXPECT_EQ(expected.irqAcc, actual.irqAcc);
-}
-
-void ExpectSameRun(const BoardRun& expected, const BoardRun& actual)
-{
-    ASSERT_EQ(expected.samples.size(), actual.samples.size());
-    for (std::size_t i = 0; i < expected.samples.size(); ++i)
-        ASSERT_EQ(expected.samples[i], actual.samples[i]) << "frame " << i / 2 << (i % 2 ? " right" : " left");
-    ExpectSameState(expected.state, actual.state);
 }
 
 } // namespace boardtest

@@ -50,41 +50,24 @@ private:
 // RAM offset where a machine type's driver stub lives.
 uint16_t StubRamOffset(uint32_t machineType);
 
-// Delivery of a sound code, as the board does it for each machine type.
-enum class Delivery { LatchOnly, LatchNmi, Type28, Type29, Type32, CommandEntry };
-Delivery DeliveryOf(const MachineDef& def);
-
-// A sound program for one machine type: the ROM image (not yet forged) and,
-// for types entered through a RAM driver stub, the stub the test supplies.
-struct ToneProgram {
-    std::vector<uint8_t> rom;
-    std::vector<uint8_t> stub;  // empty: none
-    uint16_t stubRamOffset = 0;
-    bool stubBeforeBoot = false;
-};
-
-// The program boots with interrupts off, receives a code (1..0x7E) by the
-// type's delivery method and plays one steady tone on the chip through the
-// type's own wiring: OPLL channel 0 at F-number 256+code, block 4 (a pure
-// sine user instrument); PSG channel A at period 256+code; SN76496 tone 0
-// at period 256+code.
-ToneProgram BuildToneProgram(const MachineDef& def);
-// Emits that program's player at the current address: "play" (A = code,
-// starts the tone, returns) and the chip writer "wreg" (register B = C).
+// Emits a tone player at the current address: "play" (A = code 1..0x7E)
+// starts one steady tone through the type's own wiring (OPLL channel 0 at
+// F-number 256+code, block 4, a pure sine user instrument; PSG channel A or
+// SN76496 tone 0 at period 256+code) and returns; "wreg" writes chip
+// register B = C. ExpectedToneHz is the pitch it gives a code.
 void EmitTonePlayer(Z80Asm& a, const MachineDef& def);
 double ExpectedToneHz(const MachineDef& def, uint8_t code);
 
-// Builds a board from `program` forged to the first database row of its
-// type, with the program's stub in `fixups`. Throws on failure.
+// Builds a board from the type's tone program, which boots with interrupts
+// off, receives a code by the type's delivery method and plays it, forged
+// to the first database row of the type, with the program's driver stub in
+// `fixups`. Throws on failure.
 std::unique_ptr<CSoundBoard> MakeToneBoard(const MachineDef& def, TestFixups& fixups,
                                            std::unique_ptr<TempRom>& file);
 
 // Renders `count` samples and returns the left channel.
 std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count);
 
-} // namespace boardtest
-
-namespace boardtest {
 
 // Builds a board of `machineType` from `rom` (padded to 8 KB if shorter),
 // forged to `crc` (0: the type's first database row).
@@ -96,31 +79,5 @@ struct WriteLog : IChipWriteObserver {
     std::vector<std::pair<uint32_t, uint8_t>> writes;
     void OnChipWrite(uint32_t port, uint8_t value) override { writes.emplace_back(port, value); }
 };
-
-} // namespace boardtest
-
-namespace boardtest {
-
-// A board's running state for equivalence tests: RAM, CPU registers and
-// budgets, latch and the three accumulators.
-struct BoardState {
-    std::vector<uint8_t> ram;
-    std::vector<uint16_t> words;  // register pairs, PC, SP, alternates
-    std::vector<int32_t> cpu;     // flags, I, R, budgets, pending request
-    uint8_t latch = 0;
-    double sampleAcc = 0, tickAcc = 0, irqAcc = 0;
-};
-BoardState CaptureState(CSoundBoard& board);
-// Adds a failure for every field that differs.
-void ExpectSameState(const BoardState& expected, const BoardState& actual);
-
-// The samples a test rendered (left, right interleaved) and the state the
-// board ended in.
-struct BoardRun {
-    std::vector<int32_t> samples;
-    BoardState state;
-};
-// Fails at the first differing sample and for every differing state field.
-void ExpectSameRun(const BoardRun& expected, const BoardRun& actual);
 
 } // namespace boardtest
