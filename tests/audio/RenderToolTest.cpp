@@ -17,7 +17,8 @@ namespace {
 using namespace audiotest;
 
 const std::string kTool = KELVARA_RENDER_PATH;
-const std::string kOpll = "'" + std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin'";
+// The OPLL demo as a quoted command-line argument.
+const std::string kOpllArg = "'" + std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin'";
 
 std::string ReadText(const fs::path& p) {
     const std::vector<uint8_t> b = ReadBytes(p);
@@ -39,7 +40,7 @@ protected:
 };
 
 TEST_F(RenderTool, WritesTheSameWavToAFileAndToStandardOutputWithAVgmBeside) {
-    const Run file = Exec("--seconds 0.5 --rate 22050 --vgm " + P("a.vgm") + " -o " + P("a.wav") + " " + kOpll + " 1");
+    const Run file = Exec("--seconds 0.5 --rate 22050 --vgm " + P("a.vgm") + " -o " + P("a.wav") + " " + kOpllArg + " 1");
     ASSERT_EQ(file.status, 0) << file.err;
     const std::string wav = Read("a.wav");
     ASSERT_GT(wav.size(), 44u);
@@ -48,11 +49,11 @@ TEST_F(RenderTool, WritesTheSameWavToAFileAndToStandardOutputWithAVgmBeside) {
     EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
     EXPECT_EQ((wav.size() - 44) / 4, 101u * 110);  // whole 110-frame blocks covering 0.5 s
 
-    const Run piped = Exec("--seconds 0.5 --rate 22050 -o - " + kOpll + " 1");
+    const Run piped = Exec("--seconds 0.5 --rate 22050 -o - " + kOpllArg + " 1");
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_TRUE(piped.out == wav);
 
-    const Run eq = Exec("--seconds 0.5 --rate 22050 --eq 12,12,12,0,0,0,-12,-12,-12 -o " + P("b.wav") + " " + kOpll + " 1");
+    const Run eq = Exec("--seconds 0.5 --rate 22050 --eq 12,12,12,0,0,0,-12,-12,-12 -o " + P("b.wav") + " " + kOpllArg + " 1");
     ASSERT_EQ(eq.status, 0) << eq.err;
     EXPECT_NE(Read("b.wav"), wav);
 
@@ -88,7 +89,7 @@ TEST_F(RenderTool, RendersEveryPlayableRowOfAList) {
     std::ofstream(m_tmp / "demo.lst", std::ios::binary)
         << "; test list\n%volgain\t100\n%start\nTunes\n#1\tReel Walk\t0.3\n#$03\tReel: stop/end? [SE].\t0.2\n"
            "#1\tagain\t9\n%end\n#2\toutside\t1\n";
-    const Run r = Exec("--all --list " + P("demo.lst") + " -o " + P("out") + " " + kOpll);
+    const Run r = Exec("--all --list " + P("demo.lst") + " -o " + P("out") + " " + kOpllArg);
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(m_tmp.dir / "out")) names.push_back(e.path().filename().string());
@@ -102,10 +103,10 @@ TEST_F(RenderTool, RendersEveryPlayableRowOfAList) {
     // Each row is what the single-code form writes for the same time,
     // however the code is written; a range writes one file per code.
     for (const char* code : {"1", "0x01", "'$01'"}) {
-        ASSERT_EQ(Exec("--seconds 0.3 -o " + P("single.wav") + " " + kOpll + " " + code).status, 0) << code;
+        ASSERT_EQ(Exec("--seconds 0.3 -o " + P("single.wav") + " " + kOpllArg + " " + code).status, 0) << code;
         EXPECT_TRUE(Read("single.wav") == one) << code;
     }
-    const Run range = Exec("--seconds 0.3 -o " + P("r.wav") + " " + kOpll + " 0x01-2");
+    const Run range = Exec("--seconds 0.3 -o " + P("r.wav") + " " + kOpllArg + " 0x01-2");
     ASSERT_EQ(range.status, 0) << range.err;
     EXPECT_TRUE(Read("r-001.wav") == one);
     EXPECT_GT(Read("r-002.wav").size(), 44u);
@@ -114,10 +115,10 @@ TEST_F(RenderTool, RendersEveryPlayableRowOfAList) {
 
 TEST_F(RenderTool, QuietUnlessVerboseAndHelpListsDefaultsAndExitCodes) {
     // Without -v nothing but real errors and warnings reaches stderr.
-    Run r = Exec("--seconds 0.1 -o " + P("q.wav") + " " + kOpll + " 1");
+    Run r = Exec("--seconds 0.1 -o " + P("q.wav") + " " + kOpllArg + " 1");
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    r = Exec("--seconds 0.1 -v -o " + P("q.wav") + " " + kOpll + " 1");
+    r = Exec("--seconds 0.1 -v -o " + P("q.wav") + " " + kOpllArg + " 1");
     ASSERT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("Allocating OPLL"), std::string::npos) << r.err;
 
