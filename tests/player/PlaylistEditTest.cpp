@@ -2,6 +2,8 @@
 // kept in place, the encoding, and saves that must not damage anything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "PlaylistTestFiles.h"
 #include "app/TextEncoding.h"
 #include "player/Playlist.h"
@@ -9,7 +11,6 @@
 namespace
 {
 
-using namespace playlist_test;
 
 const std::string kTeSuTo = "\x83\x65\x83\x58\x83\x67"; // テスト in CP932
 
@@ -114,9 +115,7 @@ TEST_F(PlaylistSave, RowsThatNeedQuotingRoundTrip)
     ASSERT_EQ(again.Entries().size(), rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         PlaylistEntry want = rows[i];
-        for (char& c : want.name)
-            if (c == '\t' || c == '\n')
-                c = ' ';
+        std::replace_if(want.name.begin(), want.name.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
         EXPECT_EQ(again.Entries()[i], want) << i;
     }
 }

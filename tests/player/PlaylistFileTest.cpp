@@ -15,7 +15,6 @@
 namespace
 {
 
-using namespace playlist_test;
 using Rows = std::vector<PlaylistEntry>;
 
 struct ReadCase {

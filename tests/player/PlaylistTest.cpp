@@ -13,7 +13,6 @@
 namespace
 {
 
-using namespace playlist_test;
 using Played = std::vector<std::pair<int32_t, std::string>>;
 
 // Rows: 0 caption, 1 #1, 2 #2 [SE], 3 caption, 4 #4, 5 #5 [SE]
@@ -69,7 +68,7 @@ TEST_F(PlaylistModel, TimesNeedTheWindowAndSelectionStartsOnThePlayableRow)
     EXPECT_EQ(list.Selection(), -1);
 }
 
-TEST_F(PlaylistModel, NextSkipsSERowsOnlyWithNoSEAutoPlay)
+TEST_F(PlaylistModel, NextSkipsSERowsOnlyWithNoSEAutoPlayAndPrevStepsOverCaptionsToRowZero)
 {
     LoadWithWindow();
     settings.NoSEAutoPlay = 1;
@@ -80,28 +79,25 @@ TEST_F(PlaylistModel, NextSkipsSERowsOnlyWithNoSEAutoPlay)
     list.PlayNext();              // does nothing
     EXPECT_EQ(host.played, (Played{{4, "four"}}));
 
-    settings.NoSEAutoPlay = 0;
-    list.Select(1);
-    for (int i = 0; i < 3; ++i)
-        list.PlayNext();
-    EXPECT_EQ(list.Selection(), 5);
-    EXPECT_FALSE(list.HasNext());
-    EXPECT_EQ(host.played, (Played{{4, "four"}, {2, "bell [SE]"}, {4, "four"}, {5, "stop [SE]"}}));
-}
-
-TEST_F(PlaylistModel, PrevStepsOverCaptionsNeverSkipsSEAndStopsAtRowZero)
-{
-    LoadWithWindow();
-    settings.NoSEAutoPlay = 1;
+    // Prev never skips SE rows: row 3 is a caption, on to row 2.
     list.Select(5);
     list.PlayPrev(); // row 4
-    list.PlayPrev(); // row 3 is a caption: on to row 2, an SE row, played all the same
+    list.PlayPrev();
     EXPECT_EQ(list.Selection(), 2);
     list.PlayPrev();
     list.PlayPrev(); // row 0 is a caption: selected, nothing plays
     list.PlayPrev();
     EXPECT_EQ(list.Selection(), 0);
-    EXPECT_EQ(host.played, (Played{{4, "four"}, {2, "bell [SE]"}, {1, "one"}}));
+    EXPECT_EQ(host.played, (Played{{4, "four"}, {4, "four"}, {2, "bell [SE]"}, {1, "one"}}));
+
+    settings.NoSEAutoPlay = 0;
+    host.played.clear();
+    list.Select(1);
+    for (int i = 0; i < 3; ++i)
+        list.PlayNext();
+    EXPECT_EQ(list.Selection(), 5);
+    EXPECT_FALSE(list.HasNext());
+    EXPECT_EQ(host.played, (Played{{2, "bell [SE]"}, {4, "four"}, {5, "stop [SE]"}}));
 
     // A caption run down to row 0 ends on row 0 even when row 0 plays.
     WriteFile(tmp / "b.lst", "%start\n#7\tfirst\nA\nB\n#8\tlast\n");

@@ -11,8 +11,6 @@
 
 namespace {
 
-using playlist_test::TempFolder;
-namespace fs = std::filesystem;
 
 RomFileInfo SampleFile()
 {

@@ -6,14 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <fstream>
 #include <random>
 
 #include "RomListTestFolder.h"
 #include "machine/RomIdentify.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -139,20 +136,16 @@ TEST_F(RomListBadInputTest, EmptyOddAndHugeCacheFilesLoseNoValidRecord)
     // Two valid records followed by 100 MB of garbage, some of it records
     // whose path runs to the end without a terminator.
     ASSERT_TRUE(Start()->SaveCache());
-    std::vector<uint8_t> bytes(fs::file_size(CachePath()));
-    {
-        std::ifstream in(CachePath(), std::ios::binary);
-        in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
+    std::string bytes = ReadFile(CachePath());
+    const std::size_t valid = bytes.size();
     std::mt19937 random(7);
-    std::vector<uint8_t> garbage(kRomCacheRecordSize * 1000);
+    std::string garbage(kRomCacheRecordSize * 1000, 'A');
     for (std::size_t i = 0; i < garbage.size(); ++i)
-        garbage[i] = (i / kRomCacheRecordSize) % 3 == 0 ? 'A' : uint8_t(random());
-    std::size_t valid = bytes.size();
-    bytes.resize(100u << 20);
-    for (std::size_t i = valid; i < bytes.size(); i += garbage.size())
-        std::copy_n(garbage.begin(), std::min(garbage.size(), bytes.size() - i), bytes.begin() + long(i));
-    ASSERT_TRUE(WriteImageFile(CachePath(), bytes));
+        if ((i / kRomCacheRecordSize) % 3 != 0)
+            garbage[i] = char(random());
+    while (bytes.size() < (100u << 20))
+        bytes += garbage;
+    WriteFile(CachePath(), bytes);
 
     auto list = Start();
     EXPECT_EQ(list->PresentCount(), 2);

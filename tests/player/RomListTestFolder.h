@@ -4,13 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "RecordingHost.h"
+#include "TempFolder.h"
 #include "machine/RomDatabase.h"
 #include "player/RomList.h"
 #include "support/RomForge.h"
@@ -23,20 +22,11 @@ inline std::string Numbered(const char* prefix, int number, const char* extensio
 
 class RomFolderFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvara-romlist-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
-        m_program = m_root / "program";
-        std::filesystem::create_directories(m_program / "ROMS");
-    }
-    void TearDown() override
+    void SetUp() override { fs::create_directories(m_program / "ROMS"); }
+    void TearDown() override  // a ROMS folder a test locked must not stop the clean-up
     {
         std::error_code ignored;
-        std::filesystem::permissions(m_program / "ROMS", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
-        std::filesystem::remove_all(m_root, ignored);
+        fs::permissions(m_program / "ROMS", fs::perms::owner_all, fs::perm_options::add, ignored);
     }
 
     std::string Program() const { return m_program.string() + "/"; }
@@ -88,6 +78,7 @@ protected:
         return list;
     }
 
-    std::filesystem::path m_root;
-    std::filesystem::path m_program;
+    TempFolder m_tmp;
+    const fs::path m_root = m_tmp.dir;
+    fs::path m_program = m_root / "program";
 };

@@ -3,34 +3,16 @@
 // skins or are broken.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 
+#include "TempFolder.h"
 #include "player/Skin.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 class SkinFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_root = fs::temp_directory_path() / ("kelvara-skin-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        fs::create_directories(m_root / "Skins");
-    }
-    void TearDown() override { fs::remove_all(m_root); }
-
-    void Write(const fs::path& path, const std::string& text)
-    {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-    }
     // A complete Skin.ini with `name`, plus `extra` lines in [Main].
     static std::string Ini(const std::string& name, const std::string& extra = "")
     {
@@ -40,7 +22,7 @@ protected:
     }
     void AddSkin(const std::string& folder, const std::string& iniText)
     {
-        Write(m_root / "Skins" / folder / "Skin.ini", iniText);
+        WriteFile(m_root / "Skins" / folder / "Skin.ini", iniText);
     }
     std::vector<std::string> Names()
     {
@@ -50,14 +32,15 @@ protected:
         return names;
     }
 
-    fs::path m_root;
+    TempFolder m_tmp;
+    const fs::path m_root = m_tmp.dir;
 };
 
 TEST_F(SkinFolderTest, ReadsEveryValueAndDefaultsTheOptionalOnes)
 {
     AddSkin("Wide", Ini("Wide Amber", "DigitWidth=20\nDigitStep=21\nDigitBlend=1\n"));
     AddSkin("Plain", Ini("Plain", "DigitStep=\n")); // an empty value counts as absent
-    Write(m_root / "Skins" / "Wide" / "BackGround.BMP", "x");
+    WriteFile(m_root / "Skins" / "Wide" / "BackGround.BMP", "x");
     const std::vector<CSkin> skins = FindSkins(m_root.string());
     ASSERT_EQ(skins.size(), 2u);
     const CSkin& s = skins[1];
@@ -128,19 +111,19 @@ TEST_F(SkinFolderTest, AFolderMissingARequiredKeyIsNoSkin)
 TEST_F(SkinFolderTest, BrokenFoldersAreSkippedWithoutHarm)
 {
     AddSkin("good", Ini("good"));
-    Write(m_root / "Skins" / "loose.ini", Ini("not a folder"));
+    WriteFile(m_root / "Skins" / "loose.ini", Ini("not a folder"));
     fs::create_directories(m_root / "Skins" / "iniIsFolder" / "Skin.ini");
     fs::create_directories(m_root / "Skins" / "noIni");
-    Write(m_root / "Skins" / "garbage" / "Skin.ini", std::string("\x00\xff\xfe[\x81\x81=\n\n=\x00", 11));
+    WriteFile(m_root / "Skins" / "garbage" / "Skin.ini", std::string("\x00\xff\xfe[\x81\x81=\n\n=\x00", 11));
     fs::create_symlink("loop", m_root / "Skins" / "loop");
     fs::create_directory_symlink(m_root / "Skins", m_root / "Skins" / "parent");  // cycle back to Skins
-    Write(m_root / "Skins" / "upper" / "SKIN.INI", Ini("upper case file name"));
-    Write(m_root / "Skins" / "huge" / "Skin.ini", Ini("huge") + std::string(2 << 20, ';'));
+    WriteFile(m_root / "Skins" / "upper" / "SKIN.INI", Ini("upper case file name"));
+    WriteFile(m_root / "Skins" / "huge" / "Skin.ini", Ini("huge") + std::string(2 << 20, ';'));
     EXPECT_EQ(Names(), (std::vector<std::string>{"good", "upper case file name"}));
 
     EXPECT_TRUE(FindSkins((m_root / "nowhere").string()).empty());
     fs::remove_all(m_root / "Skins");
-    Write(m_root / "Skins", "a file where the folder should be");
+    WriteFile(m_root / "Skins", "a file where the folder should be");
     EXPECT_TRUE(FindSkins(m_root.string()).empty());
 }
 

@@ -13,13 +13,15 @@
 
 namespace {
 
+using Posts = std::vector<std::pair<int32_t, int32_t>>;
+
 struct FakeRender : IRenderControl {
     bool running = true;
     bool idle = true;
     uint32_t playTime = 0;
     int32_t levels[2] = {0, 0};
     int32_t silent = 0;
-    std::vector<std::pair<int32_t, int32_t>> posted;
+    Posts posted;
     std::vector<size_t> waitsAfter;  // posted.size() at each wait
 
     bool IsRunning() const override { return running; }
@@ -79,10 +81,8 @@ protected:
     }
     int32_t LastPosted(int32_t command) const
     {
-        for (auto it = render.posted.rbegin(); it != render.posted.rend(); ++it)
-            if (it->first == command)
-                return it->second;
-        return -1;
+        auto it = std::find_if(render.posted.rbegin(), render.posted.rend(), [&](auto p) { return p.first == command; });
+        return it == render.posted.rend() ? -1 : it->second;
     }
 
     CSettings settings = [] {
@@ -284,15 +284,14 @@ TEST_F(TransportTest, RecordTogglesStopWaitsAndDeviceChangeStopsRecordingFirst)
     transport.ToggleRecord();
     render.posted.clear();
     transport.Stop();
-    EXPECT_EQ(render.posted, (std::vector<std::pair<int32_t, int32_t>>{{CEmuThread::CmdStop, 0}}));
+    EXPECT_EQ(render.posted, (Posts{{CEmuThread::CmdStop, 0}}));
     EXPECT_EQ(render.waitsAfter.back(), 1u);
     EXPECT_EQ(transport.State(), TransportState::Stopped);
 
     render.posted.clear();
     render.waitsAfter.clear();
     transport.StopForDeviceChange();
-    EXPECT_EQ(render.posted, (std::vector<std::pair<int32_t, int32_t>>{{CEmuThread::CmdRecord, 0},
-                                                                      {CEmuThread::CmdStop, 0}}));
+    EXPECT_EQ(render.posted, (Posts{{CEmuThread::CmdRecord, 0}, {CEmuThread::CmdStop, 0}}));
     EXPECT_EQ(render.waitsAfter, (std::vector<size_t>{1, 2}));
     EXPECT_FALSE(transport.Recording());
 }

@@ -2,14 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
+#include "TempFolder.h"
 #include "player/TestTone.h"
 #include "player/WaveFolder.h"
 
-namespace fs = std::filesystem;
 
 TEST(WaveFolder, RelativeFoldersAreTakenFromTheProgramFolder)
 {
@@ -21,14 +18,13 @@ TEST(WaveFolder, RelativeFoldersAreTakenFromTheProgramFolder)
 
 TEST(WaveFolder, UsableWhenWritableOrCreatable)
 {
-    const fs::path base = fs::temp_directory_path() / ("kelvara-wave-" + std::to_string(::getpid()));
-    fs::create_directories(base);
-    std::ofstream(base / "file") << "x";
+    TempFolder tmp;
+    const fs::path base = tmp.dir;
+    WriteFile(base / "file", "x");
     EXPECT_TRUE(IsWaveFolderUsable(base.string()));
     EXPECT_TRUE(IsWaveFolderUsable((base / "new" / "deeper").string()));
     EXPECT_FALSE(IsWaveFolderUsable((base / "file").string()));
     EXPECT_FALSE(IsWaveFolderUsable((base / "file" / "wave").string()));
-    fs::remove_all(base);
 }
 
 TEST(WaveFolder, SettingTextEndsInOneSeparatorAndFitsTheField)

@@ -1,14 +1,11 @@
-// The built-in artwork as the player loads it: every image is compiled in,
-// has the agreed size, and its parts play their roles (transparent key
-// around the buttons, distinct glyphs, lit meter segments brighter than
-// dark ones, an Autoplay image that lights up).
+// The built-in artwork as the player loads it: a transparent key around
+// the buttons and distinct states, distinct glyphs that blend seamlessly,
+// and pictures that are what the generator draws.
 #include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 #include "ui/Resources.h"
 
@@ -16,30 +13,7 @@ namespace {
 
 QImage Art(const char* name) { return QImage(ArtPath(name)).convertToFormat(QImage::Format_RGB32); }
 
-int Brightness(QRgb p) { return qRed(p) + qGreen(p) + qBlue(p); }
-
-// Sum of brightness over a rectangle.
-long Light(const QImage& image, const QRect& r)
-{
-    long sum = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            sum += Brightness(image.pixel(x, y));
-    return sum;
-}
-
-TEST(Artwork, ImagesHaveTheSizesTheWindowsDrawWith)
-{
-    // Spot checks; the generator test pins every picture.
-    const std::tuple<const char*, int, int> images[] = {{"background.png", 352, 160}, {"digit.png", 256, 22},
-                                                        {"levelgauge.png", 60, 136},  {"autoplay.png", 40, 26},
-                                                        {"btn_playlist.png", 192, 20}, {"sort_up.png", 16, 16}};
-    for (const auto& [name, width, height] : images)
-        EXPECT_EQ(QImage(ArtPath(name)).size(), QSize(width, height)) << name;
-    EXPECT_EQ(QImage(ArtPath("about.png")).depth(), 1);  // two tones, coloured by the about box
-}
-
-TEST(Artwork, ButtonStatesAreKeyedWithMagentaAndDimOrLightUp)
+TEST(Artwork, ButtonStatesAreKeyedWithMagentaAndDiffer)
 {
     for (const char* name : {"btn_record.png", "btn_prev.png", "btn_play.png", "btn_pause.png", "btn_stop.png",
                              "btn_next.png", "btn_load.png", "btn_playlist.png"}) {
@@ -48,28 +22,21 @@ TEST(Artwork, ButtonStatesAreKeyedWithMagentaAndDimOrLightUp)
         for (int state = 0; state < 4; ++state) {
             // Corners are see-through, the middle is not.
             const QRect cell(state * width, 0, width, 20);
-            EXPECT_EQ(image.pixel(cell.topLeft()) & 0xFFFFFF, 0xFF00FFu) << name << " state " << state;
-            EXPECT_EQ(image.pixel(cell.bottomRight()) & 0xFFFFFF, 0xFF00FFu) << name << " state " << state;
-            EXPECT_NE(image.pixel(cell.center()) & 0xFFFFFF, 0xFF00FFu) << name << " state " << state;
+            for (QPoint p : {cell.topLeft(), cell.bottomRight(), cell.center()})
+                EXPECT_EQ((image.pixel(p) & 0xFFFFFF) == 0xFF00FF, p != cell.center()) << name << " state " << state;
         }
-        // Pressed differs from normal; disabled is dimmer, hover brighter.
-        EXPECT_NE(image.copy(0, 0, width, 20), image.copy(width, 0, width, 20)) << name;
-        const long normal = Light(image, QRect(0, 2, width, 16));
-        EXPECT_LT(Light(image, QRect(2 * width, 2, width, 16)), normal) << name;
-        EXPECT_GT(Light(image, QRect(3 * width, 2, width, 16)), normal) << name;
+        for (int state = 1; state < 4; ++state)
+            EXPECT_NE(image.copy(0, 0, width, 20), image.copy(state * width, 0, width, 20)) << name << " state " << state;
     }
 }
 
-TEST(Artwork, DigitGlyphsAreDistinctLitAsTheirSegmentsAndSeamless)
+TEST(Artwork, DigitGlyphsAreDistinctAndBlankOnesSeamless)
 {
     const QImage digits = Art("digit.png");
     auto cell = [&](int g) { return digits.copy(g * 16, 0, 16, 22); };
     for (int a = 0; a < 16; ++a)
         for (int b = a + 1; b < 16; ++b)
             EXPECT_NE(cell(a), cell(b)) << "glyphs " << a << " and " << b;
-    // More lit segments give more light: 8 (seven) > 1 (two) > blank.
-    EXPECT_GT(Light(cell(8), QRect(0, 0, 16, 22)), Light(cell(1), QRect(0, 0, 16, 22)));
-    EXPECT_GT(Light(cell(1), QRect(0, 0, 16, 22)), Light(cell(10), QRect(0, 0, 16, 22)));
     // With the built-in opaque blend a blank cell must not show a seam: its
     // edge pixels equal the background where the cells sit (y 12..33).
     const QImage background = Art("background.png");
@@ -77,16 +44,6 @@ TEST(Artwork, DigitGlyphsAreDistinctLitAsTheirSegmentsAndSeamless)
         EXPECT_EQ(digits.pixel(10 * 16, row), background.pixel(54, 12 + row)) << "row " << row;
         EXPECT_EQ(digits.pixel(10 * 16 + 15, row), background.pixel(190 + 15, 12 + row)) << "row " << row;
     }
-}
-
-TEST(Artwork, LoudGaugeSegmentsAreRedQuietOnesGreenAndAutoplayOnIsLit)
-{
-    // (Lit segments against dark ones are probed on the running player.)
-    const QImage gauge = Art("levelgauge.png");
-    EXPECT_GT(qRed(gauge.pixel(15, 0)), qGreen(gauge.pixel(15, 0)));
-    EXPECT_GT(qGreen(gauge.pixel(15, 132)), qRed(gauge.pixel(15, 132)));
-    const QImage autoplay = Art("autoplay.png");
-    EXPECT_GT(Light(autoplay, QRect(20, 0, 20, 26)), Light(autoplay, QRect(0, 0, 20, 26)));
 }
 
 #ifdef KELVARA_ARTGEN

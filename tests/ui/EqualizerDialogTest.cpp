@@ -8,11 +8,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
 #include <gtest/gtest.h>
 
 #include "ModalAnswer.h"
@@ -53,19 +50,11 @@ protected:
     }
     void TearDown() override { g_Settings = CSettings{}; }
 
-    // Drags band's slider handle to its top (or bottom) end with the mouse.
+    // Drags band's slider handle from the middle (0 dB) to its top or bottom end with the mouse.
     void DragSlider(int band, bool toTop)
     {
         QSlider* s = dialog->Slider(band);
-        QStyleOptionSlider opt;
-        opt.initFrom(s);
-        opt.orientation = s->orientation();
-        opt.minimum = s->minimum();
-        opt.maximum = s->maximum();
-        opt.sliderPosition = s->sliderPosition();
-        opt.sliderValue = s->value();
-        const QRect handle = s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s);
-        const QPoint from = handle.center();
+        const QPoint from = s->rect().center();
         const QPoint to(from.x(), toTop ? -50 : s->height() + 50);
         QTest::mousePress(s, Qt::LeftButton, {}, from);
         for (int i = 1; i <= 4; ++i)

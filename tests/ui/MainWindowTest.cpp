@@ -23,6 +23,13 @@ protected:
         m_thread.WaitCommand();  // one mailbox slot: let the thread take it
     }
     bool Enabled(int32_t id) const { return m_window->Button(id)->Enabled(); }
+    // The demo ROM in ROMS/ and its playlist in LISTS/.
+    void AddRomAndLists()
+    {
+        fs::create_directories(m_folder / "ROMS");
+        fs::copy_file(kDemoRom, m_folder / "ROMS/demo-opll-type40.bin");
+        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/lists", m_folder / "LISTS", fs::copy_options::recursive);
+    }
     // Sends a context-menu request at `at`; true when the body's menu opened.
     bool ContextMenuAt(QPoint at)
     {
@@ -252,20 +259,9 @@ TEST_F(MainWindowTest, SkinsAreListedAppliedAndBrokenOnesFallBack)
     EXPECT_NE(amber.pixel(200, 100), w.Frame().pixel(200, 100));
 }
 
-// A program folder with the demo ROM in ROMS/ and its playlist in LISTS/.
-class MainWindowFolderTest : public MainWindowTest {
-protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        fs::create_directories(m_folder / "ROMS");
-        fs::copy_file(kDemoRom, m_folder / "ROMS/demo-opll-type40.bin");
-        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/lists", m_folder / "LISTS", fs::copy_options::recursive);
-    }
-};
-
-TEST_F(MainWindowFolderTest, PlaylistDrivesTheTransportAndItsWindow)
+TEST_F(MainWindowTest, PlaylistDrivesTheTransportAndItsWindow)
 {
+    AddRomAndLists();
     CMainWindow& w = Open();
     ASSERT_TRUE(w.LoadRomFile((m_folder / "ROMS/demo-opll-type40.bin").string()));
     ASSERT_NE(w.PlaylistWindow(), nullptr);  // a list with rows shows its window
@@ -289,8 +285,9 @@ TEST_F(MainWindowFolderTest, PlaylistDrivesTheTransportAndItsWindow)
     EXPECT_EQ(g_Settings.PlaylistVisible, 1);
 }
 
-TEST_F(MainWindowFolderTest, AutoplayPicksAPresentRomAtStartAndLoadDialogToggles)
+TEST_F(MainWindowTest, AutoplayPicksAPresentRomAtStartAndLoadDialogToggles)
 {
+    AddRomAndLists();
     g_Settings.AutoPlay = 1;
     CMainWindow& w = Open(true);  // posts Play: autoplay loads a ROM
     EXPECT_TRUE(PumpUntil([&] { return m_thread.IsRunning() && w.Transport().State() == TransportState::Playing; }));

@@ -16,6 +16,9 @@
 
 namespace {
 
+const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
 class FakeTransport : public IMediaTransport {
 public:
     void MediaPlay() override { state = State::Playing; }
@@ -48,7 +51,7 @@ public:
 public slots:
     void OnChanged(const QString& interface, const QVariantMap& changed, const QStringList&)
     {
-        if (interface == QStringLiteral("org.mpris.MediaPlayer2.Player"))
+        if (interface == kPlayerInterface)
             changes << changed;
     }
 };
@@ -82,8 +85,7 @@ protected:
     }
     QVariant Get(const QString& name)
     {
-        const QDBusMessage r = Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                                    {QStringLiteral("org.mpris.MediaPlayer2.Player"), name});
+        const QDBusMessage r = Call(kProperties, QStringLiteral("Get"), {kPlayerInterface, name});
         EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
         return r.arguments().value(0).value<QDBusVariant>().variant();
     }
@@ -93,10 +95,7 @@ protected:
         Get(QStringLiteral("Metadata")).value<QDBusArgument>() >> m;
         return m;
     }
-    QDBusMessage Player(const QString& method)
-    {
-        return Call(QStringLiteral("org.mpris.MediaPlayer2.Player"), method);
-    }
+    QDBusMessage Player(const QString& method) { return Call(kPlayerInterface, method); }
 
     FakeTransport transport;
     std::unique_ptr<CMprisService> service;
@@ -108,8 +107,7 @@ TEST_F(MprisTest, NextStepsTheCodeAndStatusAndMetadataFollowWithSignals)
     ChangeListener listener;
     ASSERT_TRUE(client->connect(QString::fromLatin1(CMprisService::kServiceName),
                                 QString::fromLatin1(CMprisService::kObjectPath),
-                                QStringLiteral("org.freedesktop.DBus.Properties"),
-                                QStringLiteral("PropertiesChanged"), &listener,
+                                kProperties, QStringLiteral("PropertiesChanged"), &listener,
                                 SLOT(OnChanged(QString, QVariantMap, QStringList))));
     transport.code = 1;
     service->Poll();
@@ -143,27 +141,24 @@ TEST_F(MprisTest, NextStepsTheCodeAndStatusAndMetadataFollowWithSignals)
 
 TEST_F(MprisTest, TransportMethodsAndVolumeMapOntoThePlayer)
 {
-    Player(QStringLiteral("PlayPause"));
-    EXPECT_EQ(transport.state, IMediaTransport::State::Playing);
-    Player(QStringLiteral("PlayPause"));
-    EXPECT_EQ(transport.state, IMediaTransport::State::Paused);
-    Player(QStringLiteral("Play"));
-    EXPECT_EQ(transport.state, IMediaTransport::State::Playing);
-    Player(QStringLiteral("Previous"));
+    using State = IMediaTransport::State;
+    // Pause while not playing does nothing.
+    const std::pair<const char*, State> steps[] = {{"PlayPause", State::Playing}, {"PlayPause", State::Paused},
+                                                   {"Play", State::Playing},      {"Previous", State::Playing},
+                                                   {"Stop", State::Stopped},      {"Pause", State::Stopped}};
+    for (auto [method, state] : steps) {
+        Player(QString::fromLatin1(method));
+        EXPECT_EQ(transport.state, state) << method;
+    }
     EXPECT_EQ(transport.code, 255);
-    Player(QStringLiteral("Stop"));
-    EXPECT_EQ(transport.state, IMediaTransport::State::Stopped);
-    Player(QStringLiteral("Pause"));  // not playing: nothing
-    EXPECT_EQ(transport.state, IMediaTransport::State::Stopped);
     Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
     EXPECT_EQ(transport.raised, 1);
 
     transport.volume = 15;
     EXPECT_DOUBLE_EQ(Get(QStringLiteral("Volume")).toDouble(), 0.5);
     for (auto [set, position] : {std::pair{0.8, 24}, {7.0, 30}, {-1.0, 0}}) {
-        const QDBusMessage r = Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-                                    {QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Volume"),
-                                     QVariant::fromValue(QDBusVariant(set))});
+        const QDBusMessage r = Call(kProperties, QStringLiteral("Set"),
+                                    {kPlayerInterface, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(set))});
         EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
         EXPECT_EQ(transport.volume, position) << set;
     }

@@ -50,9 +50,15 @@ class PlaylistWindowTest : public ::testing::Test
         QTest::mouseClick(widget, Qt::LeftButton, {}, at);
         QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
     }
-    QPoint RowCenter(CPlaylistWindow& w, int row)
+    static QModelIndex Index(CPlaylistWindow& w, int row) { return w.List()->model()->index(row, 0); }
+    static QPoint RowCenter(CPlaylistWindow& w, int row) { return w.List()->visualRect(Index(w, row)).center(); }
+    // A shown window over the main window.
+    std::unique_ptr<CPlaylistWindow> Show()
     {
-        return w.List()->visualRect(w.List()->model()->index(row, 0)).center();
+        auto w = std::make_unique<CPlaylistWindow>(model, &mainWindow);
+        w->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        return w;
     }
 
     QTemporaryDir dir;
@@ -65,15 +71,14 @@ class PlaylistWindowTest : public ::testing::Test
 
 TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindowAndClosingOnlyHides)
 {
-    CPlaylistWindow w(model, &mainWindow);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto shown = Show();
+    CPlaylistWindow& w = *shown;
     EXPECT_EQ(w.windowTitle(), "Playlist");
     EXPECT_TRUE(w.windowFlags() & Qt::Tool);
     EXPECT_EQ(w.List()->model()->rowCount(), 5);
-    EXPECT_EQ(w.List()->model()->index(4, 0).data().toString(), "004  four");
-    EXPECT_EQ(w.List()->model()->index(3, 0).data().toString(), "More");
-    EXPECT_EQ(w.List()->visualRect(w.List()->model()->index(1, 0)).height(), 14);
+    EXPECT_EQ(Index(w, 4).data().toString(), "004  four");
+    EXPECT_EQ(Index(w, 3).data().toString(), "More");
+    EXPECT_EQ(w.List()->visualRect(Index(w, 1)).height(), 14);
     EXPECT_EQ(w.List()->currentIndex().row(), 1); // the first playable row
 
     DoubleClick(w.List()->viewport(), RowCenter(w, 4));
@@ -140,13 +145,9 @@ TEST_F(PlaylistWindowTest, SizeStartsAtTheMainFrameAndThePlaceIsRestoredOnlyWher
 
 TEST_F(PlaylistWindowTest, RowsAreDrawnInTheSkinColours)
 {
-    CPlaylistWindow w(model, &mainWindow);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    auto pixelAt = [&](QPoint p) {
-        const QImage image = w.List()->viewport()->grab().toImage();
-        return image.pixelColor(p);
-    };
+    auto shown = Show();
+    CPlaylistWindow& w = *shown;
+    auto pixelAt = [&](QPoint p) { return w.List()->viewport()->grab().toImage().pixelColor(p); };
     const QPoint belowRows(w.List()->viewport()->width() / 2, w.List()->viewport()->height() - 3);
     EXPECT_EQ(pixelAt(belowRows), QColor(80, 80, 80)); // built-in background
     EXPECT_EQ(pixelAt(QPoint(2, RowCenter(w, 1).y())), QGuiApplication::palette().color(QPalette::Highlight));
@@ -163,7 +164,7 @@ TEST_F(PlaylistWindowTest, RowsAreDrawnInTheSkinColours)
     EXPECT_EQ(pixelAt(belowRows), QColor(0, 0, 64));
     // Some text pixel of row 4 in the font colour, none left of the inset.
     const QImage image = w.List()->viewport()->grab().toImage();
-    const QRect row4 = w.List()->visualRect(w.List()->model()->index(4, 0));
+    const QRect row4 = w.List()->visualRect(Index(w, 4));
     int firstText = INT_MAX;
     for (int x = row4.left(); x < row4.left() + 60; ++x)
         for (int y = row4.top(); y <= row4.bottom(); ++y)
@@ -175,9 +176,8 @@ TEST_F(PlaylistWindowTest, RowsAreDrawnInTheSkinColours)
 
 TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
 {
-    CPlaylistWindow w(model, &mainWindow);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto shown = Show();
+    CPlaylistWindow& w = *shown;
     PlaylistNowPlaying now;
     w.SetNowPlayingSource([&] { return now; });
     QString answer;
@@ -194,7 +194,7 @@ TEST_F(PlaylistWindowTest, EditingFromTheKeyboardAndSaving)
     ASSERT_EQ(model.Entries().size(), 6u);
     EXPECT_EQ(model.Selection(), 2); // after the selected row 1
     EXPECT_EQ(model.Entries()[2].code, 9);
-    EXPECT_EQ(w.List()->model()->index(2, 0).data().toString(),
+    EXPECT_EQ(Index(w, 2).data().toString(),
               QString::fromUtf8("009  \xE6\x96\xB0\xE6\x9B\xB2"));
 
     QTest::keyClick(w.List(), Qt::Key_T, Qt::ControlModifier);

@@ -8,15 +8,11 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 #include "player/Skin.h"
+#include "player/TempFolder.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -24,27 +20,12 @@ class SkinImagesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_folder = fs::temp_directory_path() / ("kelvara-skinimages-" + std::to_string(getpid()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/skins/AmberNight", m_folder,
-                 fs::copy_options::recursive);
+        fs::copy(fs::path(KELVARA_SOURCE_DIR) / "examples/skins/AmberNight", m_tmp.dir, fs::copy_options::recursive);
     }
-    void TearDown() override { fs::remove_all(m_folder); }
+    CSkin Skin() const { return ReadSkin(m_tmp.dir.string()).value(); }
+    std::string PathOf(const char* file) const { return m_tmp / file; }
 
-    CSkin Skin() const { return ReadSkin(m_folder.string()).value(); }
-    std::string PathOf(const char* file) const { return (m_folder / file).string(); }
-    std::string Bytes(const char* file) const
-    {
-        std::ifstream in(PathOf(file), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void Overwrite(const char* file, const std::string& bytes) const
-    {
-        std::ofstream(PathOf(file), std::ios::binary | std::ios::trunc) << bytes;
-    }
-
-    fs::path m_folder;
+    TempFolder m_tmp;
 };
 
 TEST_F(SkinImagesTest, AnyBrokenPictureFallsBackToTheBuiltInSkin)
@@ -55,10 +36,10 @@ TEST_F(SkinImagesTest, AnyBrokenPictureFallsBackToTheBuiltInSkin)
     const SkinImages builtin = LoadBuiltinSkinImages();
     EXPECT_NE(good.background, builtin.background);
     ASSERT_TRUE(QImage(10, 10, QImage::Format_RGB32).save(QString::fromStdString(PathOf("tiny.bmp")), "BMP"));
-    const std::string tinyBytes = Bytes("tiny.bmp");
+    const std::string tinyBytes = ReadFile(PathOf("tiny.bmp"));
 
     for (const char* file : {"background.bmp", "digit.bmp", "levelgauge.bmp", "icon.bmp"}) {
-        const std::string good = Bytes(file);
+        const std::string good = ReadFile(PathOf(file));
         const std::pair<const char*, std::string> breakages[] = {
             {"missing", ""},
             {"empty", ""},
@@ -71,7 +52,7 @@ TEST_F(SkinImagesTest, AnyBrokenPictureFallsBackToTheBuiltInSkin)
             if (what == std::string("missing"))
                 fs::remove(PathOf(file));
             else
-                Overwrite(file, bytes);
+                WriteFile(PathOf(file), bytes);
             SkinImages images;
             QString error;
             EXPECT_FALSE(LoadSkinImages(Skin(), images, &error)) << file << ": " << what;
@@ -79,7 +60,7 @@ TEST_F(SkinImagesTest, AnyBrokenPictureFallsBackToTheBuiltInSkin)
             EXPECT_EQ(images.background, builtin.background) << file << ": " << what;
             EXPECT_EQ(images.digits, builtin.digits) << file << ": " << what;
             EXPECT_EQ(images.autoplay, builtin.autoplay) << file << ": " << what;
-            Overwrite(file, good);
+            WriteFile(PathOf(file), good);
         }
     }
 }
