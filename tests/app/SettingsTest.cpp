@@ -4,11 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "app/Settings.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -16,22 +15,7 @@ const std::string kTesuto = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // "テス�
 
 class SettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kelvara-settings-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-        m_path = (m_dir / "Kelvara.ini").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-    std::string ReadFile() const
-    {
-        std::stringstream s;
-        s << std::ifstream(m_path, std::ios::binary).rdbuf();
-        return s.str();
-    }
+    std::string ReadFile() const { return testfiles::ReadText(m_path); }
     CSettings LoadText(const std::string& bytes)
     {
         std::ofstream(m_path, std::ios::binary) << bytes;
@@ -48,8 +32,8 @@ protected:
         return t;
     }
 
-    std::filesystem::path m_dir;
-    std::string m_path;
+    testfiles::ScratchDir m_tmp;
+    std::string m_path = m_tmp / "Kelvara.ini";
 };
 
 TEST_F(SettingsFile, RoundTripsEveryStoredField)

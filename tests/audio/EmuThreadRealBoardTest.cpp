@@ -9,7 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include "AudioTestFiles.h"
+#include "support/TestFiles.h"
 #include "EmuThreadTestRom.h"
 #include "audio/EmuThread.h"
 #include "audio/RenderBlock.h"
@@ -18,7 +18,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using namespace audiotest;
+using namespace testfiles;
 
 class EmuThreadRealBoardTest : public ::testing::Test {
 protected:

@@ -12,13 +12,13 @@
 #include <numbers>
 #include <thread>
 
-#include "AudioTestFiles.h"
+#include "support/TestFiles.h"
 #include "support/LogCapture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using namespace audiotest;
+using namespace testfiles;
 
 // What the scripted boards saw. While the gate is closed, Reset waits: the
 // render thread is then busy with a command and the test can post behind
@@ -27,11 +27,11 @@ struct BoardJournal {
     std::mutex lock;
     std::vector<int> sent;
     std::vector<uint32_t> rates;
-    int resets = 0;
-    std::atomic<int> live{0};
+    std::atomic<int> resets{0}, live{0};
     std::atomic<bool> gateOpen{true}, atGate{false};
     std::atomic<int> stallMs{0};  // the next rendered sample takes this long
     std::vector<int> Sent() { std::lock_guard<std::mutex> g(lock); return sent; }
+    uint32_t LastRate() { std::lock_guard<std::mutex> g(lock); return rates.back(); }
 };
 
 // A square wave of 100-sample period and amplitude 200 x code; the right
@@ -243,7 +243,7 @@ TEST_F(EmuThreadTest, StartSilencesTheBoardThenGainStopAndReplayFollowTheCommand
     Start();
     Send(99, 5);  // unknown: taken and ignored
     EXPECT_EQ(m_journal.Sent(), std::vector<int>{0});
-    EXPECT_EQ(m_journal.rates.back(), 44100u);
+    EXPECT_EQ(m_journal.LastRate(), 44100u);
     EXPECT_FALSE(m_device.IsPlaying());
 
     Send(CEmuThread::CmdPlay, 5);
@@ -255,10 +255,7 @@ TEST_F(EmuThreadTest, StartSilencesTheBoardThenGainStopAndReplayFollowTheCommand
     Send(CEmuThread::CmdStop);
     EXPECT_FALSE(m_device.IsPlaying());
     EXPECT_EQ(m_thread.GetSilentBlocks(), 0);
-    {
-        std::lock_guard<std::mutex> g(m_journal.lock);
-        EXPECT_EQ(m_journal.resets, 3);  // init, play, stop
-    }
+    EXPECT_EQ(m_journal.resets.load(), 3);  // init, play, stop
     Send(CEmuThread::CmdPlayCode, 6);
     EXPECT_TRUE(m_device.IsPlaying());
     EXPECT_EQ(m_journal.Sent(), (std::vector<int>{0, 5, 6}));
@@ -305,10 +302,7 @@ TEST_F(EmuThreadTest, ResetDSoundClosesTheRecordingAndTakesTheNewFormat) {
     const std::vector<uint8_t> file = ReadBytes(wav);
     ASSERT_GT(file.size(), 44u);
     EXPECT_EQ(Le32(file, 40), file.size() - 44);  // closed: sizes written
-    {
-        std::lock_guard<std::mutex> g(m_journal.lock);
-        EXPECT_EQ(m_journal.rates.back(), 22050u);
-    }
+    EXPECT_EQ(m_journal.LastRate(), 22050u);
 
     Send(CEmuThread::CmdPlay, 4);
     EXPECT_NEAR(WaitForLeftLevel(), SquareWaveLevel(800, 22050), 800 * 0.02);  // the whole chain at the new rate
@@ -407,6 +401,5 @@ TEST_F(EmuThreadTest, ResetDSoundWithoutADeviceKeepsTheThreadQuietUntilItReturns
     Send(CEmuThread::CmdPlay, 6);
     EXPECT_TRUE(m_device.IsPlaying());
     EXPECT_NEAR(WaitForLeftLevel(), SquareWaveLevel(1200), 1200 * 0.02);
-    std::lock_guard<std::mutex> g(m_journal.lock);
-    EXPECT_EQ(m_journal.rates.back(), 44100u);
+    EXPECT_EQ(m_journal.LastRate(), 44100u);
 }

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "AudioTestFiles.h"
+#include "support/TestFiles.h"
 #include "audio/OfflineRender.h"
 #include "audio/VgmWriter.h"
 
 namespace {
 
-using audiotest::Le32;
+using testfiles::Le32;
 
 const std::string kRoms = std::string(KELVARA_SOURCE_DIR) + "/examples/roms/";
 const std::string kOpll = kRoms + "demo-opll-type40.bin";

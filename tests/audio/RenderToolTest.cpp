@@ -9,21 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "AudioTestFiles.h"
+#include "support/TestFiles.h"
 #include "ListFile.h"
 
 namespace {
 
-using namespace audiotest;
+using namespace testfiles;
 
 const std::string kTool = KELVARA_RENDER_PATH;
 // The OPLL demo as a quoted command-line argument.
 const std::string kOpllArg = "'" + std::string(KELVARA_SOURCE_DIR) + "/examples/roms/demo-opll-type40.bin'";
-
-std::string ReadText(const fs::path& p) {
-    const std::vector<uint8_t> b = ReadBytes(p);
-    return std::string(b.begin(), b.end());
-}
 
 class RenderTool : public ::testing::Test {
 protected:

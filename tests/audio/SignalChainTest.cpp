@@ -131,24 +131,17 @@ uint64_t HashVariedRun(ProcessFn process, CEqualizer::Engine engine = CEqualizer
 // faster path must reproduce it bit for bit.
 constexpr uint64_t kVariedRunHash = 0x4aa0822a1caf1d24ull;
 
-// Every equalizer engine this processor can run.
-std::vector<CEqualizer::Engine> Engines() {
-    std::vector<CEqualizer::Engine> engines;
-    for (int e = 0; e <= static_cast<int>(CEqualizer::BestEngine()); ++e)
-        engines.push_back(static_cast<CEqualizer::Engine>(e));
-    return engines;
-}
-
 void ProcessPerFrame(CSignalChain& chain, const int32_t* in, int16_t* out, int frames) {
     chain.BeginBlock();
     for (int f = 0; f < frames; ++f) chain.ProcessFrame(in[2 * f], in[2 * f + 1], out + 2 * f);
     chain.EndBlock(out, frames);
 }
 
-// Frame by frame with every equalizer engine, and in runs of growing
-// length as a board delivers them.
+// Frame by frame with every equalizer engine this processor can run, and in
+// runs of growing length as a board delivers them.
 TEST(SignalChain, VariedRunGivesThePinnedOutputOnEveryPath) {
-    for (CEqualizer::Engine engine : Engines()) {
+    for (int e = 0; e <= static_cast<int>(CEqualizer::BestEngine()); ++e) {
+        const auto engine = static_cast<CEqualizer::Engine>(e);
         CEqualizer eq;
         eq.SetEngine(engine);
         ASSERT_EQ(eq.CurrentEngine(), engine);

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "AudioTestFiles.h"
+#include "support/TestFiles.h"
 #include "app/TextEncoding.h"
 #include "audio/VgmWriter.h"
 
 namespace {
 
-using audiotest::Le32;
+using testfiles::Le32;
 using Bytes = std::vector<uint8_t>;
 
 // A minimal reader of what CVgmWriter produces; checks the stream ends
@@ -106,7 +106,7 @@ TEST(VgmWriter, PsgHeadersCarryClockChipTypeAndNoiseFields) {
     for (uint8_t b : {0x9F, 0xBF, 0xDF, 0xFF, 0x80, 0x05}) vgm.Write(0, b);
     ParsedVgm s(vgm.Finish("", ""));
     EXPECT_EQ(s.U32(0x0C), 3579545u);
-    EXPECT_EQ(audiotest::Le16(s.bytes, 0x28), 0x0006);  // feedback
+    EXPECT_EQ(testfiles::Le16(s.bytes, 0x28), 0x0006);  // feedback
     EXPECT_EQ(s.bytes[0x2A], 15);                        // shift width
     EXPECT_EQ(s.bytes[0x2B], 0x04);
     ASSERT_EQ(s.commands.size(), 6u);  // every byte logged

@@ -5,14 +5,14 @@
 #include <cstring>
 #include <vector>
 
-#include "AudioTestFiles.h"
+#include "support/TestFiles.h"
 #include "audio/WaveFileName.h"
 #include "audio/WaveRec.h"
 #include "support/LogCapture.h"
 
 namespace {
 
-using namespace audiotest;
+using namespace testfiles;
 
 // The canonical 44-byte header for PCM data of the given shape.
 void ExpectHeader(const std::vector<uint8_t>& f, uint32_t rate, int channels, int bits, uint32_t data) {

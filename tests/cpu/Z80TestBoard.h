@@ -18,6 +18,7 @@ public:
     struct PortWrite {
         uint8_t port;
         uint8_t value;
+        bool operator==(const PortWrite&) const = default;
     };
 
     Z80TestBoard() : ram(0x10000, 0)

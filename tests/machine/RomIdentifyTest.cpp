@@ -17,6 +17,7 @@
 #include "machine/RomIdentify.h"
 #include "support/LogCapture.h"
 #include "support/RomForge.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -24,17 +25,9 @@ namespace {
 
 class RomIdentifyTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "kelvara-identify-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
     {
-        std::string path = (m_dir / name).string();
+        std::string path = m_tmp / name;
         EXPECT_TRUE(WriteImageFile(path, bytes));
         return path;
     }
@@ -56,7 +49,7 @@ protected:
         return r;
     }
 
-    fs::path m_dir;
+    testfiles::ScratchDir m_tmp;
     // The ROM area plus a guard region that must never be written.
     std::vector<uint8_t> m_rom = std::vector<uint8_t>(kRomAreaSize + 4096, 0xA5);
 };
@@ -144,9 +137,9 @@ TEST_F(RomIdentifyTest, UnknownChecksumIsRefusedAndOutputsStayUntouched)
 
 TEST_F(RomIdentifyTest, MissingDirectoryFifoAndDeviceAreNotFoundWithoutBlocking)
 {
-    std::string fifo = (m_dir / "fifo").string();
+    std::string fifo = (m_tmp.dir / "fifo").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {(m_dir / "missing.bin").string(), m_dir.string(), fifo,
+    for (const std::string& path : {(m_tmp.dir / "missing.bin").string(), m_tmp.dir.string(), fifo,
                                     std::string("/dev/null"), std::string("")}) {
         Result r = Identify(path);
         EXPECT_FALSE(r.ok) << path;
@@ -174,9 +167,9 @@ TEST_F(RomIdentifyTest, ToolPrintsOneLinePerFileAndFailsIfAnyFileFails)
 
     std::string empty = Write("empty.bin", {});
     std::string unknown = Write("unknown.bin", MakeForgedRom(0x00000001));
-    std::string missing = (m_dir / "missing.bin").string();
-    EXPECT_EQ(RunTool("--identify " + missing + " " + files + " " + m_dir.string() + " " + empty + " " + unknown),
-              std::make_pair(1, missing + ": File not found.\n" + known + m_dir.string() + ": File not found.\n" +
+    std::string missing = (m_tmp.dir / "missing.bin").string();
+    EXPECT_EQ(RunTool("--identify " + missing + " " + files + " " + m_tmp.dir.string() + " " + empty + " " + unknown),
+              std::make_pair(1, missing + ": File not found.\n" + known + m_tmp.dir.string() + ": File not found.\n" +
                                     empty + ": File size error.\n" + unknown + ": Unknown ROM image.\n"));
 
     EXPECT_EQ(RunTool("--identify").first, 2);

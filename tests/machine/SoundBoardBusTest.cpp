@@ -20,18 +20,12 @@ std::vector<uint8_t> IdleRom()
     return a.image(0x2000);
 }
 
-struct IdleBoard {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    std::unique_ptr<CSoundBoard> board;
+struct IdleBoard : TestBoard {
     WriteLog log;
-    explicit IdleBoard(uint32_t type, std::vector<uint8_t> rom = IdleRom())
-        : board(MakeBoard(type, std::move(rom), fixups, file))
+    explicit IdleBoard(uint32_t type, std::vector<uint8_t> rom = IdleRom()) : TestBoard(type, std::move(rom))
     {
         board->SetChipWriteObserver(&log);
     }
-    CSoundBoard& operator*() { return *board; }
-    CSoundBoard* operator->() { return board.get(); }
 };
 
 } // namespace

@@ -57,18 +57,14 @@ std::vector<uint8_t> LatchWatcher(const MachineDef& def, uint16_t stackTop)
     return a.image(0x2000);
 }
 
-struct Watched {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    std::unique_ptr<CSoundBoard> board;
+struct Watched : TestBoard {
     uint16_t ramStart;
 
     explicit Watched(uint32_t type, uint32_t crc = 0)
     {
         const MachineDef* def = FindMachineDef(type);
         ramStart = static_cast<uint16_t>(def->ramStart);
-        board = MakeBoard(type, LatchWatcher(*def, static_cast<uint16_t>((def->ramEnd + 1) & 0xFFFF)), fixups,
-                          file, crc);
+        Make(type, LatchWatcher(*def, static_cast<uint16_t>((def->ramEnd + 1) & 0xFFFF)), crc);
     }
     // The log starting at RAM offset `offset` whose end pointer is at `pointerOffset`.
     std::vector<uint8_t> Log(uint32_t offset, uint32_t pointerOffset)
@@ -103,8 +99,8 @@ TEST(SoundBoardCommand, EachDeliveryShowsTheCodeInOrder)
     for (const auto& c : cases) {
         SCOPED_TRACE("type " + std::to_string(c.type));
         Watched w(c.type, c.crc);
-        w.board->SendCommand(c.code);
-        RenderLeft(*w.board, 10);
+        w->SendCommand(c.code);
+        RenderLeft(*w, 10);
         EXPECT_EQ(w.LatchLog(), c.latch);
         EXPECT_EQ(w.RLog().size(), c.nmis);
     }
@@ -116,8 +112,8 @@ TEST(SoundBoardCommand, Type28SpecialRomsTellCodes0Dand0EByRefreshRegister)
         uint8_t rAt0D = 0, rAt0E = 0;
         for (uint8_t code : {uint8_t{0x0D}, uint8_t{0x0E}}) {
             Watched w(28, crc);
-            w.board->SendCommand(code);
-            RenderLeft(*w.board, 10);
+            w->SendCommand(code);
+            RenderLeft(*w, 10);
             EXPECT_EQ(w.LatchLog(), Bytes({0xFF, 0x0D, 0xFF})) << std::hex << crc;
             ASSERT_EQ(w.RLog().size(), 2u);
             (code == 0x0D ? rAt0D : rAt0E) = w.RLog()[0];

@@ -355,9 +355,7 @@ TEST(SoundBoardFastPath, RunCyclesCountsSkippedStepsExactly)
     a.di();
     a.label("here");
     a.jp("here");
-    TestFixups none;
-    std::unique_ptr<TempRom> file;
-    auto board = MakeBoard(0, a.image(0x2000), none, file);
+    TestBoard board(0, a.image(0x2000));
     for (bool batched : {false, true}) {
         for (bool skip : {false, true}) {
             board->SetBatchedCpu(batched);

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unistd.h>
 
 #include "SoundBoardTestRoms.h"
 #include "support/LogCapture.h"
 #include "support/RomForge.h"
+#include "support/TestFiles.h"
 #include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;
@@ -44,11 +44,10 @@ TEST(SoundBoardLoad, FailuresCarryExactMessagesAndLogTheSteps)
     EXPECT_NE(log.Joined().find("Allocating CPU...\nOk.\nLoading ROM image...\n"), std::string::npos);
     EXPECT_TRUE(log.Contains("\nFile not found.\n"));
     EXPECT_EQ(g_CurrentBoard, nullptr) << "a failed board must not stay the bus target";
-    EXPECT_EQ(ErrorOf(std::filesystem::temp_directory_path().string()), "File not found.");
+    testfiles::ScratchDir tmp;
+    EXPECT_EQ(ErrorOf(tmp.dir.string()), "File not found.");
 
-    // Per-process names: test programs of several builds may run at once.
-    const std::string path =
-        (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "-kelvara-board.bin")).string();
+    const std::string path = tmp / "board.bin";
     ASSERT_TRUE(WriteImageFile(path, std::vector<uint8_t>(65537, 0)));
     EXPECT_EQ(ErrorOf(path), "File size error.");
     std::string message;
@@ -60,7 +59,6 @@ TEST(SoundBoardLoad, FailuresCarryExactMessagesAndLogTheSteps)
     ASSERT_TRUE(WriteImageFile(path, unknown));
     EXPECT_EQ(ErrorOf(path), "Unknown ROM image.\n");
     EXPECT_TRUE(log.Contains("\nUnknown ROM image.\n\n"));
-    std::filesystem::remove(path);
 }
 
 TEST(SoundBoardLoad, EachChipKindLoadsLogsEveryStepAndTheDestructorFrees)

@@ -22,17 +22,6 @@ void StoreAndIdle(Z80Asm& a, uint8_t value, uint16_t address)
     a.jr(static_cast<uint16_t>(a.here()));
 }
 
-struct Board {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    std::unique_ptr<CSoundBoard> board;
-    void Make(uint32_t type, const Z80Asm& a, uint32_t crc = 0)
-    {
-        board = MakeBoard(type, a.image(0x2000), fixups, file, crc);
-    }
-    CSoundBoard* operator->() { return board.get(); }
-};
-
 } // namespace
 
 TEST(SoundBoardReset, BankCopyRunsOnTheFirstBootAndStaysForLaterOnes)
@@ -41,9 +30,9 @@ TEST(SoundBoardReset, BankCopyRunsOnTheFirstBootAndStaysForLaterOnes)
     StoreAndIdle(a, 1, 0x8100);  // lower half
     a.org(0x1000);
     StoreAndIdle(a, 2, 0x8100);  // upper half
-    Board b;
+    TestBoard b;
     b.fixups.Add(22, 0x7D3AFBD0).bankCopy = true;
-    b.Make(22, a, 0x7D3AFBD0);
+    b.Make(22, a.image(0x2000), 0x7D3AFBD0);
     EXPECT_EQ(b->Ram()[0x0100], 1) << "first boot runs the lower half as loaded";
     EXPECT_TRUE(std::equal(b->Rom(), b->Rom() + 0x1000, b->Rom() + 0x1000));
     b->Reset();
@@ -65,12 +54,12 @@ TEST(SoundBoardReset, PatchesAndStubsLandBeforeOrAfterTheBootAndPersist)
     a.jr("idle");
     a.org(0x0100);
     a.db({0x11, 0x22});
-    Board b;
+    TestBoard b;
     ResetFixup& record = b.fixups.Add(0, FirstRomCrcForType(0));
     b.fixups.AddPatch(record, false, 0x0100, {0xAA});
     b.fixups.AddPatch(record, true, 0x0101, {0xBB});
     b.fixups.AddPatch(record, true, 0x3FFF, {0xCC, 0xDD});  // clipped at the end of the ROM area
-    b.Make(0, a);
+    b.Make(0, a.image(0x2000));
     EXPECT_EQ(b->Ram()[0x0100], 0xAA);
     EXPECT_EQ(b->Ram()[0x0101], 0x22);  // the after-boot patch came later
     EXPECT_EQ(b->Rom()[0x0101], 0xBB);
@@ -80,9 +69,9 @@ TEST(SoundBoardReset, PatchesAndStubsLandBeforeOrAfterTheBootAndPersist)
 
     Z80Asm s(0);
     StoreAndIdle(s, 0xAA, 0x9000);
-    Board t12;
+    TestBoard t12;
     t12.fixups.SetStub(t12.fixups.Add(12, FirstRomCrcForType(12)), std::vector<uint8_t>(64, 0x18), 0x1000, false);
-    t12.Make(12, s);
+    t12.Make(12, s.image(0x2000));
     EXPECT_EQ(t12->Ram()[0x1000], 0x18);
     EXPECT_EQ(t12->Ram()[0x103F], 0x18);
     EXPECT_EQ(t12->Ram()[0x1040], 0x00);
@@ -99,8 +88,7 @@ TEST(SoundBoardReset, LatchIdlesAt0xFFOnlyForTypes28And31)
         a.ld_mem_a(static_cast<uint16_t>(def->ramStart + 0x100));
         a.label("idle");
         a.jr("idle");
-        Board b;
-        b.Make(type, a);
+        TestBoard b(type, a.image(0x2000));
         const uint8_t idle = (type == 28 || type == 31) ? 0xFF : 0x00;
         EXPECT_EQ(b->Latch(), idle) << "type " << type;
         EXPECT_EQ(b->Ram()[0x0100], idle) << "type " << type << ": the boot saw it";
@@ -116,8 +104,7 @@ TEST(SoundBoardReset, MutesType53AndClearsRamAndTimersButKeepsTheSampleRate)
 {
     Z80Asm a(0);
     StoreAndIdle(a, 0x55, 0x2100);
-    Board t53;
-    t53.Make(53, a);
+    TestBoard t53(53, a.image(0x2000));
     WriteLog log;
     t53->SetChipWriteObserver(&log);
     t53->Reset();
@@ -125,11 +112,10 @@ TEST(SoundBoardReset, MutesType53AndClearsRamAndTimersButKeepsTheSampleRate)
     for (uint8_t ch = 0x30; ch < 0x39; ++ch) expected.insert(expected.end(), {{0, ch}, {1, 0xC0}});
     EXPECT_EQ(log.writes, expected);
 
-    Board b;
-    b.Make(0, a);
+    TestBoard b(0, a.image(0x2000));
     b->WriteMem(0x3234, 0x77);
     b->SetSampleRate(48000);
-    RenderLeft(*b.board, 5);
+    RenderLeft(*b, 5);
     b->Reset();
     EXPECT_EQ(b->Ram()[0x1234], 0);
     EXPECT_EQ(b->Ram()[0x0100], 0x55);
@@ -148,8 +134,7 @@ TEST(SoundBoardReset, YmfBoardsSelectTheirToneSetAtEveryReset)
         Z80Asm a(0);
         a.di();
         a.jr(static_cast<uint16_t>(a.here()));
-        Board b;
-        b.Make(type, a);
+        TestBoard b(type, a.image(0x2000));
         ASSERT_NE(b->Opll(), nullptr);
         // Instrument 3 (a built-in one), full volume, on channel 0.
         const auto play = [&](int set) {

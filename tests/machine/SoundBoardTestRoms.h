@@ -74,6 +74,24 @@ std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count);
 std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t> rom, const IFixupTable& fixups,
                                        std::unique_ptr<TempRom>& file, uint32_t crc = 0);
 
+// A board together with the fix-ups and the ROM file it was built from.
+struct TestBoard {
+    TestFixups fixups;
+    std::unique_ptr<TempRom> file;
+    std::unique_ptr<CSoundBoard> board;
+
+    TestBoard() = default;
+    TestBoard(uint32_t machineType, std::vector<uint8_t> rom, uint32_t crc = 0) { Make(machineType, rom, crc); }
+    // Replaces the board with one built by MakeBoard on `fixups`.
+    void Make(uint32_t machineType, std::vector<uint8_t> rom, uint32_t crc = 0)
+    {
+        board.reset();
+        board = MakeBoard(machineType, std::move(rom), fixups, file, crc);
+    }
+    CSoundBoard& operator*() const { return *board; }
+    CSoundBoard* operator->() const { return board.get(); }
+};
+
 // Records every chip write the board reports.
 struct WriteLog : IChipWriteObserver {
     std::vector<std::pair<uint32_t, uint8_t>> writes;

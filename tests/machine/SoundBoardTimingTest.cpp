@@ -47,8 +47,6 @@ std::vector<uint8_t> CountingTickStub(bool clearsHandshake)
 // EI with its NOP (7) = 32, and 4892 - 32 is again a whole number of NOPs.
 TEST(SoundBoardTiming, FirstInterruptComesStrictlyAfterThePeriodThenEveryPeriod)
 {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
     Z80Asm nmi(0, 0x00);
     nmi.ld_sp_nn(0xA000);
     nmi.jp(0x0100);
@@ -58,7 +56,7 @@ TEST(SoundBoardTiming, FirstInterruptComesStrictlyAfterThePeriodThenEveryPeriod)
     nmi.org(0x0100);
     nmi.ld_a_n(0);
     nmi.inc(R16::BC);  // then NOPs (4 T each) from 0x0103
-    auto board = MakeBoard(4, nmi.image(0x1FF0), fixups, file);
+    TestBoard board(4, nmi.image(0x1FF0));
     EXPECT_EQ(FirstPushedPc(*board, 0xA000), 0x0103 + 1183);
     // 357954 boot cycles hold exactly 100 tick periods; each NMI pushed a
     // return address (the handler never returns).
@@ -74,7 +72,7 @@ TEST(SoundBoardTiming, FirstInterruptComesStrictlyAfterThePeriodThenEveryPeriod)
     irq.org(0x0100);
     irq.ei();
     irq.nop();
-    board = MakeBoard(0, irq.image(0x1FF0), fixups, file);
+    board.Make(0, irq.image(0x1FF0));
     EXPECT_EQ(FirstPushedPc(*board, 0x4000), 0x0102 + 1621);
 }
 
@@ -103,9 +101,7 @@ TEST(SoundBoardTiming, InterruptsKeepTheirPeriodOverLongRuns)
     a.ex_sp_hl();
     a.ex_sp_hl();
     a.jr("loop");
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    auto board = MakeBoard(0, a.image(0x1FF0), fixups, file);
+    TestBoard board(0, a.image(0x1FF0));
     for (bool batched : {true, false}) {
         SCOPED_TRACE(batched ? "batched" : "stepping");
         board->SetBatchedCpu(batched);
@@ -128,10 +124,9 @@ TEST(SoundBoardTiming, TickEntryNeverMovesPcDuringBootButDoesAfterIt)
     rom.di();
     rom.ld_sp_nn(0xA000);
     rom.halt();
-    TestFixups fixups;
-    fixups.SetStub(fixups.Add(12, FirstRomCrcForType(12)), CountingTickStub(false), 0x1000, true);
-    std::unique_ptr<TempRom> file;
-    auto board = MakeBoard(12, rom.image(0x2000), fixups, file);
+    TestBoard board;
+    board.fixups.SetStub(board.fixups.Add(12, FirstRomCrcForType(12)), CountingTickStub(false), 0x1000, true);
+    board.Make(12, rom.image(0x2000));
     EXPECT_EQ(board->Ram()[0x0100], 0) << "tick entry taken during boot";
     EXPECT_LT(board->Cpu().PC, 0x2000);
     EXPECT_TRUE(board->Cpu().StatusFlags & CZ80::kHalt);
@@ -151,10 +146,9 @@ TEST(SoundBoardTiming, Type24ReentersTickOnlyAfterStubClearsHandshake)
     rom.label("idle");
     rom.jr("idle");
     for (bool clears : {false, true}) {
-        TestFixups fixups;
-        fixups.SetStub(fixups.Add(24, FirstRomCrcForType(24)), CountingTickStub(clears), 0x1000, false);
-        std::unique_ptr<TempRom> file;
-        auto board = MakeBoard(24, rom.image(0x2000), fixups, file);
+        TestBoard board;
+        board.fixups.SetStub(board.fixups.Add(24, FirstRomCrcForType(24)), CountingTickStub(clears), 0x1000, false);
+        board.Make(24, rom.image(0x2000));
         RenderLeft(*board, 1000);  // 81170 cycles: 12 or 13 tick periods of 6712
         const uint8_t ticks = board->Ram()[0x0100];
         EXPECT_TRUE(clears ? ticks == 12 || ticks == 13 : ticks == 1) << int(ticks);
@@ -170,9 +164,7 @@ TEST(SoundBoardTiming, RenderSampleRunsCyclesPerSampleAndTheRateChangesAtReset)
     Z80Asm a(0, 0x00);
     a.org(0x1FF0);
     a.jp(0x0100);
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    auto board = MakeBoard(0, a.image(0x2000), fixups, file);
+    TestBoard board(0, a.image(0x2000));
     for (uint32_t rate : {44100u, 22050u}) {
         SCOPED_TRACE(rate);
         if (rate != 44100) {
@@ -199,9 +191,7 @@ TEST(SoundBoardTiming, RunCyclesEndsOnAHaltedCpu)
     a.halt();
     a.org(0x0066);
     a.halt();
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    auto board = MakeBoard(28, a.image(0x2000), fixups, file);
+    TestBoard board(28, a.image(0x2000));
     EXPECT_GE(board->RunCycles(100), 100);
     board->SendCommand(0x21);  // returns: the test would hang otherwise
     EXPECT_EQ(board->Latch(), 0xFF);
@@ -223,9 +213,7 @@ TEST(SoundBoardTiming, TickWaitsWhileItsAccumulatorEqualsThePeriod)
     a.jr("wait");
     a.org(0x0066);
     a.retn();
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
-    auto board = MakeBoard(4, a.image(0x2000), fixups, file);
+    TestBoard board(4, a.image(0x2000));
     const double period = 3575.0;  // type 4's NMI tick
     for (bool batched : {true, false}) {
         SCOPED_TRACE(batched ? "batched" : "stepping");
@@ -251,8 +239,6 @@ TEST(SoundBoardTiming, TickWaitsWhileItsAccumulatorEqualsThePeriod)
 // handler from 0x1280. Any other byte finds 0x0000 and restarts the program.
 TEST(SoundBoardTiming, ModeTwoInterruptTakesItsVectorLowByteFromIrqData)
 {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
     Z80Asm a(0, 0x00);
     a.ld_sp_nn(0xA000);
     a.ld_a_n(0x12);
@@ -268,7 +254,7 @@ TEST(SoundBoardTiming, ModeTwoInterruptTakesItsVectorLowByteFromIrqData)
     a.jr("done");
     a.org(0x1280);
     a.dw(0x0200);
-    auto board = MakeBoard(2, a.image(0x1FF0), fixups, file);
+    TestBoard board(2, a.image(0x1FF0));
     EXPECT_EQ(board->ReadMem(0x8100), 0x5A);
 }
 
@@ -278,8 +264,6 @@ TEST(SoundBoardTiming, ModeTwoInterruptTakesItsVectorLowByteFromIrqData)
 // cycles; both fall due together at 286000, within the boot run.
 TEST(SoundBoardTiming, InterruptIsServedBeforeATickDueInTheSameStep)
 {
-    TestFixups fixups;
-    std::unique_ptr<TempRom> file;
     Z80Asm a(0, 0x00);
     a.ld_sp_nn(0xA000);
     a.im(1);
@@ -303,6 +287,6 @@ TEST(SoundBoardTiming, InterruptIsServedBeforeATickDueInTheSameStep)
     a.label("back");
     a.ex_sp_hl();
     a.retn();
-    auto board = MakeBoard(4, a.image(0x1FF0), fixups, file);
+    TestBoard board(4, a.image(0x1FF0));
     EXPECT_EQ(board->ReadMem(0x8100), 1);
 }

@@ -11,16 +11,13 @@
 #include "SoundBoardTestRoms.h"
 #include "audio/OfflineRender.h"
 #include "audio/VgmWriter.h"
+#include "support/TestFiles.h"
 #include "support/ToneMeasure.h"
 
 using namespace boardtest;
+using testfiles::Le32;
 
 namespace {
-
-uint32_t Le32(const std::vector<uint8_t>& b, std::size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
 
 // What a VGM player would sound: the header's clock and the chip registers
 // left by the command stream, under the format's rules (AY8910: clock / (16 *

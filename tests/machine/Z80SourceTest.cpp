@@ -9,10 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
 #include "kelvara-asm/Z80Asm.h"
 #include "machine/Crc32.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using R8 = Z80Asm::R8;
@@ -161,8 +160,8 @@ back:   dw      back
                            0x18, 0xFE, 0x02, 0x90, 0x23, 0x00}));
 
     // An included file, the image size and the database checksum.
-    const fs::path dir = fs::temp_directory_path() / ("kelvara-z80source-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const testfiles::ScratchDir tmp;
+    const fs::path& dir = tmp.dir;
     std::ofstream(dir / "part.inc") << "VALUE   equ     7\n        ld      a,VALUE\n";
     const Bytes image = AssembleSourceText("        image 8192\n        checksum 0x12345678\n"
                                            "        include \"part.inc\"\n        halt\n",
@@ -177,7 +176,6 @@ back:   dw      back
     } catch (const Z80SourceError& e) {
         EXPECT_STREQ(e.what(), "part.inc:2: value 700 out of range (-128..255)");
     }
-    fs::remove_all(dir);
 }
 
 TEST(Z80Source, ErrorsNameFileAndLine)

@@ -1,5 +1,5 @@
-// Small file helpers shared by the audio tests: a per-test scratch folder
-// and little-endian readers for WAV and VGM headers.
+// Small file helpers shared by the tests: a per-test scratch folder, whole
+// file reads and little-endian readers for WAV and VGM headers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace audiotest {
+namespace testfiles {
 
 namespace fs = std::filesystem;
 
@@ -34,6 +34,11 @@ inline std::vector<uint8_t> ReadBytes(const fs::path& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+inline std::string ReadText(const fs::path& path) {
+    const std::vector<uint8_t> b = ReadBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
 template <class Bytes>
 uint32_t Le32(const Bytes& b, std::size_t at) {
     uint32_t v = 0;
@@ -46,4 +51,4 @@ uint16_t Le16(const Bytes& b, std::size_t at) {
     return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
 }
 
-}  // namespace audiotest
+}  // namespace testfiles
