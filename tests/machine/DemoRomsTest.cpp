@@ -2,7 +2,7 @@
 // comes with a playlist, loads with the built-in fix-ups, and every tune it
 // offers sounds. That the committed images are exactly what their source
 // in examples/roms/src builds is checked through kelvara-asm (DemoRomsBuild).
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 
 #include <gtest/gtest.h>
 

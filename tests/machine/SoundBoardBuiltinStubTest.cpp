@@ -2,7 +2,7 @@
 // synthetic ROM supplies the sound program routines that each stub calls.
 #include <gtest/gtest.h>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "cpu/Z80.h"
 #include "support/ToneMeasure.h"
 #include "kelvara-asm/Z80Asm.h"

@@ -2,7 +2,7 @@
 // the four bus operations, including every machine type with its own wiring.
 #include <gtest/gtest.h>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;

@@ -2,7 +2,7 @@
 // when, for each delivery method.
 #include <gtest/gtest.h>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "kelvara-asm/Z80Asm.h"
 
 using namespace boardtest;

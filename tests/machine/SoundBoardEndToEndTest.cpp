@@ -4,7 +4,7 @@
 // produces a tone whose pitch proves which code arrived.
 #include <gtest/gtest.h>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "support/RomForge.h"
 #include "support/ToneMeasure.h"
 

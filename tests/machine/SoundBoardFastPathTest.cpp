@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "cpu/Z80.h"
 #include "kelvara-asm/Z80Asm.h"
 #include "machine/RomDatabase.h"

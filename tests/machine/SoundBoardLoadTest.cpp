@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "support/LogCapture.h"
 #include "support/RomForge.h"
 #include "support/TestFiles.h"

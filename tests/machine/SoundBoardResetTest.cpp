@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "chips/Opll.h"
 #include "support/RomForge.h"
 #include "kelvara-asm/Z80Asm.h"

@@ -2,7 +2,7 @@
 // tick entry and its type-24 handshake, and how CPU time maps onto samples.
 #include <gtest/gtest.h>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "cpu/Z80.h"
 #include "support/RomForge.h"
 #include "kelvara-asm/Z80Asm.h"

@@ -8,14 +8,13 @@
 #include <array>
 #include <string>
 
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 #include "audio/OfflineRender.h"
 #include "audio/VgmWriter.h"
-#include "support/TestFiles.h"
 #include "support/ToneMeasure.h"
+#include "support/VgmReader.h"
 
 using namespace boardtest;
-using testfiles::Le32;
 
 namespace {
 
@@ -23,74 +22,41 @@ namespace {
 // left by the command stream, under the format's rules (AY8910: clock / (16 *
 // period); SN76489: clock / (32 * period); YM2413: F-number * clock / 72 /
 // 2^(19 - block)). The sounding channel is the one keyed on / not muted.
-struct VgmTone {
-    double hz = 0;
-};
-
-VgmTone ReadVgmTone(const std::vector<uint8_t>& f)
+double VgmToneHz(const ParsedVgm& f)
 {
-    VgmTone tone;
     std::array<uint8_t, 256> opll{}, ay{};
     std::array<uint16_t, 4> snPeriod{};
     std::array<uint8_t, 4> snAtt{0x0F, 0x0F, 0x0F, 0x0F};
     int snLatch = 0;
-    std::size_t p = 0x34 + Le32(f, 0x34);
-    const std::size_t gd3 = 0x14 + Le32(f, 0x14);
-    while (p < gd3 && f[p] != 0x66) {
-        const uint8_t c = f[p];
-        if (c == 0x50) {
-            const uint8_t d = f[p + 1];
-            if (d & 0x80) {
-                snLatch = (d >> 4) & 7;
-                if (snLatch & 1)
-                    snAtt[snLatch >> 1] = d & 0x0F;
-                else
-                    snPeriod[snLatch >> 1] = static_cast<uint16_t>((snPeriod[snLatch >> 1] & 0x3F0) | (d & 0x0F));
-            } else if (!(snLatch & 1)) {
-                snPeriod[snLatch >> 1] = static_cast<uint16_t>((snPeriod[snLatch >> 1] & 0x0F) | (d & 0x3F) << 4);
-            }
-            p += 2;
-        } else if (c == 0x51 || c == 0xA0) {
-            (c == 0x51 ? opll : ay)[f[p + 1]] = f[p + 2];
-            p += 3;
-        } else if (c == 0x61) {
-            p += 3;
-        } else if (c == 0x62 || c == 0x63 || (c & 0xF0) == 0x70) {
-            ++p;
-        } else {
-            ADD_FAILURE() << "unexpected command " << int(c);
-            return tone;
+    for (const std::vector<uint8_t>& c : f.commands) {
+        if (c[0] != 0x50) {
+            (c[0] == 0x51 ? opll : ay)[c[1]] = c[2];
+        } else if (c[1] & 0x80) {
+            snLatch = (c[1] >> 4) & 7;
+            if (snLatch & 1)
+                snAtt[snLatch >> 1] = c[1] & 0x0F;
+            else
+                snPeriod[snLatch >> 1] = static_cast<uint16_t>((snPeriod[snLatch >> 1] & 0x3F0) | (c[1] & 0x0F));
+        } else if (!(snLatch & 1)) {
+            snPeriod[snLatch >> 1] = static_cast<uint16_t>((snPeriod[snLatch >> 1] & 0x0F) | (c[1] & 0x3F) << 4);
         }
     }
-    if (const uint32_t clock = Le32(f, 0x10)) {
+    double hz = 0;
+    if (const uint32_t clock = f.U32(0x10)) {
         for (int ch = 0; ch < 9; ++ch)
             if (opll[0x20 + ch] & 0x10) {
                 const int fnum = opll[0x10 + ch] | (opll[0x20 + ch] & 1) << 8, block = (opll[0x20 + ch] >> 1) & 7;
-                tone.hz = fnum * (clock / 72.0) / (1 << (19 - block));
+                hz = fnum * (clock / 72.0) / (1 << (19 - block));
             }
-    } else if (const uint32_t clock = Le32(f, 0x74)) {
+    } else if (const uint32_t clock = f.U32(0x74)) {
         for (int ch = 0; ch < 3; ++ch)
             if ((ay[8 + ch] & 0x1F) != 0 && !(ay[7] & (1 << ch)))
-                tone.hz = clock / (16.0 * (ay[2 * ch] | (ay[2 * ch + 1] & 0x0F) << 8));
-    } else if (const uint32_t clock = Le32(f, 0x0C)) {
+                hz = clock / (16.0 * (ay[2 * ch] | (ay[2 * ch + 1] & 0x0F) << 8));
+    } else if (const uint32_t clock = f.U32(0x0C)) {
         for (int ch = 0; ch < 3; ++ch)
-            if (snAtt[ch] != 0x0F) tone.hz = clock / (32.0 * snPeriod[ch]);
+            if (snAtt[ch] != 0x0F) hz = clock / (32.0 * snPeriod[ch]);
     }
-    return tone;
-}
-
-// The GD3 tag's notes: the eleventh string (track, game, system and author
-// in English and Japanese, date and converter come first).
-std::string ReadNotes(const std::vector<uint8_t>& f)
-{
-    std::size_t q = 0x14 + Le32(f, 0x14) + 12;
-    for (int field = 0; field < 10; ++field) {
-        while (f[q] | f[q + 1]) q += 2;
-        q += 2;
-    }
-    std::string notes;
-    for (; f[q] | f[q + 1]; q += 2) notes += static_cast<char>(f[q]);  // ASCII notes only
-    return notes;
+    return hz;
 }
 
 // Forwards the board's chip writes into the log, as the offline renderer does.
@@ -121,19 +87,20 @@ TEST(VgmPitch, LogOfEachChipKindPlaysAtTheRenderedPitch)
         std::vector<int32_t> samples = RenderLeft(*board, 1000 + 16384);
         vgm.Wait(samples.size());
         board->SetChipWriteObserver(nullptr);
-        const std::vector<uint8_t> log = vgm.Finish("Tone", "0x25");
+        const ParsedVgm log(vgm.Finish("Tone", "0x25"));
 
         std::span<const int32_t> steady(samples.data() + 1000, 16384);
         const double measured = ToneMeasure::MeasureFrequency(steady, 44100.0, 100.0, 3000.0);
-        const double logged = ReadVgmTone(log).hz;
+        const double logged = VgmToneHz(log);
         ASSERT_GT(measured, 0.0);
         EXPECT_LT(ToneMeasure::RelativeError(logged, measured), 0.005)
             << "VGM plays " << logged << " Hz, the board " << measured << " Hz";
-        // The YM2413 header cannot say YMF281B: the tag's notes do.
-        const std::string notes = ReadNotes(log);
+        // The YM2413 header cannot say YMF281B: the tag's notes (its eleventh
+        // string) do.
+        ASSERT_EQ(log.tags.size(), 11u);
         if (def->chipKind == ChipYMF281B)
-            EXPECT_NE(notes.find("YMF281B"), std::string::npos) << notes;
+            EXPECT_NE(log.tags[10].find(u"YMF281B"), std::u16string::npos);
         else
-            EXPECT_EQ(notes, "");
+            EXPECT_EQ(log.tags[10], u"");
     }
 }

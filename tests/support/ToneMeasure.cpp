@@ -4,28 +4,11 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <numeric>
 #include <vector>
 
 namespace ToneMeasure {
 namespace {
-
-template <typename T>
-std::vector<double> ToDouble(std::span<const T> samples)
-{
-    return std::vector<double>(samples.begin(), samples.end());
-}
-
-void RemoveMean(std::vector<double>& x)
-{
-    if (x.empty())
-        return;
-    double mean = 0;
-    for (double v : x)
-        mean += v;
-    mean /= static_cast<double>(x.size());
-    for (double& v : x)
-        v -= mean;
-}
 
 // In-place iterative radix-2 FFT; the size must be a power of two.
 void Fft(std::vector<std::complex<double>>& a, bool inverse)
@@ -82,6 +65,14 @@ std::vector<double> Autocorrelation(const std::vector<double>& x)
     return r;
 }
 
+// Offset from k of the vertex of the parabola through r[k-1], r[k], r[k+1]
+// (within half a step; 0 where the three do not make a maximum).
+double VertexOffset(const std::vector<double>& r, std::size_t k)
+{
+    const double a = r[k - 1], b = r[k], c = r[k + 1], denom = a - 2 * b + c;
+    return denom < 0 ? std::clamp(0.5 * (a - c) / denom, -0.5, 0.5) : 0.0;
+}
+
 // Walks uphill from k to the nearest local maximum and returns its position
 // refined by a parabola through the peak and its neighbours.
 double PeakNear(const std::vector<double>& r, std::size_t k)
@@ -92,21 +83,18 @@ double PeakNear(const std::vector<double>& r, std::size_t k)
         --k;
     while (k < last && r[k + 1] > r[k])
         ++k;
-    double a = r[k - 1], b = r[k], c = r[k + 1];
-    double denom = a - 2 * b + c;
-    double delta = denom < 0 ? 0.5 * (a - c) / denom : 0.0;
-    return static_cast<double>(k) + std::clamp(delta, -0.5, 0.5);
+    return static_cast<double>(k) + VertexOffset(r, k);
 }
 
 double MeasureImpl(std::vector<double> x, double rate, double minHz, double maxHz)
 {
-    if (rate <= 0 || minHz <= 0)
+    if (rate <= 0 || minHz <= 0 || x.size() < 16)
         return 0;
     if (maxHz <= 0 || maxHz > rate / 2)
         maxHz = rate / 2;
-    RemoveMean(x);
-    if (x.size() < 16)
-        return 0;
+    const double mean = std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
+    for (double& v : x)
+        v -= mean;
     std::vector<double> r = Autocorrelation(x);
     if (r.size() < 8)
         return 0;
@@ -119,14 +107,7 @@ double MeasureImpl(std::vector<double> x, double rate, double minHz, double maxH
     // (so a wave with period P is not read as 2P).
     // Peak heights are taken from the parabola through each local maximum,
     // so a short period that falls between two samples is not undervalued.
-    auto height = [&](std::size_t k) {
-        double a = r[k - 1], b = r[k], c = r[k + 1];
-        double denom = a - 2 * b + c;
-        if (denom >= 0)
-            return b;
-        double delta = std::clamp(0.5 * (a - c) / denom, -0.5, 0.5);
-        return b - 0.25 * (a - c) * delta;
-    };
+    auto height = [&](std::size_t k) { return r[k] - 0.25 * (r[k - 1] - r[k + 1]) * VertexOffset(r, k); };
     double best = -1;
     for (std::size_t k = minLag; k <= maxLag; ++k)
         if (r[k] >= r[k - 1] && r[k] >= r[k + 1])
@@ -178,11 +159,11 @@ double PeakImpl(std::span<const T> samples)
 
 double MeasureFrequency(std::span<const int16_t> s, double rate, double minHz, double maxHz)
 {
-    return MeasureImpl(ToDouble(s), rate, minHz, maxHz);
+    return MeasureImpl({s.begin(), s.end()}, rate, minHz, maxHz);
 }
 double MeasureFrequency(std::span<const int32_t> s, double rate, double minHz, double maxHz)
 {
-    return MeasureImpl(ToDouble(s), rate, minHz, maxHz);
+    return MeasureImpl({s.begin(), s.end()}, rate, minHz, maxHz);
 }
 
 double Rms(std::span<const int32_t> s) { return RmsImpl(s); }

@@ -65,6 +65,10 @@ double ExpectedToneHz(const MachineDef& def, uint8_t code);
 std::unique_ptr<CSoundBoard> MakeToneBoard(const MachineDef& def, TestFixups& fixups,
                                            std::unique_ptr<TempRom>& file);
 
+// The type's tone program alone, forged to the type's first database row;
+// empty for a type whose program needs a driver stub.
+std::vector<uint8_t> ToneRomImage(const MachineDef& def);
+
 // Renders `count` samples and returns the left channel.
 std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count);
 

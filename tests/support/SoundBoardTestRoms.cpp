@@ -1,12 +1,10 @@
-#include "SoundBoardTestRoms.h"
+#include "support/SoundBoardTestRoms.h"
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "cpu/Z80.h"
 #include "support/RomForge.h"
@@ -409,6 +407,13 @@ double ExpectedToneHz(const MachineDef& def, uint8_t code)
     case ChipSN76496: return def.chipClock / (32.0 * period);
     default: return period * (def.chipClock / 72.0) / 32768.0;  // block 4
     }
+}
+
+std::vector<uint8_t> ToneRomImage(const MachineDef& def)
+{
+    ToneProgram program = BuildToneProgram(def);
+    if (!program.stub.empty() || !ForgeRomCrc(program.rom, FirstRomCrcForType(def.machineType), 0x1FFC)) return {};
+    return program.rom;
 }
 
 std::unique_ptr<CSoundBoard> MakeToneBoard(const MachineDef& def, TestFixups& fixups,
