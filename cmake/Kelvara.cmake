@@ -31,17 +31,14 @@ function(kelvara_folder_executable name dir)
   endif()
 endfunction()
 
-# kelvara_test_program(<target> [extra precompiled headers...])
+# kelvara_test_program(<target>)
 # Test code is compiled for build speed, not run speed: the code under test
-# lives in the (optimised) libraries, so test files are built unoptimised,
-# several files per compiler run, with GoogleTest and the common standard
-# headers (plus any extra ones given) precompiled once per program.
+# lives in the (optimised) libraries, so test files are built unoptimised and
+# several at a time in one compiler run, which parses GoogleTest, the standard
+# library (and for the widget tests Qt) once per batch instead of per file.
+# (GCC would warn about every fixture in an anonymous namespace once files
+# share a compiler run.)
 function(kelvara_test_program target)
-  # (GCC would warn about every fixture in an anonymous namespace once files
-  # share a compiler run.)
   target_compile_options(${target} PRIVATE -O0 $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
-  target_precompile_headers(${target} PRIVATE
-    <gtest/gtest.h> <algorithm> <cmath> <cstdint> <cstring> <filesystem>
-    <fstream> <memory> <random> <string> <vector> ${ARGN})
 endfunction()
