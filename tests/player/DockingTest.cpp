@@ -1,6 +1,5 @@
-// Window docking: the snapping rule on a table of moves and resizes, the
-// targets each window's switches allow, and the playlist that travels with
-// the main window only while the two touch.
+// Window docking: the snapping rule, the targets each window allows, and
+// the playlist that follows the main window.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -120,22 +119,18 @@ TEST_F(DockGroupTest, NarrowerPlaylistTouchingTheSideFollows)
 
 TEST_F(DockGroupTest, MoveSwitchesSnappingOffAndBackOn)
 {
+    // While moving, the main window snaps to no window (its own playlist
+    // included) and the playlist to nothing.
+    const DockRect up{100, 95, 452, 287}, nearEdge{5, 292, 357, 600};
     group.BeginMainMove();
     EXPECT_TRUE(group.Following());
-    EXPECT_FALSE(group.Settings(&main)->snapWindows);
     EXPECT_TRUE(group.Settings(&main)->snapScreen);
-    EXPECT_FALSE(group.Settings(&playlist)->snapWindows);
-    EXPECT_FALSE(group.Settings(&playlist)->snapScreen);
-    // While moving, the main window does not snap onto its own playlist.
-    const DockRect up{100, 95, 452, 287};
     EXPECT_EQ(group.Snap(&main, up, main.rect, kScreen, kWorkArea), up);
+    EXPECT_EQ(group.Snap(&playlist, nearEdge, playlist.rect, kScreen, kWorkArea), nearEdge);
     group.EndMainMove();
     EXPECT_FALSE(group.Following());
-    for (IDockWindow* w : {static_cast<IDockWindow*>(&main), static_cast<IDockWindow*>(&playlist)}) {
-        EXPECT_TRUE(group.Settings(w)->snapWindows);
-        EXPECT_TRUE(group.Settings(w)->snapScreen);
-    }
     EXPECT_EQ(group.Snap(&main, up, main.rect, kScreen, kWorkArea), main.rect);
+    EXPECT_EQ(group.Snap(&playlist, nearEdge, playlist.rect, kScreen, kWorkArea).left, 0);
 }
 
 TEST_F(DockGroupTest, HiddenOrForgottenWindowsAreNeitherTargetsNorFollowers)

@@ -1,6 +1,4 @@
-// The drawn equalizer curve must be what the filters do: flat at 0 dB with
-// every band at 0, the set gain exactly at a lone band's centre, and equal
-// to the measured gain of the signal chain's own equalizer on a sine.
+// The drawn equalizer curve against the filters it depicts.
 #include <gtest/gtest.h>
 
 #include <cmath>

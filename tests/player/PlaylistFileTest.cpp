@@ -125,8 +125,7 @@ TEST(PlaylistFileReader, EncodingsCp932Utf8AndByteOrderMark)
     EXPECT_FALSE(data.crlf);
     EXPECT_EQ(data.entries, (Rows{{2, 0, utf8, 0}}));
 
-    // One invalid byte anywhere makes the whole file CP932, also when it sits
-    // beyond the reader's first 64 KiB piece.
+    // One invalid byte anywhere, even past the first 64 KiB piece, makes the file CP932.
     std::string late = "%start\n#3\t" + utf8 + "\n;";
     late.append(70000, 'x').append("\n;\x83\x65\n");
     WriteFile(tmp / "late.lst", late);
@@ -196,8 +195,7 @@ TEST(PlaylistFileBadInput, OneMegabyteLineIsCutNotSplit)
     EXPECT_EQ(data.entries[1], (PlaylistEntry{2, 0, "after", 0}));
     EXPECT_TRUE(data.truncated);
 
-    // A UTF-8 file whose long line is cut inside a character stays UTF-8
-    // and loses only the cut character.
+    // A long UTF-8 line cut inside a character loses only that character.
     std::string wide;
     while (wide.size() < kPlaylistMaxLineBytes + 10)
         wide += "\xE3\x83\x86";
@@ -209,8 +207,7 @@ TEST(PlaylistFileBadInput, OneMegabyteLineIsCutNotSplit)
 
 TEST(PlaylistFileBadInput, InvalidCp932BytesKeepTheRowsAround)
 {
-    // A lead byte followed by a byte that cannot trail it, a lone lead byte
-    // at the end of a line, and an unassigned lead byte.
+    // A lead byte with a bad trail byte, a lone lead byte at a line end, an unassigned lead byte.
     const PlaylistFileData data = ParsePlaylistText(
         "%start\n#1\tok\n#2\tbad\x81\x20pair\t0:04\n#3\tend\x82\n#4\t\xA0\xFD\xFF\n#5\tlast\n");
     EXPECT_EQ(data.encoding, PlaylistEncoding::Cp932);

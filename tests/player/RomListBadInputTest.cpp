@@ -1,7 +1,5 @@
-// The ROM list on folders and cache files a user can break: unreadable or
-// odd entries, a ROMS folder that cannot be listed, files vanishing while a
-// scan runs, empty and huge cache files. Nothing may crash or hang, and a
-// valid cache must survive.
+// The ROM list on folders and cache files a user can break: nothing may
+// crash or hang, and a valid cache must survive.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -133,8 +131,7 @@ TEST_F(RomListBadInputTest, EmptyOddAndHugeCacheFilesLoseNoValidRecord)
     EXPECT_FALSE(Start()->SaveCache());
     fs::remove(CachePath());
 
-    // Two valid records followed by 100 MB of garbage, some of it records
-    // whose path runs to the end without a terminator.
+    // Two valid records, then 100 MB of garbage, some with unterminated paths.
     ASSERT_TRUE(Start()->SaveCache());
     std::string bytes = ReadFile(CachePath());
     const std::size_t valid = bytes.size();

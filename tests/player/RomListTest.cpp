@@ -1,5 +1,4 @@
-// The ROM list on a real program folder: scanning with and without the
-// cache, what invalidates a cache record, listing and status counts, and
+// The ROM list on a real program folder: scanning, the cache, listing and
 // autoplay's shuffled pick.
 
 #include <sys/time.h>

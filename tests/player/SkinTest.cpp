@@ -1,6 +1,4 @@
-// Finding skins below a program folder and reading Skin.ini: required
-// keys, defaults, colour and number forms, order, and folders that are not
-// skins or are broken.
+// Finding skins below a program folder and reading Skin.ini.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,5 @@
-// The main window's transport driven with a fake clock, a fake render
-// thread, a fake playlist and a fake window: code stepping, the end-of-sound
-// and autoplay rules, pause blinking and the level meter.
+// The main window's transport with a fake clock, render thread, playlist
+// and window; the digit cells and the level meter.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// The built-in artwork as the player loads it: a transparent key around
-// the buttons and distinct states, distinct glyphs that blend seamlessly,
-// and pictures that are what the generator draws.
+// The built-in artwork as the player loads it.
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -37,8 +35,7 @@ TEST(Artwork, DigitGlyphsAreDistinctAndBlankOnesSeamless)
     for (int a = 0; a < 16; ++a)
         for (int b = a + 1; b < 16; ++b)
             EXPECT_NE(cell(a), cell(b)) << "glyphs " << a << " and " << b;
-    // With the built-in opaque blend a blank cell must not show a seam: its
-    // edge pixels equal the background where the cells sit (y 12..33).
+    // A blank cell's edges equal the background where cells sit (y 12..33): no seam.
     const QImage background = Art("background.png");
     for (int row : {0, 11, 21}) {
         EXPECT_EQ(digits.pixel(10 * 16, row), background.pixel(54, 12 + row)) << "row " << row;

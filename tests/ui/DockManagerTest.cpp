@@ -1,7 +1,5 @@
-// Docking on real Qt windows (offscreen, with docking switched on as on
-// X11): the main window's body drag snaps and takes a touching playlist
-// along, window-manager moves and resizes snap once they rest, and with
-// docking off (Wayland) nothing is changed.
+// Docking on real Qt windows (offscreen, docking switched on as on X11;
+// off, as on Wayland, nothing moves).
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>

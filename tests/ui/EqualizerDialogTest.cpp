@@ -1,7 +1,5 @@
-// The graphic equalizer dialog driven like a user: sliders dragged with the
-// mouse, presets chosen with the keyboard, renaming and resetting through
-// their modal boxes. Every change must reach the settings' presets and the
-// render thread's equalizer at once; the current preset must not be saved.
+// The graphic equalizer dialog driven like a user: every change must reach
+// the presets and the render thread at once.
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,4 @@
-// The Load ROM dialog driven like a user would: the rows and status it
-// shows, the owned-only box, header clicks, the filter box, loading by
-// button, Enter and double-click, hiding, ReScan and its remembered place.
+// The Load ROM dialog driven like a user would.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -78,8 +76,7 @@ protected:
         m_dialog->List()->setCurrentItem(row);
     }
     QImage Icon(int databaseIndex) { return Row(databaseIndex)->icon(0).pixmap(16, 16).toImage(); }
-    // Checks that the rows follow `column` and then Name, both ascending or
-    // both descending; returns the number of ties in `column`.
+    // Checks the rows follow `column`, then Name, one way; returns the ties in `column`.
     int CheckOrder(int column, bool ascending)
     {
         QCollator collator;

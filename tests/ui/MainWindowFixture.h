@@ -1,7 +1,5 @@
-// A real main window (with its extras, as the program builds it) on the
-// offscreen platform, a real render thread on SDL's dummy audio driver, a
-// temporary program folder and the demo ROM; messages to the user are
-// collected instead of shown.
+// A real main window with its extras, a real render thread on SDL's dummy
+// driver and a temporary program folder; user messages are collected.
 #pragma once
 
 #include <QCoreApplication>

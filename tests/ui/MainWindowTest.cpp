@@ -1,6 +1,4 @@
-// The main window with a real render thread and a demo ROM: buttons, keys,
-// loading, dropping, double size, skins, the playlist and the output-device
-// change.
+// The main window with a real render thread and a demo ROM.
 #include <QMenu>
 #include <QMimeData>
 #include <QSlider>
@@ -170,9 +168,7 @@ TEST_F(MainWindowTest, FrameShowsDashesWithoutRomAndCodeDigitsWithOne)
     ASSERT_TRUE(w.LoadRomFile(kDemoRom));
     w.PlayCodeAt(3);
     const QImage after = w.Frame();
-    // The units digit's cell changed from the dash to a 3; the background
-    // away from digits, text and meter is the same; the info lines are
-    // drawn only while a ROM runs.
+    // Units digit: dash, then 3; plain background unchanged; info lines only with a ROM.
     EXPECT_NE(before.copy(88, 12, 16, 22), after.copy(88, 12, 16, 22));
     EXPECT_EQ(before.copy(40, 150, 100, 8), after.copy(40, 150, 100, 8));
     EXPECT_NE(before.copy(135, 130, 201, 15), after.copy(135, 130, 201, 15));

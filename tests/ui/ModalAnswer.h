@@ -1,7 +1,5 @@
-// Answers the next modal dialog a widget opens with exec(): polls until the
-// dialog of type T is the active modal widget and hands it to `act`, which
-// must close it. If no such dialog appears within two seconds the test
-// fails instead of hanging.
+// Answers the next modal dialog of type T with `act` (which must close it);
+// fails instead of hanging when none appears within two seconds.
 #pragma once
 
 #include <QApplication>

@@ -1,8 +1,6 @@
-// The player's MPRIS service on a private session bus: another connection
-// drives it the way playerctl or a panel would, and must see the code step,
-// the status and metadata follow, and change signals arrive. Needs a bus of
-// its own: the suite runs under dbus-run-session (see tests.cmake) and is
-// skipped elsewhere so it never touches a user's desktop session.
+// The MPRIS service driven over a private session bus, as playerctl would.
+// The suite runs under dbus-run-session (see tests.cmake) and is skipped
+// elsewhere so it never touches a user's desktop session.
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,6 +1,4 @@
-// The options dialog driven like a user: what it selects for the stored
-// values, what OK stores and hands to the main window, what the arrows and
-// typed values give, and that Esc changes nothing.
+// The options dialog driven like a user.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,7 +1,5 @@
 // The equalizer and options dialogs and the media controls on a real main
-// window (offscreen, SDL's dummy audio): Ctrl+G toggles the equalizer and
-// its sliders reach the render thread, "&Option" re-creates the output only
-// for a new device or rate, the media controls step the real transport.
+// window (offscreen, SDL's dummy audio).
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>

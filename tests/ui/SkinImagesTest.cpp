@@ -97,8 +97,7 @@ SkinImages TestImages(uint32_t background, uint32_t glyph2)
 
 TEST(SkinDigit, BlendsTheGlyphCellOverTheBackgroundOnly)
 {
-    // Add (the per-channel arithmetic is the logic's own test) and an
-    // unknown mode, which draws the glyph as it is.
+    // Add, and an unknown mode, which draws the glyph as it is.
     const SkinImages images = TestImages(0xFF102030, 0xFFF01009);
     for (auto [blend, expected] : {std::pair{1, 0xFFFF3039u}, {7, 0xFFF01009u}}) {
         QImage window(352, 192, QImage::Format_RGB32);

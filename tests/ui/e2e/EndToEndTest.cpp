@@ -1,8 +1,6 @@
-// The real player on a virtual X display (run under xvfb-run): a temporary
-// program folder with a demo ROM, `kelvara ROM 1`, screenshots of the
-// screen, pixel probes against the built-in artwork, then SIGTERM, which
-// must end the program with exit code 0 and its settings saved. The last
-// screenshot is kept in the build folder.
+// The real player under xvfb-run: `kelvara ROM 1`, pixel probes of the
+// screen against the built-in artwork, then SIGTERM must end it with exit
+// code 0 and its settings saved. The last screenshot stays in the build folder.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -124,8 +122,7 @@ TEST_F(PlayerEndToEnd, PlaysCodeOneShowsItAndSavesSettingsOnSigterm)
     // The meter moved: some lit segment over the dark column, in either picture.
     EXPECT_TRUE(window.copy(12, 12, 10, 136) != m_gauge.copy(0, 0, 10, 136) ||
                 first.copy(12, 12, 10, 136) != m_gauge.copy(0, 0, 10, 136));
-    // The title (the playlist row of code 1) and the name line are drawn
-    // over the background.
+    // The title (the playlist row of code 1) and the name line are drawn.
     EXPECT_NE(window.copy(55, 53, 281, 15), m_background.copy(55, 53, 281, 15));
     EXPECT_NE(window.copy(135, 92, 201, 15), m_background.copy(135, 92, 201, 15));
     QGuiApplication::primaryScreen()->grabWindow(0).save(KELVARA_E2E_SCREEN);
