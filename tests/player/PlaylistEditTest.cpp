@@ -30,7 +30,7 @@ class PlaylistSave : public ::testing::Test
   protected:
     void SetUp() override { list.SetWindowCreated(true); }
     std::string Path() const { return tmp / "LISTS/list.lst"; }
-    TempFolder tmp;
+    ScratchDir tmp;
     CPlaylist list;
 };
 
@@ -40,7 +40,7 @@ TEST_F(PlaylistSave, UnchangedListIsKeptByteForByteAndEditsReadBackKeepingOtherL
     WriteFile(Path(), Cp932List());
     ASSERT_TRUE(list.Load(Path()));
     ASSERT_TRUE(list.Save().ok);
-    EXPECT_EQ(ReadFile(Path()), Cp932List());
+    EXPECT_EQ(ReadText(Path()), Cp932List());
     ASSERT_EQ(list.Entries().size(), 5u);
 
     ASSERT_TRUE(list.RenameRow(1, "\xE6\x96\xB0 fanfare")); // 新: fits CP932
@@ -58,7 +58,7 @@ TEST_F(PlaylistSave, UnchangedListIsKeptByteForByteAndEditsReadBackKeepingOtherL
 
     ASSERT_TRUE(list.Save().ok);
     EXPECT_FALSE(list.IsModified());
-    const std::string bytes = ReadFile(Path());
+    const std::string bytes = ReadText(Path());
     EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF"); // still CP932, no mark
     EXPECT_NE(bytes.find("\x90\x56 fanfare"), std::string::npos);
     EXPECT_NE(bytes.find("#$1F\t"), std::string::npos); // unchanged code text kept
@@ -89,7 +89,7 @@ TEST_F(PlaylistSave, NewListForARomWithoutOne)
     list.InsertRow(0, {13, 0, "", 0});
     list.InsertRow(1, {14, 0, "", 15}); // an empty name before a time
     ASSERT_TRUE(list.Save().ok);
-    EXPECT_EQ(ReadFile(Path()).substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(ReadText(Path()).substr(0, 3), "\xEF\xBB\xBF");
 
     CPlaylist again;
     ASSERT_TRUE(again.Load(Path()));
@@ -145,7 +145,7 @@ TEST_F(PlaylistSave, FailedSaveKeepsTheOldFileAndSaysWhy)
     PlaylistSaveResult r = list.Save();
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.message.find("LISTS"), std::string::npos);
-    EXPECT_EQ(ReadFile(tmp / "LISTS"), "not a folder");
+    EXPECT_EQ(ReadText(tmp / "LISTS"), "not a folder");
 
     // The target is a folder: the rename fails, the temporary file is gone.
     fs::create_directories(tmp.dir / "dir.lst");
@@ -155,7 +155,7 @@ TEST_F(PlaylistSave, FailedSaveKeepsTheOldFileAndSaysWhy)
     r = list.Save();
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.message.empty());
-    EXPECT_EQ(ReadFile(tmp / "dir.lst/keep"), "k");
+    EXPECT_EQ(ReadText(tmp / "dir.lst/keep"), "k");
     // LISTS and dir.lst, no temporary left over.
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.dir), fs::directory_iterator()), 2);
 }
@@ -172,7 +172,7 @@ TEST_F(PlaylistSave, UnsavedEditsSurviveLoadingAnotherList)
     list.Load(tmp / "a.lst");
     EXPECT_TRUE(list.IsModified());
     EXPECT_EQ(list.Entries()[0].name, "edited");
-    EXPECT_EQ(ReadFile(tmp / "a.lst"), "%start\n#1\ta\n"); // nothing written behind the user's back
+    EXPECT_EQ(ReadText(tmp / "a.lst"), "%start\n#1\ta\n"); // nothing written behind the user's back
     ASSERT_TRUE(list.Save().ok);
     list.Load(tmp / "b.lst");
     list.Load(tmp / "a.lst"); // saved: read from the file again

@@ -82,7 +82,7 @@ TEST(PlaylistFileReader, ReadsTheTable)
 
 TEST(PlaylistFileReader, LoadResultOfFilesWithoutRowsMissingFilesAndNonFiles)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     WriteFile(tmp / "norows.lst", "%volgain\t250\n%eqname\tJazz\n#1\tx\t0:05\n");
     CPlaylist list;
     EXPECT_FALSE(list.Load(tmp / "norows.lst"));
@@ -107,7 +107,7 @@ TEST(PlaylistFileReader, LoadResultOfFilesWithoutRowsMissingFilesAndNonFiles)
 
 TEST(PlaylistFileReader, EncodingsCp932Utf8AndByteOrderMark)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     // "テスト" in CP932 and in UTF-8.
     const std::string cp932 = "\x83\x65\x83\x58\x83\x67";
     const std::string utf8 = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
@@ -143,7 +143,7 @@ TEST(PlaylistFileReader, EncodingsCp932Utf8AndByteOrderMark)
 
 TEST(PlaylistFileBadInput, BinaryFileReadsUpToTheDamage)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     std::mt19937 rng(1234);
     using namespace std::string_literals;
     std::string bytes = "%start\n#1\tgood\t0:03\n#2\tline with a \0 NUL\n#5\tx\0y\n"s;
@@ -162,7 +162,7 @@ TEST(PlaylistFileBadInput, BinaryFileReadsUpToTheDamage)
 
 TEST(PlaylistFileBadInput, FiftyMegabyteFileStopsAtTheRowLimit)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     {
         std::ofstream out(tmp / "big.lst", std::ios::binary);
         out << "%volgain\t300\n%start\n";
@@ -184,7 +184,7 @@ TEST(PlaylistFileBadInput, FiftyMegabyteFileStopsAtTheRowLimit)
 
 TEST(PlaylistFileBadInput, OneMegabyteLineIsCutNotSplit)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     WriteFile(tmp / "line.lst", "%start\n#1\t" + std::string(1024 * 1024, 'z') + "\t0:05\n#2\tafter\n");
     PlaylistFileData data;
     ASSERT_TRUE(ReadPlaylistFile(tmp / "line.lst", data));

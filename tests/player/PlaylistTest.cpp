@@ -33,7 +33,7 @@ class PlaylistModel : public ::testing::Test
         ASSERT_TRUE(list.Load(tmp / "list.lst"));
         list.SetWindowCreated(true);
     }
-    TempFolder tmp;
+    ScratchDir tmp;
     RecordingHost host;
     CSettings settings;
     CPlaylist list;
@@ -143,7 +143,7 @@ TEST_F(PlaylistModel, ChoosesThePresetByNameThenNumber)
 
 TEST(PlaylistPath, PrefersTheUtf8NameThenTheCp932Name)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     RomEntry entry{};
     entry.name = "\x83\x65\x83\x58\x83\x67";              // テスト in CP932
     entry.title = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"; // and in UTF-8

@@ -54,7 +54,7 @@ TEST(RomCacheTest, RecordBytesFollowTheFileLayout)
 
 TEST(RomCacheTest, FileHoldsWholeRecordsAndAFailedSaveKeepsTheOldOne)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     std::vector<RomCacheRecord> records(3);
     for (uint32_t i = 0; i < 3; ++i)
         ASSERT_TRUE(MakeRomCacheRecord(SampleFile(), 0xCAFE + i, records[i]));

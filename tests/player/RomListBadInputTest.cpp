@@ -133,7 +133,7 @@ TEST_F(RomListBadInputTest, EmptyOddAndHugeCacheFilesLoseNoValidRecord)
 
     // Two valid records, then 100 MB of garbage, some with unterminated paths.
     ASSERT_TRUE(Start()->SaveCache());
-    std::string bytes = ReadFile(CachePath());
+    std::string bytes = ReadText(CachePath());
     const std::size_t valid = bytes.size();
     std::mt19937 random(7);
     std::string garbage(kRomCacheRecordSize * 1000, 'A');

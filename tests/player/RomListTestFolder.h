@@ -78,7 +78,7 @@ protected:
         return list;
     }
 
-    TempFolder m_tmp;
+    ScratchDir m_tmp;
     const fs::path m_root = m_tmp.dir;
     fs::path m_program = m_root / "program";
 };

@@ -30,7 +30,7 @@ protected:
         return names;
     }
 
-    TempFolder m_tmp;
+    ScratchDir m_tmp;
     const fs::path m_root = m_tmp.dir;
 };
 

@@ -18,7 +18,7 @@ TEST(WaveFolder, RelativeFoldersAreTakenFromTheProgramFolder)
 
 TEST(WaveFolder, UsableWhenWritableOrCreatable)
 {
-    TempFolder tmp;
+    ScratchDir tmp;
     const fs::path base = tmp.dir;
     WriteFile(base / "file", "x");
     EXPECT_TRUE(IsWaveFolderUsable(base.string()));

@@ -25,7 +25,7 @@ protected:
     CSkin Skin() const { return ReadSkin(m_tmp.dir.string()).value(); }
     std::string PathOf(const char* file) const { return m_tmp / file; }
 
-    TempFolder m_tmp;
+    ScratchDir m_tmp;
 };
 
 TEST_F(SkinImagesTest, AnyBrokenPictureFallsBackToTheBuiltInSkin)
@@ -36,10 +36,10 @@ TEST_F(SkinImagesTest, AnyBrokenPictureFallsBackToTheBuiltInSkin)
     const SkinImages builtin = LoadBuiltinSkinImages();
     EXPECT_NE(good.background, builtin.background);
     ASSERT_TRUE(QImage(10, 10, QImage::Format_RGB32).save(QString::fromStdString(PathOf("tiny.bmp")), "BMP"));
-    const std::string tinyBytes = ReadFile(PathOf("tiny.bmp"));
+    const std::string tinyBytes = ReadText(PathOf("tiny.bmp"));
 
     for (const char* file : {"background.bmp", "digit.bmp", "levelgauge.bmp", "icon.bmp"}) {
-        const std::string good = ReadFile(PathOf(file));
+        const std::string good = ReadText(PathOf(file));
         const std::pair<const char*, std::string> breakages[] = {
             {"missing", ""},
             {"empty", ""},
