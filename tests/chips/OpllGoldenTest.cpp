@@ -1,11 +1,8 @@
-// Recorded sound of long, varied register programs: every case drives the
-// chip with a pseudo-random program (instruments, user patch, key on/off,
-// sustain, rhythm mode switching, test register, pan and fine pan) and
-// checks a checksum of everything it produced. The checksums were recorded
-// from the straightforward per-sample implementation, so any change that
-// alters a single output sample shows up here. Each program is also played
-// through RenderStereoBlock in runs of 1..220 frames, which must give the
-// very same output.
+// Recorded sound of long, pseudo-random register programs (instruments, user
+// patch, keys, sustain, rhythm mode, test register, pans), checksummed as
+// the straightforward per-sample implementation produced it, so a change to
+// any single sample shows; RenderStereoBlock in runs of 1..220 frames must
+// give the very same output.
 #include "OpllTestSupport.h"
 
 #include <gtest/gtest.h>

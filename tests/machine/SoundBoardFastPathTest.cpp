@@ -1,12 +1,8 @@
-// The board's fast paths against its reference loop. The reference steps
-// the CPU one Execute(1) at a time with no wait fast-forwarded and renders
-// one RenderSample a frame; the product runs the CPU in batches
-// (ExecuteCounted up to the next timer event), fast-forwards a CPU waiting
-// in place (HALT, JR $, JP $) and renders blocks of any size. Tone programs,
-// programs that never stop writing their chip, waiting programs, parked
-// driver stubs and random images must give the same samples, registers,
-// RAM, latch and timer phase on every path; random images also play every
-// code without a crash or a hang.
+// The board's fast paths (batched CPU up to the next timer event, waits in
+// place fast-forwarded, blocks of any size) against its reference loop (one
+// Execute(1) and one RenderSample at a time): tone programs, busy chip
+// writers, waiting programs, parked stubs and random images give the same
+// samples and state on every path; random images also play every code.
 #include <gtest/gtest.h>
 
 #include <algorithm>

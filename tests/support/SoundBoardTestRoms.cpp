@@ -16,9 +16,6 @@ using R8 = Z80Asm::R8;
 using R16 = Z80Asm::R16;
 using Cc = Z80Asm::Cc;
 
-// ---------------------------------------------------------------------------
-// Files and fix-ups
-
 TempRom::TempRom(std::vector<uint8_t> image, uint32_t crc)
 {
     static std::atomic<int> counter{0};
@@ -59,18 +56,12 @@ void TestFixups::SetStub(ResetFixup& record, std::vector<uint8_t> image, uint16_
 void TestFixups::AddPatch(ResetFixup& record, bool afterBoot, uint16_t address, std::vector<uint8_t> bytes)
 {
     const std::vector<uint8_t>& stored = m_bytes.emplace_back(std::move(bytes));
-    std::vector<RomPatch>& list = m_patchLists.emplace_back();
-    const RomPatch* old = afterBoot ? record.patchesAfter : record.patchesBefore;
-    uint32_t count = afterBoot ? record.patchesAfterCount : record.patchesBeforeCount;
-    list.assign(old, old + count);
+    const RomPatch*& patches = afterBoot ? record.patchesAfter : record.patchesBefore;
+    uint32_t& count = afterBoot ? record.patchesAfterCount : record.patchesBeforeCount;
+    std::vector<RomPatch>& list = m_patchLists.emplace_back(patches, patches + count);
     list.push_back({address, static_cast<uint16_t>(stored.size()), stored.data()});
-    if (afterBoot) {
-        record.patchesAfter = list.data();
-        record.patchesAfterCount = static_cast<uint32_t>(list.size());
-    } else {
-        record.patchesBefore = list.data();
-        record.patchesBeforeCount = static_cast<uint32_t>(list.size());
-    }
+    patches = list.data();
+    count = static_cast<uint32_t>(list.size());
 }
 
 uint16_t StubRamOffset(uint32_t machineType)
@@ -79,9 +70,6 @@ uint16_t StubRamOffset(uint32_t machineType)
     if (machineType == 67) return 0x0800;
     return 0x1000;
 }
-
-// ---------------------------------------------------------------------------
-// The tone program
 
 namespace {
 
@@ -108,7 +96,6 @@ struct ToneProgram {
     uint16_t stubRamOffset = 0;
     bool stubBeforeBoot = false;
 };
-
 
 // Where the chip sits for this type: select and data address (or port);
 // the SN76496 uses `select` only.
@@ -232,20 +219,7 @@ void EmitPlay(Z80Asm& a, const MachineDef& def, const std::string& writer)
 
 uint16_t StackTop(const MachineDef& def) { return static_cast<uint16_t>((def.ramEnd + 1) & 0xFFFF); }
 
-} // namespace
-
-void EmitTonePlayer(Z80Asm& a, const MachineDef& def)
-{
-    EmitPlay(a, def, "wreg");
-    EmitChipWriter(a, def);
-}
-
-// The program boots with interrupts off, receives a code (1..0x7E) by the
-// type's delivery method and plays one steady tone on the chip through the
-// type's own wiring: OPLL channel 0 at F-number 256+code, block 4 (a pure
-// sine user instrument); PSG channel A at period 256+code; SN76496 tone 0
-// at period 256+code.
-namespace {
+// The type's tone program (see MakeToneBoard).
 ToneProgram BuildToneProgram(const MachineDef& def)
 {
     const Delivery delivery = DeliveryOf(def);
@@ -399,14 +373,18 @@ ToneProgram BuildToneProgram(const MachineDef& def)
 
 } // namespace
 
+void EmitTonePlayer(Z80Asm& a, const MachineDef& def)
+{
+    EmitPlay(a, def, "wreg");
+    EmitChipWriter(a, def);
+}
+
 double ExpectedToneHz(const MachineDef& def, uint8_t code)
 {
     const double period = 256.0 + code;
-    switch (def.chipKind) {
-    case ChipPSG: return def.chipClock / (32.0 * period);  // an edge every period, two per cycle
-    case ChipSN76496: return def.chipClock / (32.0 * period);
-    default: return period * (def.chipClock / 72.0) / 32768.0;  // block 4
-    }
+    if (def.chipKind == ChipPSG || def.chipKind == ChipSN76496)
+        return def.chipClock / (32.0 * period);  // an edge every period, two per cycle
+    return period * (def.chipClock / 72.0) / 32768.0;  // block 4
 }
 
 std::vector<uint8_t> ToneRomImage(const MachineDef& def)
@@ -439,7 +417,6 @@ std::vector<int32_t> RenderLeft(CSoundBoard& board, std::size_t count)
     }
     return out;
 }
-
 
 std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t> rom, const IFixupTable& fixups,
                                        std::unique_ptr<TempRom>& file, uint32_t crc)

@@ -1,16 +1,12 @@
 // Measures rendered sound in tests: the frequency of a periodic tone, and
 // simple level figures.
 //
-// MeasureFrequency finds the fundamental period from the autocorrelation of
-// the mean-removed signal (computed by FFT, so long blocks are cheap), then
-// refines it at the largest whole multiple of the period that fits in half
-// the block; with a few thousand periods the result is good to about 1e-5
-// relative for any steady periodic wave (sine, square, FM, envelope ramps).
-// Pass the range of plausible frequencies to avoid octave errors on
-// unusual waves. Sines are measured reliably up to about a quarter of the
-// sample rate; naively sampled (aliased) square waves up to about an eighth.
-// Returns 0 when no periodic tone is found (silence, noise,
-// too few samples for the lowest frequency asked for).
+// MeasureFrequency finds the period from the autocorrelation (by FFT) of the
+// mean-removed signal and refines it at the largest multiple that fits in
+// half the block: about 1e-5 relative with a few thousand periods of any
+// steady wave. Pass the plausible range to avoid octave errors; sines hold
+// up to a quarter of the rate, aliased squares to an eighth. Returns 0 when
+// there is no periodic tone (silence, noise, too few samples).
 #pragma once
 
 #include <cstddef>
