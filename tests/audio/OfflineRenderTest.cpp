@@ -86,14 +86,6 @@ TEST(OfflineRender, LevelControlsReachTheOutput) {
     EXPECT_NEAR(low / full, 25.0 / 256.0, 0.02);
 }
 
-TEST(OfflineRender, MissingRomReportsTheBoardMessageAndWritesNothing) {
-    MemorySink sink;
-    const OfflineResult r = RenderCodeOffline("/nonexistent/rom.bin", {}, 1, OfflineStop{kRate, true}, sink);
-    EXPECT_EQ(r.error, "File not found.");
-    EXPECT_TRUE(sink.samples.empty());
-    EXPECT_EQ(r.frames, 0u);
-}
-
 TEST(OfflineRender, VgmLogOfARealBoardNamesItsChipAndTime) {
     // YM2413 at 48000 Hz output: VGM waits are converted to 44100 Hz.
     OfflineRenderSettings settings;

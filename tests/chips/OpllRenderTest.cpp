@@ -54,7 +54,7 @@ TEST(OpllPitch, PureToneFrequencyIsFnumberTimesTwoToBlockOverTwoToNineteen)
     }
 }
 
-TEST(OpllRateConversion, RunsTheChipAtClockOverSeventyTwo)
+TEST(OpllRateConversion, RunsTheChipAtClockOverSeventyTwoAtAnyRate)
 {
     for (uint32_t rate : {22050u, 96000u}) {
         auto chip = MakeChip(rate);
@@ -70,14 +70,12 @@ TEST(OpllRateConversion, RunsTheChipAtClockOverSeventyTwo)
     EXPECT_NEAR(static_cast<double>(chip->envelopeCounter), kClock / 72.0, 1.0);
     OPLL::SetRate(chip.get(), 0);
     EXPECT_EQ(chip->rate, 1u);
-}
 
-TEST(OpllRateConversion, SetRateRebuildsTheConversionAndKeepsTheChipState)
-{
-    // The chip's own rate (49716, within a hertz) needs no resampler.
+    // The chip's own rate (49716, within a hertz) needs no resampler; a new
+    // rate rebuilds the conversion and keeps the chip state.
     for (uint32_t rate : {49715u, 49716u})
         EXPECT_EQ(MakeChip(rate)->resampler, nullptr) << rate;
-    auto chip = MakeChip(96000);
+    chip = MakeChip(96000);
     ASSERT_NE(chip->resampler, nullptr);
     OPLL::WriteReg(chip.get(), 0x10, 0x77);
     OPLL::SetRate(chip.get(), 49716);
