@@ -16,6 +16,8 @@ TEST(WindowPlacementTest, RestoresOnlyRectanglesAScreenShows)
         {{2000, 500, 2354, 719}, true},     // on the second screen
         {{5000, 100, 5354, 319}, false},    // the monitor that was unplugged
         {{-340, 100, 14, 319}, false},      // 14 pixels peek out: not enough
+        {{-322, 100, 32, 319}, true},       // 32 pixels: just enough
+        {{-323, 100, 31, 319}, false},
         {{-300, -200, 54, 19}, false},      // only 19 rows down
         {{1850, 1000, 2204, 1219}, true},   // a 70 x 80 corner of the first screen
         {{1900, 1000, 2254, 1219}, false},  // 20 px on one screen, 24 rows on the other
