@@ -13,13 +13,6 @@ using R16 = Z80Asm::R16;
 
 namespace {
 
-double MeasuredTone(CSoundBoard& board)
-{
-    RenderLeft(board, 1000);
-    std::vector<int32_t> tone = RenderLeft(board, 16384);
-    return ToneMeasure::MeasureFrequency(std::span<const int32_t>(tone), 44100.0, 100.0, 3000.0);
-}
-
 uint16_t RamWord(CSoundBoard& board, uint16_t offset)
 {
     return static_cast<uint16_t>(board.Ram()[offset] | board.Ram()[offset + 1] << 8);
@@ -88,7 +81,9 @@ TEST(SoundBoardBuiltinStub, Type40StubPlaysCodesThroughRst28AndTicksTheUpdate)
 
     board->Reset();
     board->SendCommand(0x25);
-    const double measured = MeasuredTone(*board);
+    RenderLeft(*board, 1000);
+    const std::vector<int32_t> tone = RenderLeft(*board, 16384);
+    const double measured = ToneMeasure::MeasureFrequency(std::span<const int32_t>(tone), 44100.0, 100.0, 3000.0);
     EXPECT_LT(ToneMeasure::RelativeError(measured, ExpectedToneHz(def, 0x25)), 0.005) << measured;
     EXPECT_GE(board->Ram()[0x0100], 40);  // 17384 samples hold about 208 tick periods
     EXPECT_EQ(CallLog(*board), std::vector<uint8_t>{0x28}) << "parked: the command must not run again";

@@ -14,11 +14,6 @@ namespace {
 
 class SoundBoardEndToEnd : public ::testing::TestWithParam<uint32_t> {};
 
-std::string TypeName(const ::testing::TestParamInfo<uint32_t>& info)
-{
-    return "Type" + std::to_string(info.param);
-}
-
 } // namespace
 
 TEST_P(SoundBoardEndToEnd, PlaysCodeAsToneThroughTheTypesDelivery)
@@ -49,4 +44,4 @@ TEST_P(SoundBoardEndToEnd, PlaysCodeAsToneThroughTheTypesDelivery)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllMachineTypes, SoundBoardEndToEnd, ::testing::ValuesIn(MachineTypesWithRoms()),
-                         TypeName);
+                         [](const auto& info) { return "Type" + std::to_string(info.param); });
