@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -49,22 +49,20 @@ protected:
         return r;
     }
 
+    // Runs kelvara-render with `args` (no quoting needed); returns the exit
+    // status and standard output.
+    std::pair<int, std::string> RunTool(const std::string& args)
+    {
+        const std::string out = m_tmp / "stdout";
+        const std::string command = "'" KELVARA_RENDER_PATH "' " + args + " >'" + out + "' 2>/dev/null";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testfiles::ReadText(out)};
+    }
+
     testfiles::ScratchDir m_tmp;
     // The ROM area plus a guard region that must never be written.
     std::vector<uint8_t> m_rom = std::vector<uint8_t>(kRomAreaSize + 4096, 0xA5);
 };
-
-// Runs kelvara-render with `args` (no quoting needed); returns the exit
-// status and standard output.
-std::pair<int, std::string> RunTool(const std::string& args)
-{
-    FILE* pipe = popen(("'" KELVARA_RENDER_PATH "' " + args + " 2>/dev/null").c_str(), "r");
-    std::string out;
-    char buf[4096];
-    for (std::size_t n; pipe && (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-    const int status = pipe ? pclose(pipe) : -1;
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
 
 // A pattern image whose first 8192 bytes are forged to `crc`.
 std::vector<uint8_t> Forged(uint32_t crc, std::size_t size)
