@@ -28,7 +28,7 @@ std::string Disassemble(Z80TestBoard& board, const std::vector<uint8_t>& bytes, 
     return text;
 }
 
-TEST(Z80Disassembler, ProducesTheTemplatesWithTheirOperands)
+TEST(Z80Disassembler, ProducesTheTemplatesWithTheirOperandsAndLeavesTheCpuAlone)
 {
     const Line lines[] = {
         {{0xDD, 0x36, 0x05, 0x3F}, "LD (IX+05h),3Fh", 4},
@@ -66,10 +66,7 @@ TEST(Z80Disassembler, ProducesTheTemplatesWithTheirOperands)
         EXPECT_EQ(Disassemble(board, line.bytes, 0x1000, &length), line.text);
         EXPECT_EQ(length, line.length) << line.text;
     }
-}
-
-TEST(Z80Disassembler, ReadsAcrossTheTopOfMemoryWithoutChangingTheCpu)
-{
+    // Across the top of memory, without changing the CPU.
     Z80TestBoard board;
     board.cpu.PC = 0x4444;
     board.cpu.HL.W = 0x5555;
