@@ -10,16 +10,6 @@ using R8 = Z80Asm::R8;
 
 namespace {
 
-// A program that does nothing but wait: it never touches latch or chip.
-std::vector<uint8_t> IdleRom()
-{
-    Z80Asm a(0);
-    a.di();
-    a.label("idle");
-    a.jr("idle");
-    return a.image(0x2000);
-}
-
 struct IdleBoard : TestBoard {
     WriteLog log;
     explicit IdleBoard(uint32_t type, std::vector<uint8_t> rom = IdleRom()) : TestBoard(type, std::move(rom))

@@ -25,15 +25,6 @@ std::string ErrorOf(const std::string& path)
     return "(no error)";
 }
 
-std::vector<uint8_t> IdleRom(std::size_t size = 0x2000)
-{
-    Z80Asm a(0);
-    a.di();
-    a.label("idle");
-    a.jr("idle");
-    return a.image(size);
-}
-
 } // namespace
 
 TEST(SoundBoardLoad, FailuresCarryExactMessagesAndLogTheSteps)

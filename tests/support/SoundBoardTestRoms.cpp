@@ -426,4 +426,13 @@ std::unique_ptr<CSoundBoard> MakeBoard(uint32_t machineType, std::vector<uint8_t
     return std::make_unique<CSoundBoard>(file->Path(), fixups);
 }
 
+std::vector<uint8_t> IdleRom(std::size_t size)
+{
+    Z80Asm a(0);
+    a.di();
+    a.label("idle");
+    a.jr("idle");
+    return a.image(size);
+}
+
 } // namespace boardtest

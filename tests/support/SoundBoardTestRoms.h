@@ -50,6 +50,9 @@ private:
 // RAM offset where a machine type's driver stub lives.
 uint16_t StubRamOffset(uint32_t machineType);
 
+// A program that only waits (DI; JR to itself): it never touches latch or chip.
+std::vector<uint8_t> IdleRom(std::size_t size = 0x2000);
+
 // Emits a tone player at the current address: "play" (A = code 1..0x7E)
 // starts one steady tone through the type's own wiring (OPLL channel 0 at
 // F-number 256+code, block 4, a pure sine user instrument; PSG channel A or
