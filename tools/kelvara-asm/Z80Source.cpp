@@ -101,37 +101,36 @@ std::vector<std::string> SplitOperands(const std::string& text)
     return out;
 }
 
+// Finds an operand (any case) in a table of names; leaves `out` alone if absent.
+template <typename T>
+bool LookUp(const std::map<std::string, T>& names, const std::string& o, T& out)
+{
+    const auto it = names.find(Lower(o));
+    if (it == names.end())
+        return false;
+    out = it->second;
+    return true;
+}
+
 bool AsR8(const std::string& o, R8& r)
 {
     static const std::map<std::string, R8> names = {{"b", R8::B}, {"c", R8::C}, {"d", R8::D}, {"e", R8::E},
                                                     {"h", R8::H}, {"l", R8::L}, {"(hl)", R8::HLi}, {"a", R8::A}};
-    const auto it = names.find(Lower(o));
-    if (it == names.end())
-        return false;
-    r = it->second;
-    return true;
+    return LookUp(names, o, r);
 }
 
 bool AsR16(const std::string& o, R16& r)
 {
     static const std::map<std::string, R16> names = {
         {"bc", R16::BC}, {"de", R16::DE}, {"hl", R16::HL}, {"sp", R16::SP}, {"af", R16::AF}};
-    const auto it = names.find(Lower(o));
-    if (it == names.end())
-        return false;
-    r = it->second;
-    return true;
+    return LookUp(names, o, r);
 }
 
 bool AsCc(const std::string& o, Cc& c)
 {
     static const std::map<std::string, Cc> names = {{"nz", Cc::NZ}, {"z", Cc::Z},   {"nc", Cc::NC}, {"c", Cc::C},
                                                     {"po", Cc::PO}, {"pe", Cc::PE}, {"p", Cc::P},   {"m", Cc::M}};
-    const auto it = names.find(Lower(o));
-    if (it == names.end())
-        return false;
-    c = it->second;
-    return true;
+    return LookUp(names, o, c);
 }
 
 bool IsReserved(const std::string& name)
