@@ -20,8 +20,9 @@ if(NOT KELVARA_SANITIZE)  # the sanitizer build does not build the exerciser run
   add_test(NAME Z80.ZexallPassesWhenFlagBits35AreDerived
            COMMAND ${CMAKE_COMMAND} -DRUNNER=$<TARGET_FILE:kelvara-z80run-xyflags>
                    -DPROGRAM=${_z80_data}/zexall.com -DEXPECT=pass -P ${_z80_check})
-  set_tests_properties(Z80.ZexallPassesWhenFlagBits35AreDerived PROPERTIES LABELS heavy TIMEOUT 3000)
+  set_tests_properties(Z80.ZexallPassesWhenFlagBits35AreDerived PROPERTIES LABELS heavy TIMEOUT 3000 COST 1000)
 endif()
 
+# (A high cost makes ctest start these long runs first instead of last.)
 set_tests_properties(Z80.ZexdocPassesAllTests Z80.ZexallFailsOnlyTheListedTests
-                     PROPERTIES LABELS heavy TIMEOUT 3000)
+                     PROPERTIES LABELS heavy TIMEOUT 3000 COST 1000)
