@@ -23,11 +23,6 @@ inline std::string Numbered(const char* prefix, int number, const char* extensio
 class RomFolderFixture : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directories(m_program / "ROMS"); }
-    void TearDown() override  // a ROMS folder a test locked must not stop the clean-up
-    {
-        std::error_code ignored;
-        fs::permissions(m_program / "ROMS", fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
 
     std::string Program() const { return m_program.string() + "/"; }
     std::string RomPath(const std::string& name) const { return Program() + "ROMS/" + name; }
