@@ -27,7 +27,8 @@ struct FakeRender : IRenderControl {
     bool IsIdle() const override { return running && idle; }
     bool PostCommand(int32_t command, int32_t argument) override
     {
-        return running && (posted.emplace_back(command, argument), true);
+        posted.emplace_back(command, argument);  // noted even when refused
+        return running;
     }
     void WaitCommand() override { waitsAfter.push_back(posted.size()); }
     uint32_t GetPlayTime() const override { return playTime; }
