@@ -52,19 +52,13 @@ TEST(Docking, SnapRuleGivesTheExpectedRectangle)
         EXPECT_EQ(SnapDockRect(c.requested, c.current, c.targets, DockSettings{}.distance), c.expected) << c.what;
 }
 
-TEST(Docking, TargetsFollowTheWindowsSwitches)
+// (Which switches a moving window turns off is checked on the group below.)
+TEST(Docking, TargetsAreTheScreenItsWorkAreaThenTheOtherWindows)
 {
     const std::vector<DockRect> others{{1, 2, 3, 4}};
-    DockSettings s;
-    EXPECT_EQ(CollectDockTargets(s, kScreen, kWorkArea, others, 2),
+    EXPECT_EQ(CollectDockTargets(DockSettings{}, kScreen, kWorkArea, others, 2),
               (std::vector<DockRect>{kScreen, kWorkArea, others[0]}));
-    EXPECT_EQ(CollectDockTargets(s, kScreen, kWorkArea, {}, 1), (std::vector<DockRect>{kScreen, kWorkArea}));
-    s.excludeTaskbar = false;
-    s.snapWindows = false;
-    EXPECT_EQ(CollectDockTargets(s, kScreen, kWorkArea, others, 2), (std::vector<DockRect>{kScreen}));
-    s.snapScreen = false;
-    s.snapWindows = true;
-    EXPECT_EQ(CollectDockTargets(s, kScreen, kWorkArea, others, 2), others);
+    EXPECT_EQ(CollectDockTargets(DockSettings{}, kScreen, kWorkArea, {}, 1), (std::vector<DockRect>{kScreen, kWorkArea}));
 }
 
 class FakeWindow : public IDockWindow {

@@ -105,7 +105,7 @@ TEST(PlaylistFileReader, LoadResultOfFilesWithoutRowsMissingFilesAndNonFiles)
     EXPECT_FALSE(list.Load(tmp / "dir.lst"));
 }
 
-TEST(PlaylistFileReader, EncodingsCp932Utf8AndByteOrderMark)
+TEST(PlaylistFileReader, EncodingCp932OrUtf8IsDecidedOnTheWholeFile)
 {
     ScratchDir tmp;
     // "テスト" in CP932 and in UTF-8.
@@ -117,13 +117,6 @@ TEST(PlaylistFileReader, EncodingsCp932Utf8AndByteOrderMark)
     EXPECT_EQ(data.encoding, PlaylistEncoding::Cp932);
     EXPECT_TRUE(data.crlf);
     EXPECT_EQ(data.entries, (Rows{{-1, 0, utf8, 0}, {1, 1, utf8 + " [SE]", 10}}));
-
-    // With a byte-order mark, %start on the first line still opens the region.
-    WriteFile(tmp / "bom.lst", "\xEF\xBB\xBF%start\n#2\t" + utf8 + "\n");
-    ASSERT_TRUE(ReadPlaylistFile(tmp / "bom.lst", data));
-    EXPECT_EQ(data.encoding, PlaylistEncoding::Utf8);
-    EXPECT_FALSE(data.crlf);
-    EXPECT_EQ(data.entries, (Rows{{2, 0, utf8, 0}}));
 
     // One invalid byte anywhere, even past the first 64 KiB piece, makes the file CP932.
     std::string late = "%start\n#3\t" + utf8 + "\n;";

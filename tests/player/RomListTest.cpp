@@ -4,7 +4,6 @@
 #include <sys/time.h>
 
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "RomListTestFolder.h"
@@ -54,56 +53,6 @@ TEST_F(RomListTest, ColdStartFindsImagesOfEveryPatternAndRecordsThem)
     auto warm = Start();
     EXPECT_EQ(warm->PresentCount(), 3);
     EXPECT_EQ(warm->LastScanReads(), 1u);
-}
-
-TEST_F(RomListTest, ScanReadsEachFileOnceWhateverTheNumberOfRows)
-{
-    WriteRoms(5, ".snd");
-    for (int i = 0; i < 20; ++i)
-        WriteJunk(Numbered("junk", i, ".bin"), 8192, uint8_t(i));
-    WriteJunk("short.rom", 8191);
-
-    std::map<std::string, int> reads;
-    CRomList list(1);
-    list.SetProgramFolder(Program());
-    list.SetCrcReader([&](const std::string& path) {
-        ++reads[path];
-        return ScanRomFileCrc(path.c_str());
-    });
-    list.Initialise();
-    EXPECT_EQ(reads.size(), 26u);
-    EXPECT_TRUE(std::all_of(reads.begin(), reads.end(), [](const auto& r) { return r.second == 1; }));
-    EXPECT_EQ(list.PresentCount(), 5);
-
-    // A rescan in the same run reads only what still has no record.
-    list.Scan();
-    EXPECT_EQ(list.LastScanReads(), 21u);
-    EXPECT_EQ(list.PresentCount(), 5);
-}
-
-TEST_F(RomListTest, FirstMatchFollowsPatternOrderThenNameOrder)
-{
-    struct Case {
-        std::vector<std::string> names;  // all copies of the same image
-        std::string winner;
-    };
-    const Case cases[] = {
-        {{"a.bin", "z.snd", "m.rom"}, "m.rom"},
-        {{"a.bin", "b.snd"}, "b.snd"},
-        {{"b.rom", "a.rom", "C.rom"}, "C.rom"},  // byte order: upper case first
-        {{"x.BIN", "x.bin"}, "x.BIN"},
-    };
-    int row = PlainRows(1)[0];
-    for (const Case& c : cases) {
-        fs::remove_all(m_program / "ROMS");
-        fs::create_directories(m_program / "ROMS");
-        fs::remove(CachePath());
-        for (const std::string& name : c.names)
-            WriteRom(name, row);
-        auto list = Start();
-        EXPECT_EQ(list->Items()[row].path, RomPath(c.winner));
-        EXPECT_EQ(list->Cache().size(), 1u);
-    }
 }
 
 TEST_F(RomListTest, TouchedImageOrRenamedProgramFolderInvalidatesRecords)

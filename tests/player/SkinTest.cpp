@@ -63,20 +63,6 @@ TEST_F(SkinFolderTest, ReadsEveryValueAndDefaultsTheOptionalOnes)
     EXPECT_TRUE(builtin.listColors.systemDefaults);
 }
 
-TEST_F(SkinFolderTest, SortsByNameWithoutRegardToCase)
-{
-    AddSkin("1", Ini("gamma"));
-    AddSkin("2", Ini("Beta"));
-    AddSkin("3", Ini("alpha"));
-    AddSkin("4", Ini("ALPHA"));  // equal names keep folder order
-    AddSkin("5", Ini("ゲーム"));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"alpha", "ALPHA", "Beta", "gamma", "ゲーム"}));
-    const std::vector<CSkin> skins = FindSkins(m_root.string());
-    EXPECT_EQ(FindSkinByName(skins, "BETA"), std::optional<std::size_t>(2));
-    EXPECT_EQ(FindSkinByName(skins, "Alpha"), std::optional<std::size_t>(0));
-    EXPECT_EQ(FindSkinByName(skins, "Default"), std::nullopt);
-}
-
 TEST_F(SkinFolderTest, AFolderMissingARequiredKeyIsNoSkin)
 {
     const std::string full = Ini("x");

@@ -70,8 +70,6 @@ TEST_F(PlaylistWindowTest, DoubleClickPlaysThatRowThroughTheMainWindowAndClosing
     auto shown = Show();
     CPlaylistWindow& w = *shown;
     EXPECT_EQ(w.List()->model()->rowCount(), 5);
-    EXPECT_EQ(Index(w, 4).data().toString(), "004  four");
-    EXPECT_EQ(Index(w, 3).data().toString(), "More");
     EXPECT_EQ(w.List()->currentIndex().row(), 1); // the first playable row
 
     DoubleClick(w.List()->viewport(), RowCenter(w, 4));
