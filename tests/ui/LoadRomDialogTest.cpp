@@ -99,7 +99,6 @@ protected:
 TEST_F(LoadRomDialogTest, ListsListableRowsWithColumnsIconsAndStatus)
 {
     CLoadRomDialog& dialog = Open();
-    EXPECT_EQ(dialog.windowTitle(), "Load ROM");
     QTreeWidget* view = dialog.List();
     EXPECT_EQ(view->topLevelItemCount(), 489);
     EXPECT_EQ(dialog.Status(), "Available roms : 12/489");
