@@ -58,7 +58,8 @@ TEST(Docking, TargetsAreTheScreenItsWorkAreaThenTheOtherWindows)
     const std::vector<DockRect> others{{1, 2, 3, 4}};
     EXPECT_EQ(CollectDockTargets(DockSettings{}, kScreen, kWorkArea, others, 2),
               (std::vector<DockRect>{kScreen, kWorkArea, others[0]}));
-    EXPECT_EQ(CollectDockTargets(DockSettings{}, kScreen, kWorkArea, {}, 1), (std::vector<DockRect>{kScreen, kWorkArea}));
+    EXPECT_EQ(CollectDockTargets(DockSettings{}, kScreen, kWorkArea, {}, 1),
+              (std::vector<DockRect>{kScreen, kWorkArea}));
 }
 
 class FakeWindow : public IDockWindow {
