@@ -1,7 +1,6 @@
 // The render thread with the real board loaded from a synthetic ROM file:
 // what it records must be exactly what the offline renderer produces for
-// the same code, and loading failures reach the user with the board's
-// message.
+// the same code.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -80,18 +79,6 @@ TEST_F(EmuThreadRealBoardTest, RecordingEqualsTheOfflineRender) {
     EXPECT_EQ(std::memcmp(recorded.data() + 8, tool.data() + 8, 32), 0);  // format fields
     EXPECT_EQ(std::memcmp(recorded.data() + 44, tool.data() + 44, blocks * 880), 0);
 #endif
-}
-
-TEST_F(EmuThreadRealBoardTest, LoadFailuresShowTheBoardMessage) {
-    std::vector<std::string> shown;
-    CEmuThread thread(m_device);
-    thread.SetMessageHandler(
-        [&](void*, const std::string& caption, const std::string& text) { shown.push_back(caption + ":" + text); });
-    EXPECT_FALSE(thread.Start(m_tmp / "absent.bin"));
-    ASSERT_TRUE(WriteImageFile(m_tmp / "unknown.bin", std::vector<uint8_t>(8192, 0x5A)));
-    EXPECT_FALSE(thread.Start(m_tmp / "unknown.bin"));
-    EXPECT_FALSE(thread.IsRunning());
-    EXPECT_EQ(shown, (std::vector<std::string>{"Error:File not found.", "Error:Unknown ROM image.\n"}));
 }
 
 }  // namespace
