@@ -106,28 +106,4 @@ TEST(OpllMix, PanRoutesSlotsToEachSide)
     EXPECT_EQ(chip->mix[1], chip->slotOutputs[2]);
 }
 
-TEST(OpllMix, RhythmModeKeepsMelodicSlotsAndMixesAllFourteen)
-{
-    auto chip = MakeChip(49716);
-    Load(chip.get(), UserInstrument{});
-    PlayChannel(chip.get(), 7, 0x120, 4);
-    RenderLeft(chip.get(), 3000);
-    const int16_t held = chip->slotOutputs[7];
-    ASSERT_NE(held, 0);
-    OPLL::WriteReg(chip.get(), 0x0E, 0x20);
-    OPLL::WriteReg(chip.get(), 0x36, 0x00);
-    OPLL::WriteReg(chip.get(), 0x16, 0x40);
-    OPLL::WriteReg(chip.get(), 0x26, 0x06);
-    OPLL::WriteReg(chip.get(), 0x0E, 0x30); // bass drum
-    RenderLeft(chip.get(), 300);
-    EXPECT_EQ(chip->slotOutputs[7], held); // not computed in rhythm mode
-    int32_t out[2];
-    OPLL::RenderStereo(chip.get(), out);
-    int32_t sum = 0;
-    for (int i = 0; i < 14; ++i)
-        sum += chip->slotOutputs[i];
-    EXPECT_EQ(out[0], static_cast<int16_t>(sum));
-    EXPECT_NE(chip->slotOutputs[OPLL::kSlotBassDrum], 0);
-}
-
 } // namespace
