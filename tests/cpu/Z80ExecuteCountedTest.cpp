@@ -27,38 +27,6 @@ int StepCounted(CZ80& cpu, int budget)
     return budget;
 }
 
-} // namespace
-
-TEST(Z80ExecuteCounted, CountsEachStepAsSteppingDoes)
-{
-    Z80TestBoard board;
-    board.EnableWindows();
-    // NOP (3), EI + NOP as one step (3 + 3 + 1), LD BC,nn (9), then
-    // LD A,R, whose result depends on the budget seen inside the step.
-    board.Poke(0, {0x00, 0xFB, 0x00, 0x01, 0x34, 0x12, 0xED, 0x5F, 0x76});
-    EXPECT_EQ(board.cpu.ExecuteCounted(1), -2);
-    EXPECT_EQ(board.cpu.ExecuteCounted(7), 0);
-    EXPECT_EQ(board.cpu.PC, 3);
-    EXPECT_EQ(board.cpu.ExecuteCounted(9), 0);
-    EXPECT_EQ(board.cpu.ExecuteCounted(1), -7);
-
-    Z80TestBoard reference;
-    reference.EnableWindows();
-    reference.ram = board.ram;
-    EXPECT_EQ(StepCounted(reference.cpu, 3 + 7 + 9 + 1), -7);
-    ExpectSameCpuState(board.cpu, reference.cpu);
-
-    // HALT: every step counts 1, and a long wait ends exactly on the budget.
-    g_CurrentBoard = &board;
-    EXPECT_EQ(board.cpu.ExecuteCounted(1000000), 0);
-    EXPECT_EQ(board.cpu.PC, 8);
-    EXPECT_NE(board.cpu.StatusFlags & CZ80::kHalt, 0);
-    EXPECT_EQ(board.cpu.ExecuteCounted(0), 0);
-    EXPECT_EQ(board.cpu.ExecuteCounted(-5), -5);
-}
-
-namespace {
-
 // Two boards loaded with the same random image (some dense in prefixes,
 // block instructions, EI, HALT, LD A,R and waits in place), half of them
 // reading through the fast windows, run by `runA` and `runB` under the same

@@ -1,7 +1,6 @@
 // CZ80::Interrupt: NMI and maskable entry in modes 0, 1 and 2, with and
-// without HALT, and the trace lines it writes.
+// without HALT.
 #include "Z80TestBoard.h"
-#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -87,26 +86,6 @@ TEST(Z80Interrupt, NmiIsTakenWhileDisabledAndKeepsIff2)
     EXPECT_EQ(board.cpu.StatusFlags & kOn, kOn);
 }
 
-TEST(Z80Interrupt, AcknowledgeClearsTheMatchingPendingRequest)
-{
-    InterruptBoard board;
-    board.cpu.StatusFlags = kOn;  // mode 0, which leaves PendingIrq alone itself
-    board.cpu.PendingIrq = 0x00D7;
-    board.cpu.Interrupt(0x00D7);
-    EXPECT_EQ(board.cpu.PendingIrq, 0x00D7);  // AckClearsPending off
-    EXPECT_EQ(board.cpu.PC, 0x0010);
-
-    board.cpu.StatusFlags = kOn;
-    board.cpu.AckClearsPending = 1;
-    board.cpu.PendingIrq = 0x00CF;
-    board.cpu.Interrupt(0x00D7);              // another value
-    EXPECT_EQ(board.cpu.PendingIrq, 0x00CF);
-    board.cpu.StatusFlags = kOn;
-    board.cpu.Interrupt(0x00CF);
-    EXPECT_EQ(board.cpu.PendingIrq, 0xFFFF);
-    EXPECT_EQ(board.cpu.PC, 0x0008);
-}
-
 TEST(Z80Interrupt, ModeZeroRefusesANonRstValueWithoutTouchingTheStack)
 {
     InterruptBoard board;
@@ -115,27 +94,6 @@ TEST(Z80Interrupt, ModeZeroRefusesANonRstValueWithoutTouchingTheStack)
     EXPECT_EQ(board.cpu.PC, 0x1234);
     EXPECT_EQ(board.cpu.SP, 0x8000);
     EXPECT_EQ(board.cpu.StatusFlags, kOn);  // still enabled for the next request
-}
-
-TEST(Z80Interrupt, TraceLogsEntriesWhenOn)
-{
-    LogCapture capture;
-    InterruptBoard board;
-    board.cpu.TraceOn = 1;
-    board.cpu.I = 0x20;
-    board.cpu.StatusFlags = kOn | CZ80::kIm2;
-    board.cpu.Interrupt(0x0102);
-    board.cpu.StatusFlags = kOn | CZ80::kIm1;
-    board.cpu.PC = 0x0ABC;
-    board.cpu.Interrupt(0x00FF);
-    board.cpu.StatusFlags = kOn;
-    board.cpu.PC = 0x0DEF;
-    board.cpu.Interrupt(0x00FF);
-    board.cpu.PC = 0x4321;
-    board.cpu.Interrupt(CZ80::kNmi);
-    const std::vector<std::string> expected = {
-        "IRQ IM2 : 1234 0102\n", "IRQ IM1 : 0ABC\n", "IRQ IM0 : 0DEF 00FF\n", "NMI : 4321\n"};
-    EXPECT_EQ(capture.Lines(), expected);
 }
 
 }  // namespace
