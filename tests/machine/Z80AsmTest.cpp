@@ -14,7 +14,9 @@ using Cc = Z80Asm::Cc;
 using Bytes = std::vector<uint8_t>;
 
 // One of each encoding family: register fields, (HL), 16-bit pairs, the ED
-// and CB prefixes, condition codes and restart vectors.
+// and CB prefixes, condition codes and restart vectors. (The plain loads,
+// jumps and calls every synthetic ROM and the demo ROMs use, and label
+// resolution, fail those programs' own tests when wrong.)
 TEST(Z80Asm, EncodesEachInstructionFamily)
 {
     Z80Asm a;
@@ -24,36 +26,12 @@ TEST(Z80Asm, EncodesEachInstructionFamily)
     a.sbc_a_n(4); a.cp(R8::L); a.sbc_a(R8::E); a.dec(R8::HLi); a.inc(R16::SP); a.add_hl(R16::DE); a.neg();
     a.bit(7, R8::A); a.set(0, R8::HLi); a.res(3, R8::B);
     a.jp(Cc::M, 0x0000); a.call(Cc::NZ, 0x9020); a.ret(Cc::PE); a.reti(); a.retn(); a.rst(0x28); a.im(2);
-    // The ones nearly every synthetic ROM uses.
-    a.di(); a.ld_sp_nn(0x87FF); a.ld_a_n(0x20); a.ld_mem_a(0x8FFF); a.ld_hl_nn(0xBEEF); a.ld_hl_mem(0x8000);
-    a.ld_mem_hl(0x8002); a.ld(R8::HLi, R8::A); a.jp(0x1234); a.call(0x9000); a.ret(); a.ei(); a.halt();
     EXPECT_EQ(a.bytes(), (Bytes{0x41, 0x5E, 0x36, 0x55, 0x3A, 0x43, 0x80, 0x01, 0x34, 0x12,
                                 0xED, 0x5B, 0x04, 0x80, 0xED, 0x73, 0x06, 0x80, 0xED, 0x57, 0xF5, 0xE1,
                                 0x08, 0xD9, 0xED, 0xB0, 0xDB, 0x7C, 0xED, 0x78, 0xED, 0x59,
                                 0xDE, 0x04, 0xBD, 0x9B, 0x35, 0x33, 0x19, 0xED, 0x44,
                                 0xCB, 0x7F, 0xCB, 0xC6, 0xCB, 0x98,
-                                0xFA, 0x00, 0x00, 0xC4, 0x20, 0x90, 0xE8, 0xED, 0x4D, 0xED, 0x45, 0xEF, 0xED, 0x5E,
-                                0xF3, 0x31, 0xFF, 0x87, 0x3E, 0x20, 0x32, 0xFF, 0x8F, 0x21, 0xEF, 0xBE,
-                                0x2A, 0x00, 0x80, 0x22, 0x02, 0x80, 0x77, 0xC3, 0x34, 0x12, 0xCD, 0x00, 0x90,
-                                0xC9, 0xFB, 0x76}));
-}
-
-TEST(Z80Asm, ResolvesBackwardAndForwardLabels)
-{
-    Z80Asm a(0x0038);
-    a.label("top");          // 0038
-    a.jr("top");             // 18 FE   (jump to itself)
-    a.jr(Cc::NZ, "ahead");   // 20 03   (0x003C -> 0x003F)
-    a.djnz("top");           // 10 FA   (0x003E -> 0x0038)
-    a.nop();
-    a.label("ahead");        // 003F
-    a.jp("ahead");           // C3 3F 00
-    a.call(Z80Asm::Target("table", 2));  // CD 49 00
-    a.dw("top");             // 38 00
-    a.label("table");        // 0047
-    a.db({0xAA, 0xBB});
-    EXPECT_EQ(a.bytes(), (Bytes{0x18, 0xFE, 0x20, 0x03, 0x10, 0xFA, 0x00, 0xC3, 0x3F, 0x00,
-                                0xCD, 0x49, 0x00, 0x38, 0x00, 0xAA, 0xBB}));
+                                0xFA, 0x00, 0x00, 0xC4, 0x20, 0x90, 0xE8, 0xED, 0x4D, 0xED, 0x45, 0xEF, 0xED, 0x5E}));
 }
 
 // Each of these would otherwise assemble to wrong bytes: a jump that lands
