@@ -1,5 +1,6 @@
 // The built-in machine definitions: presence of every type, full rows for a
-// few board models (one per chip kind and latch form), and value ranges every row must respect.
+// few board models (one per chip kind and latch form), and rules every row
+// must respect.
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ std::array<uint32_t, 18> Fields(const MachineDef& m)
 
 }  // namespace
 
-TEST(MachineDef, HasTypes0To70ExceptType49InStoredOrder)
+TEST(MachineDef, HasTypes0To70ExceptType49)
 {
     EXPECT_EQ(GetMachineDefCount(), 70u);
     for (uint32_t type = 0; type <= 71; ++type) {
@@ -30,9 +31,6 @@ TEST(MachineDef, HasTypes0To70ExceptType49InStoredOrder)
         }
     }
     EXPECT_EQ(GetMachineDef(70).cpuClock, 0u);  // past the end: the terminator
-    // Stored order: 0-20, 23-48, 50-52, 21, 22, 53-70.
-    for (auto [index, type] : {std::pair{20u, 20u}, {21u, 23u}, {50u, 21u}, {51u, 22u}, {69u, 70u}})
-        EXPECT_EQ(GetMachineDef(index).machineType, type) << index;
 }
 
 TEST(MachineDef, RowsHoldTheListedBoardModels)
@@ -52,18 +50,12 @@ TEST(MachineDef, RowsHoldTheListedBoardModels)
 }
 
 // Address ranges are checked when the table is generated; what is left is
-// the chip mix and that a stub's tick entry comes with a tick timer.
-TEST(MachineDef, ChipMixAndTickEntriesMatchTheBoards)
+// that every chip is known and a stub's tick entry comes with a tick timer.
+TEST(MachineDef, ChipsAndTickEntriesMatchTheBoards)
 {
-    int chips[4] = {};
     for (std::size_t i = 0; i < GetMachineDefCount(); ++i) {
         const MachineDef& m = GetMachineDef(i);
-        ASSERT_LT(m.chipKind, 4u);
-        ++chips[m.chipKind];
+        EXPECT_LT(m.chipKind, 4u) << "type " << m.machineType;
         EXPECT_TRUE(m.tickEntry == 0 || m.tickPeriod != 0) << "type " << m.machineType;
     }
-    EXPECT_EQ(chips[ChipYM2413], 44);
-    EXPECT_EQ(chips[ChipYMF281B], 5);
-    EXPECT_EQ(chips[ChipPSG], 15);
-    EXPECT_EQ(chips[ChipSN76496], 6);
 }

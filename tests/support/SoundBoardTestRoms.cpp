@@ -38,7 +38,6 @@ const ResetFixup* TestFixups::Find(uint32_t machineType, uint32_t crc) const
 ResetFixup& TestFixups::Add(uint32_t machineType, uint32_t crc)
 {
     ResetFixup& record = m_records.emplace_back();
-    record = ResetFixup{};
     record.machineType = machineType;
     record.crc = crc;
     return record;
@@ -340,29 +339,28 @@ ToneProgram BuildToneProgram(const MachineDef& def)
         out.stubRamOffset = StubRamOffset(def.machineType);
         out.stubBeforeBoot = true;
     } else if (delivery == Delivery::CommandEntry && def.commandEntry >= def.ramStart) {
-        // Command entry: take the code in A and play it; tick entry: park.
-        // Type 24 also clears its handshake byte when the tick is done.
+        // Command entry: take the code in A and play it; tick entry: count
+        // the ticks in RAM (kTickCounter) and park. Type 24 also clears its
+        // handshake byte when the tick is done.
         Z80Asm s(stubBase, 0x00);
-        const uint16_t play = a.address("play");
-        auto emitCommand = [&] {
-            s.org(static_cast<uint16_t>(def.commandEntry));
+        const bool commandFirst = def.commandEntry < def.tickEntry;  // org only moves forward
+        for (bool command : {commandFirst, !commandFirst}) {
+            const char* park = command ? "park_command" : "park_tick";
+            s.org(static_cast<uint16_t>(command ? def.commandEntry : def.tickEntry));
             s.ld_sp_nn(StackTop(def));
-            s.call(play);
-            s.label("park_command");
-            s.jr("park_command");
-        };
-        auto emitTick = [&] {
-            s.org(static_cast<uint16_t>(def.tickEntry));
-            s.ld_sp_nn(StackTop(def));
-            if (def.machineType == 24) {
-                s.xor_(R8::A);
-                s.ld_mem_a(static_cast<uint16_t>(def.ramStart + 0x0FFF));
+            if (command) {
+                s.call(a.address("play"));
+            } else {
+                s.ld_hl_nn(static_cast<uint16_t>(def.ramStart + kTickCounter));
+                s.inc(R8::HLi);
+                if (def.machineType == 24) {
+                    s.xor_(R8::A);
+                    s.ld_mem_a(static_cast<uint16_t>(def.ramStart + 0x0FFF));
+                }
             }
-            s.label("park_tick");
-            s.jr("park_tick");
-        };
-        if (def.commandEntry < def.tickEntry) { emitCommand(); emitTick(); }
-        else { emitTick(); emitCommand(); }
+            s.label(park);
+            s.jr(park);
+        }
         std::vector<uint8_t> bytes = s.bytes();
         bytes.resize((bytes.size() + 15) / 16 * 16, 0x00);
         out.stub = bytes;

@@ -64,7 +64,9 @@ double ExpectedToneHz(const MachineDef& def, uint8_t code);
 // Builds a board from the type's tone program, which boots with interrupts
 // off, receives a code by the type's delivery method and plays it, forged
 // to the first database row of the type, with the program's driver stub in
-// `fixups`. Throws on failure.
+// `fixups`. A stub's tick entry counts its ticks in the RAM byte at offset
+// kTickCounter. Throws on failure.
+constexpr uint16_t kTickCounter = 0x01F0;
 std::unique_ptr<CSoundBoard> MakeToneBoard(const MachineDef& def, TestFixups& fixups,
                                            std::unique_ptr<TempRom>& file);
 
