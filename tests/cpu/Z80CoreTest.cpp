@@ -19,21 +19,17 @@ void FillWithLoadBc(Z80TestBoard& board, uint16_t from)
         board.Poke(static_cast<uint16_t>(a), {0x01, 0x00, 0x00});
 }
 
-TEST(Z80Core, ResetClearsTheStateAndAnyPendingRequestButKeepsTheAckSetting)
+TEST(Z80Core, ResetClearsTheState)
 {
     Z80TestBoard board;
     CZ80& cpu = board.cpu;
     cpu.AF.W = cpu.HL.W = cpu.IX.W = cpu.BC2.W = 0x1234;
     cpu.PC = 0x4000;
     cpu.StatusFlags = 0xFF;
-    cpu.PendingIrq = 0x00FF;
     cpu.TraceOn = 1;
-    cpu.AckClearsPending = 1;
     cpu.Reset();
     EXPECT_EQ(cpu.AF.W | cpu.HL.W | cpu.IX.W | cpu.BC2.W | cpu.PC | cpu.StatusFlags | cpu.TraceOn, 0);
     EXPECT_EQ(cpu.SP, 0xF000);
-    EXPECT_EQ(cpu.PendingIrq, 0xFFFF);
-    EXPECT_EQ(cpu.AckClearsPending, 1);
 }
 
 TEST(Z80Core, BudgetOfOneRunsExactlyOneInstructionAndReturnsTheOverrun)

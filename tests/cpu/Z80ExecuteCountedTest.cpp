@@ -152,8 +152,8 @@ uint16_t PokeLoopProgram(Z80TestBoard& board, const CountdownLoop& loop, unsigne
 } // namespace
 
 // Delay loops of every counter register and length, with the budget ending
-// anywhere in them, with an EI just before, interrupts between runs, the
-// trace on, and with the loop fetched through the virtual bus: the batched
+// anywhere in them, with an EI just before, interrupts between runs and
+// with the loop fetched through the virtual bus: the batched
 // run must leave the whole CPU exactly as stepping does after every call.
 TEST(Z80ExecuteCounted, CountdownLoopsMatchSteppingAtEveryLength)
 {
@@ -168,7 +168,6 @@ TEST(Z80ExecuteCounted, CountdownLoopsMatchSteppingAtEveryLength)
             const bool enterAtBranch = index % 2 == 1;
             if (kSanitizedBuild && !loop.wide && count % 8 != 0) continue;
             const bool ei = variant % 3 == 1;
-            const bool trace = variant % 17 == 5;
             // Mostly the whole RAM as windows; sometimes none, sometimes a
             // read window that ends on the loop's last byte (the branch
             // displacement then comes through the virtual bus).
@@ -186,9 +185,6 @@ TEST(Z80ExecuteCounted, CountdownLoopsMatchSteppingAtEveryLength)
                 b->cpu.SP = 0x8000;
                 b->cpu.AF.W = 0x0001;  // carry set: DEC must keep it
                 b->cpu.StatusFlags = CZ80::kIm1;
-                b->cpu.TraceOn = trace;
-                b->cpu.TraceLow = 0xFFFF;  // traced, but nothing in range to log
-                b->cpu.TraceHigh = 0;
             }
             // Enough calls to run the loop through at least twice (a 16-bit
             // loop once), with odd budgets from tiny to long.
@@ -200,7 +196,7 @@ TEST(Z80ExecuteCounted, CountdownLoopsMatchSteppingAtEveryLength)
                 const int budget = pick < 4   ? static_cast<int>(rng() % 40) * 2 + 1
                                    : pick < 7 ? static_cast<int>(rng() % 2000) * 2 + 1
                                               : static_cast<int>(rng() % 400000) + 1;
-                const bool irq = ei && !trace && rng() % 4 == 0;  // (the trace logs interrupts)
+                const bool irq = ei && rng() % 4 == 0;
                 g_CurrentBoard = &batched;
                 const int a = batched.cpu.ExecuteCounted(budget);
                 if (irq) batched.cpu.Interrupt(0xFF);

@@ -51,8 +51,6 @@ TEST(RomDatabase, HasAllRowsInTableOrderWithTerminator)
 TEST(RomDatabase, FindReturnsTheFirstRowForEveryChecksum)
 {
     // 7D4C4539 is listed twice (rows 254 and 343, both type 17).
-    EXPECT_STREQ(GetRomEntry(254).title, "琉王３０");
-    EXPECT_STREQ(GetRomEntry(343).title, "ブルーラグーン３０");
     for (std::size_t i = 0; i < GetRomEntryCount(); ++i) {
         const int expected = i == 343 ? 254 : static_cast<int>(i);
         EXPECT_EQ(GetRomEntryIndex(FindRomEntry(GetRomEntry(i).crc)), expected) << "row " << i;

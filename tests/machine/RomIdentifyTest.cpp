@@ -34,7 +34,7 @@ protected:
 
     struct Result {
         bool ok = false;
-        std::string error, log;
+        std::string error;
         RomEntry entry{};
         const MachineDef* def = nullptr;
         uint32_t crc = 0;
@@ -43,9 +43,8 @@ protected:
     {
         Result r;
         r.entry.machineType = presetType;
-        LogCapture log;
+        LogCapture quiet;
         r.ok = IdentifyRomFile(path.c_str(), m_rom.data(), r.entry, r.def, r.error, &r.crc);
-        r.log = log.Joined();
         return r;
     }
 
@@ -117,7 +116,6 @@ TEST_F(RomIdentifyTest, UnknownChecksumIsRefusedAndOutputsStayUntouched)
     EXPECT_EQ(r.crc, 0x12345678u);
     EXPECT_EQ(r.entry.machineType, 999u);
     EXPECT_EQ(r.def, nullptr);
-    EXPECT_NE(r.log.find("OK.\n"), std::string::npos);
 }
 
 TEST_F(RomIdentifyTest, MissingDirectoryFifoAndDeviceAreNotFoundWithoutBlocking)
@@ -129,7 +127,6 @@ TEST_F(RomIdentifyTest, MissingDirectoryFifoAndDeviceAreNotFoundWithoutBlocking)
         Result r = Identify(path);
         EXPECT_FALSE(r.ok) << path;
         EXPECT_EQ(r.error, "File not found.") << path;
-        EXPECT_EQ(r.log, "") << path;
         EXPECT_EQ(ScanRomFileCrc(path.c_str()), 0u) << path;
     }
     Result r;
@@ -158,8 +155,5 @@ TEST_F(RomIdentifyTest, ToolPrintsOneLinePerFileAndFailsIfAnyFileFails)
                                     empty + ": File size error.\n" + unknown + ": Unknown ROM image.\n"));
 
     EXPECT_EQ(RunTool("--identify").first, 2);
-    EXPECT_EQ(RunTool("").first, 2);
-    const auto help = RunTool("--help");
-    EXPECT_EQ(help.first, 0);
-    EXPECT_NE(help.second.find("--identify FILE..."), std::string::npos);
+    EXPECT_EQ(RunTool("").first, 2);  // (--help: the render tool's own test)
 }

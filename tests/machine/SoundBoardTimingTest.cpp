@@ -80,7 +80,7 @@ TEST(SoundBoardTiming, FirstInterruptComesStrictlyAfterThePeriodThenEveryPeriod)
 // period count toward the next one. The main loop's long steps (EX (SP),HL
 // costs 19) overshoot the period by up to 18 cycles each time; type 0's
 // handler counts its interrupts in RAM 0x2100. After 2000 periods the count
-// is what the cycles run give, on both run paths.
+// is what the cycles run give.
 TEST(SoundBoardTiming, InterruptsKeepTheirPeriodOverLongRuns)
 {
     Z80Asm a(0, 0x00);
@@ -102,17 +102,12 @@ TEST(SoundBoardTiming, InterruptsKeepTheirPeriodOverLongRuns)
     a.ex_sp_hl();
     a.jr("loop");
     TestBoard board(0, a.image(0x1FF0));
-    for (bool batched : {true, false}) {
-        SCOPED_TRACE(batched ? "batched" : "stepping");
-        board->SetBatchedCpu(batched);
-        board->Reset();
-        const double boot = board->IrqAccumulator() + 73 * 4892.0;  // cycles run by the boot
-        EXPECT_EQ(board->Ram()[0x0100] | board->Ram()[0x0101] << 8, 73);
-        double run = 0;
-        for (int i = 0; i < 2000; ++i) run += board->RunTimed(4892);
-        const int count = board->Ram()[0x0100] | board->Ram()[0x0101] << 8;
-        EXPECT_NEAR(count, (boot + run) / 4892.0, 1.0);
-    }
+    const double boot = board->IrqAccumulator() + 73 * 4892.0;  // cycles run by the boot
+    EXPECT_EQ(board->Ram()[0x0100] | board->Ram()[0x0101] << 8, 73);
+    double run = 0;
+    for (int i = 0; i < 2000; ++i) run += board->RunTimed(4892);
+    const int count = board->Ram()[0x0100] | board->Ram()[0x0101] << 8;
+    EXPECT_NEAR(count, (boot + run) / 4892.0, 1.0);
 }
 
 // Type 12 (tick period 6705, entry 0x9020): the tick entry is ignored during

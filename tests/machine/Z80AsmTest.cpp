@@ -36,6 +36,8 @@ TEST(Z80Asm, EncodesEachInstructionFamily)
 
 // Each of these would otherwise assemble to wrong bytes: a jump that lands
 // elsewhere, a truncated word, a different instruction or a lost label.
+// (Undefined and doubled labels, JR PO and a jump back out of reach reach
+// the builder through the text front-end's error test too.)
 TEST(Z80Asm, RefusesWhatItCannotEncode)
 {
     const struct {
@@ -43,16 +45,12 @@ TEST(Z80Asm, RefusesWhatItCannotEncode)
         std::function<void(Z80Asm&)> program;
     } cases[] = {
         {"JR 128 bytes ahead", [](Z80Asm& a) { a.jr("far"); a.org(0x0082); a.label("far"); }},
-        {"JR 129 bytes back", [](Z80Asm& a) { a.label("back"); a.org(0x007F); a.jr("back"); }},
         {"DJNZ to an absolute address out of reach", [](Z80Asm& a) { a.org(0x0200); a.djnz(0x0100); }},
-        {"undefined label", [](Z80Asm& a) { a.jp("nowhere"); }},
-        {"label defined twice", [](Z80Asm& a) { a.label("x"); a.nop(); a.label("x"); }},
         {"label plus offset past 0xFFFF", [](Z80Asm& a) { a.equ("top", 0xFFF0); a.dw(Z80Asm::Target("top", 0x10)); }},
         {"immediate word past 0xFFFF", [](Z80Asm& a) { a.ld_hl_nn(0x10000); }},
         {"program past 0xFFFF", [](Z80Asm& a) { a.org(0xFFFF); a.ld_a_n(1); }},
         {"ORG backwards", [](Z80Asm& a) { a.org(0x0010); a.org(0x0008); }},
         {"LD (HL),(HL)", [](Z80Asm& a) { a.ld(R8::HLi, R8::HLi); }},
-        {"JR PO", [](Z80Asm& a) { a.jr(Cc::PO, 0x0000); }},
         {"PUSH SP", [](Z80Asm& a) { a.push(R16::SP); }},
         {"INC AF", [](Z80Asm& a) { a.inc(R16::AF); }},
         {"BIT 8", [](Z80Asm& a) { a.bit(8, R8::A); }},

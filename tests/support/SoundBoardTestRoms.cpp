@@ -73,15 +73,13 @@ uint16_t StubRamOffset(uint32_t machineType)
 namespace {
 
 // Delivery of a sound code, as the board does it for each machine type.
-enum class Delivery { LatchOnly, LatchNmi, Type28, Type29, Type32, CommandEntry };
+enum class Delivery { LatchOnly, LatchNmi, Type29, CommandEntry };
 
 Delivery DeliveryOf(const MachineDef& def)
 {
     switch (def.machineType) {
-    case 20: case 27: case 30: case 36: case 57: return Delivery::LatchNmi;
-    case 28: return Delivery::Type28;
+    case 20: case 27: case 28: case 30: case 32: case 36: case 57: return Delivery::LatchNmi;
     case 29: return Delivery::Type29;
-    case 32: return Delivery::Type32;
     default: break;
     }
     return def.commandEntry != 0 ? Delivery::CommandEntry : Delivery::LatchOnly;
@@ -243,14 +241,7 @@ ToneProgram BuildToneProgram(const MachineDef& def)
     a.org(0x0066);
     switch (delivery) {
     case Delivery::LatchNmi:
-        a.push(R16::AF);
-        ReadLatch(a, def);
-        a.call("play");
-        a.pop(R16::AF);
-        a.retn();
-        break;
-    case Delivery::Type28:
-    case Delivery::Type32:
+        // Types 28 and 32 also raise an NMI with the idle value 0xFF.
         a.push(R16::AF);
         ReadLatch(a, def);
         a.cp_n(0xFF);
