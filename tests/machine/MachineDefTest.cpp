@@ -1,6 +1,6 @@
 // The built-in machine definitions: presence of every type, full rows for a
-// few board models (one per chip kind and latch form), and rules every row
-// must respect.
+// few board models (one per chip kind and latch form), the chip mix, and
+// rules every row must respect.
 
 #include <gtest/gtest.h>
 
@@ -50,12 +50,16 @@ TEST(MachineDef, RowsHoldTheListedBoardModels)
 }
 
 // Address ranges are checked when the table is generated; what is left is
-// that every chip is known and a stub's tick entry comes with a tick timer.
-TEST(MachineDef, ChipsAndTickEntriesMatchTheBoards)
+// the chip mix (the only check of a row's chip outside the rows above) and
+// that a stub's tick entry comes with a tick timer.
+TEST(MachineDef, ChipMixAndTickEntriesMatchTheBoards)
 {
+    std::array<int, 4> chips{};
     for (std::size_t i = 0; i < GetMachineDefCount(); ++i) {
         const MachineDef& m = GetMachineDef(i);
-        EXPECT_LT(m.chipKind, 4u) << "type " << m.machineType;
+        ASSERT_LT(m.chipKind, 4u);
+        ++chips[m.chipKind];
         EXPECT_TRUE(m.tickEntry == 0 || m.tickPeriod != 0) << "type " << m.machineType;
     }
+    EXPECT_EQ(chips, (std::array<int, 4>{44, 5, 15, 6}));  // YM2413, YMF281B, PSG, SN76496
 }
