@@ -17,7 +17,3 @@ bool ReadListFile(const std::string& path, ListFile& list) {
 std::string ListPathForTitle(const std::string& programDir, const std::string& titleUtf8) {
     return PlaylistPathForTitle(programDir, titleUtf8, Utf8ToCp932(titleUtf8));
 }
-
-int ParseListCode(const std::string& field) { return ParsePlaylistCode(field); }
-
-int ParseListTime(const std::string& field) { return ParsePlaylistTime(field); }

@@ -24,7 +24,3 @@ bool ReadListFile(const std::string& path, ListFile& list);
 // The list of the ROM titled `titleUtf8` in `programDir`/LISTS, under its
 // UTF-8 or its CP932 file name.
 std::string ListPathForTitle(const std::string& programDir, const std::string& titleUtf8);
-
-// Exposed for tests of the field rules.
-int ParseListCode(const std::string& field);      // "#12", "#$1F"
-int ParseListTime(const std::string& field);      // "1:30", "2.5", "75"
