@@ -325,7 +325,7 @@ void CEmuThread::StartPlay(uint8_t code, bool& playing, bool& paused)
     PrefillBuffer();
     m_device.Play();
     m_chain.ResetSilentBlocks();
-    playing = true;
+    playing = m_device.IsPlaying();  // without a device the play time stays at zero
     m_playTime.store(0);
     m_startTick = Now();
 }

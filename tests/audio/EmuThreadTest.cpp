@@ -370,6 +370,7 @@ TEST_F(EmuThreadTest, ResetDSoundWithoutADeviceKeepsTheThreadQuietUntilItReturns
     Send(CEmuThread::CmdPlay, 6);
     std::this_thread::sleep_for(50ms);
     EXPECT_FALSE(m_device.IsPlaying());
+    EXPECT_EQ(m_thread.GetPlayTime(), 0);  // no time counted for what is not heard
     ExpectZeroLevels(m_thread);
     Send(CEmuThread::CmdPause);
     Send(CEmuThread::CmdStop);
