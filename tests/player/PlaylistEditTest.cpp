@@ -187,14 +187,15 @@ TEST_F(PlaylistSave, EditsKeepTheSelectionOnTheirRow)
     list.Select(0);
     list.MoveRow(0, 1);
     EXPECT_EQ(list.Selection(), 1);
+    list.MoveRow(2, -1); // onto the selected row's place: the selection moves down with "a"
+    EXPECT_EQ(list.Selection(), 2);
     EXPECT_FALSE(list.MoveRow(2, 1)); // already last
-    list.Select(2);
     list.DeleteRow(2);
     EXPECT_EQ(list.Selection(), 1);
     EXPECT_FALSE(list.SetRowTime(5, 10));
     EXPECT_FALSE(list.ToggleSE(-1));
     EXPECT_EQ(list.Entries().size(), 2u);
-    EXPECT_EQ(list.Entries()[0].code, 2);
+    EXPECT_EQ(list.Entries()[1].code, 3);
 }
 
 } // namespace
