@@ -3,12 +3,10 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include "player/PlayerHost.h"
 #include "ui/EqResponseView.h"
 #include "ui/PresetNameDialog.h"
+#include "ui/ScreenAreas.h"
 
 namespace {
 
@@ -200,15 +199,12 @@ void CEqualizerDialog::OnReset()
 void CEqualizerDialog::showEvent(QShowEvent* event)
 {
     if (!m_placed) {
-        // First showing: go where the dialog was last, if that is still on
-        // some screen; the size is the dialog's own (it is not resizable).
-        const SettingsRect& r = g_Settings.GraphicEQPos;
-        const QRect saved(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
-        bool onScreen = false;
-        for (QScreen* s : QGuiApplication::screens())
-            onScreen = onScreen || s->availableGeometry().intersects(saved);
-        if (r.right - r.left > 0 && onScreen)
-            move(r.left, r.top);
+        // First showing: go where the dialog was last, if enough of it is
+        // still on a screen to grab; the size is the dialog's own (it is
+        // not resizable).
+        const SettingsRect& saved = g_Settings.GraphicEQPos;
+        if (IsRectVisibleOnScreens(saved, ScreenAreas()))
+            move(saved.left, saved.top);
         m_placed = true;
     }
     QDialog::showEvent(event);

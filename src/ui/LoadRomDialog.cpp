@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCollator>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,14 +11,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 
 #include "app/Settings.h"
-#include "player/WindowPlacement.h"
+#include "ui/ScreenAreas.h"
 #include "ui/Resources.h"
 
 namespace {
@@ -148,13 +146,8 @@ CLoadRomDialog::CLoadRomDialog(CRomList& list, IPlayerHost& host, QWidget* owner
 
     // Put back the remembered place when a screen shows it; otherwise the
     // window system's choice is taken and remembered once shown.
-    std::vector<ScreenRect> screens;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        QRect g = screen->availableGeometry();
-        screens.push_back({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
-    }
     const SettingsRect& saved = g_Settings.LoadPos;
-    if (IsRectVisibleOnScreens(saved, screens)) {
+    if (IsRectVisibleOnScreens(saved, ScreenAreas())) {
         setGeometry(saved.left, saved.top, saved.right - saved.left, saved.bottom - saved.top);
         m_placed = true;
     }

@@ -2,9 +2,7 @@
 #include "ui/MainWindow.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QMenu>
-#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
@@ -16,7 +14,7 @@
 #include "audio/EmuThread.h"
 #include "machine/RomIdentify.h"
 #include "player/PlaylistPath.h"
-#include "player/WindowPlacement.h"
+#include "ui/ScreenAreas.h"
 #include "ui/AboutBox.h"
 #include "ui/LoadRomDialog.h"
 #include "ui/PlaylistWindow.h"
@@ -130,13 +128,8 @@ bool CMainWindow::Create(bool startupPlay)
 
 void CMainWindow::PlaceWindow()
 {
-    std::vector<ScreenRect> screens;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        screens.push_back({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
-    }
     const SettingsRect& saved = g_Settings.WindowPos;
-    if (IsRectVisibleOnScreens(saved, screens))
+    if (IsRectVisibleOnScreens(saved, ScreenAreas(false)))
         move(saved.left, saved.top);
     const QRect frame = frameGeometry();
     g_Settings.WindowPos = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};

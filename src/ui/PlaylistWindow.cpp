@@ -4,18 +4,16 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
-#include <QScreen>
 #include <QSizeGrip>
 #include <QToolButton>
 
 #include "app/Settings.h"
-#include "player/WindowPlacement.h"
+#include "ui/ScreenAreas.h"
 #include "ui/PlaylistWindowList.h"
 
 namespace
@@ -108,12 +106,7 @@ CPlaylistWindow::~CPlaylistWindow()
 void CPlaylistWindow::PlaceFromSettings(QWidget* mainWindow)
 {
     const SettingsRect saved = g_Settings.PlaylistPos;
-    std::vector<ScreenRect> screens;
-    for (const QScreen* s : QGuiApplication::screens()) {
-        const QRect a = s->availableGeometry();
-        screens.push_back({a.left(), a.top(), a.left() + a.width(), a.top() + a.height()});
-    }
-    if (saved.right - saved.left > 0 && IsRectVisibleOnScreens(saved, screens)) {
+    if (IsRectVisibleOnScreens(saved, ScreenAreas())) {
         move(saved.left, saved.top);
         resize(std::max(saved.right - saved.left, minimumWidth()),
                std::max(saved.bottom - saved.top, minimumHeight()));

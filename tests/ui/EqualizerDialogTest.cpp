@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -167,6 +168,25 @@ TEST_F(EqualizerDialogTest, EscAndCloseOnlyHide)
     dialog->show();
     dialog->close();
     EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(EqualizerDialogTest, GoesBackToItsPlaceOnlyWhenEnoughOfItIsOnScreen)
+{
+    dialog->move(140, 120);
+    const SettingsRect kept = g_Settings.GraphicEQPos;
+    EXPECT_EQ(kept.left, 140);
+    EXPECT_EQ(kept.right - kept.left, dialog->frameGeometry().width());
+    dialog.reset();
+    CEqualizerDialog again(host, nullptr);
+    again.show();
+    EXPECT_EQ(again.frameGeometry().topLeft(), QPoint(140, 120));
+
+    // Ten pixels left on the screen's right edge: too little to grab.
+    const int edge = again.screen()->availableGeometry().right() + 1;
+    g_Settings.GraphicEQPos = {edge - 10, 100, edge - 10 + kept.right - kept.left, 100 + kept.bottom - kept.top};
+    CEqualizerDialog sliver(host, nullptr);
+    sliver.show();
+    EXPECT_NE(sliver.frameGeometry().left(), edge - 10);
 }
 
 TEST_F(EqualizerDialogTest, PresetIndexOutOfRangeShowsTheNearestPreset)
