@@ -107,6 +107,12 @@ class CPlaylist
     // Writes the list to Path(): UTF-8 with a byte-order mark unless the
     // file was CP932 (and its text still fits CP932).
     PlaylistSaveResult Save();
+    // The playlist files with edits not yet saved: the current one and
+    // those put aside when another ROM was loaded, in that order.
+    std::vector<std::string> UnsavedFiles() const;
+    // Saves every file UnsavedFiles names. A file that cannot be written
+    // keeps its edits; the message then says why, one line per file.
+    PlaylistSaveResult SaveAll();
 
   private:
     void ResetSelection();

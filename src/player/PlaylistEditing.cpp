@@ -186,3 +186,36 @@ PlaylistSaveResult CPlaylist::Save()
     Notify(PlaylistChange::Rows);
     return result;
 }
+
+std::vector<std::string> CPlaylist::UnsavedFiles() const
+{
+    std::vector<std::string> files;
+    if (m_modified && !m_path.empty())
+        files.push_back(m_path);
+    for (const auto& [path, data] : m_unsaved)
+        files.push_back(path);
+    return files;
+}
+
+PlaylistSaveResult CPlaylist::SaveAll()
+{
+    PlaylistSaveResult result{true, {}};
+    for (auto it = m_unsaved.begin(); it != m_unsaved.end();) {
+        std::string error;
+        if (WritePlaylistFile(it->first, it->second, error)) {
+            it = m_unsaved.erase(it);
+        } else {
+            result.ok = false;
+            result.message += error + "\n";
+            ++it;
+        }
+    }
+    if (m_modified && !m_path.empty()) {
+        const PlaylistSaveResult current = Save();
+        if (!current.ok) {
+            result.ok = false;
+            result.message = current.message + "\n" + result.message;
+        }
+    }
+    return result;
+}

@@ -17,8 +17,8 @@
 #include <array>
 
 #include "app/Settings.h"
-#include "ui/ScreenAreas.h"
 #include "ui/Resources.h"
+#include "ui/ScreenAreas.h"
 
 namespace {
 

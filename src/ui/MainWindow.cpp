@@ -3,10 +3,12 @@
 
 #include <QCloseEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "app/DebugLog.h"
@@ -14,11 +16,11 @@
 #include "audio/EmuThread.h"
 #include "machine/RomIdentify.h"
 #include "player/PlaylistPath.h"
-#include "ui/ScreenAreas.h"
 #include "ui/AboutBox.h"
 #include "ui/LoadRomDialog.h"
 #include "ui/PlaylistWindow.h"
 #include "ui/Resources.h"
+#include "ui/ScreenAreas.h"
 #include "ui/UiFont.h"
 #include "ui/UserMessage.h"
 
@@ -150,8 +152,40 @@ void CMainWindow::moveEvent(QMoveEvent* event)
         StoreWindowRect();
 }
 
+bool CMainWindow::ConfirmUnsavedPlaylists()
+{
+    const std::vector<std::string> files = m_playlist.UnsavedFiles();
+    if (files.empty() || m_closeWithoutAsking)
+        return true;
+    QString text = tr("Save the changes to these playlists before closing?") + QStringLiteral("\n");
+    for (const std::string& file : files)
+        text += QStringLiteral("\n") + QString::fromStdString(std::filesystem::path(file).filename().string());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvara"), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    const int answer = box.exec();
+    if (m_closeWithoutAsking || answer == QMessageBox::Discard)
+        return true;
+    if (answer != QMessageBox::Save)
+        return false;
+    const PlaylistSaveResult saved = m_playlist.SaveAll();
+    if (!saved.ok)
+        ShowUserMessage(this, QStringLiteral("Error"), QString::fromStdString(saved.message));
+    return saved.ok;  // on failure the window stays open and the edits stay
+}
+
+void CMainWindow::CloseWithoutAsking()
+{
+    m_closeWithoutAsking = true;
+    close();
+}
+
 void CMainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!ConfirmUnsavedPlaylists()) {
+        event->ignore();
+        return;
+    }
     StoreWindowRect();
     if (m_playlistWindow) {
         g_Settings.PlaylistVisible = m_playlistWindow->isVisible() ? 1 : 0;

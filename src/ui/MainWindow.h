@@ -111,6 +111,9 @@ public:
     QImage Frame() const;
     // One timer tick, as the 16 ms timer runs it.
     void Tick();
+    // Closes without the question about unsaved playlist edits (the program
+    // was told to end by a signal, with nobody to answer).
+    void CloseWithoutAsking();
 
 signals:
     // The window was closed (Exit, caption close, a signal); the event loop
@@ -131,6 +134,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Asks whether to save playlist edits before closing; false when the
+    // window is to stay open (cancelled, or a file could not be saved).
+    bool ConfirmUnsavedPlaylists();
     // ITransportHost.
     void PickRandomRom() override;
 
@@ -202,6 +208,7 @@ private:
     QMenu* m_skinMenu = nullptr;
     int m_scale = 1;
     bool m_created = false;
+    bool m_closeWithoutAsking = false;
     bool m_leftDown = false;
     CDockManager* m_dock = nullptr;
     bool m_bodyDrag = false;  // the dock manager moves the window

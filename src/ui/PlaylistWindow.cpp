@@ -13,8 +13,8 @@
 #include <QToolButton>
 
 #include "app/Settings.h"
-#include "ui/ScreenAreas.h"
 #include "ui/PlaylistWindowList.h"
+#include "ui/ScreenAreas.h"
 
 namespace
 {

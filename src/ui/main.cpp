@@ -118,7 +118,7 @@ int main(int argc, char** argv)
                 if (QWidget* modal = QApplication::activeModalWidget())
                     modal->close();
                 if (created)
-                    window->close();
+                    window->CloseWithoutAsking();
             });
         }
 

@@ -1,10 +1,14 @@
 // The main window with a real render thread and a demo ROM.
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 
 #include <fstream>
 
 #include "MainWindowFixture.h"
+#include "ModalAnswer.h"
+#include "support/TestFiles.h"
 #include "ui/LoadRomDialog.h"
 #include "ui/PlaylistWindow.h"
 
@@ -273,6 +277,49 @@ TEST_F(MainWindowTest, PlaylistDrivesTheTransportAndItsWindow)
     w.close();
     EXPECT_EQ(w.PlaylistWindow(), nullptr);
     EXPECT_EQ(g_Settings.PlaylistVisible, 1);
+}
+
+// Answers the next question box with `button`, then closes the window.
+void CloseAnswering(CMainWindow& w, QMessageBox::StandardButton button)
+{
+    AnswerNextModal<QMessageBox>([button](QMessageBox* box) { box->button(button)->click(); });
+    w.close();
+}
+
+TEST_F(MainWindowTest, ClosingAsksAboutUnsavedPlaylistEditsAndLosesNone)
+{
+    CMainWindow& w = Open();
+    fs::create_directories(m_folder / "LISTS");
+    const fs::path a = m_folder / "LISTS/a.lst", b = m_folder / "LISTS/b.lst";
+    std::ofstream(a) << "%start\n#1\tone\n";
+    std::ofstream(b) << "%start\n#2\ttwo\n";
+    CPlaylist& list = w.Playlist();
+    list.Load(a.string());
+    list.RenameRow(0, "edited a");
+    list.Load(b.string());  // a's edits are put aside, not lost
+    list.RenameRow(0, "edited b");
+    EXPECT_EQ(list.UnsavedFiles(), (std::vector<std::string>{b.string(), a.string()}));
+
+    CloseAnswering(w, QMessageBox::Cancel);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(list.UnsavedFiles().size(), 2u);
+
+    // a cannot be replaced (a folder took its name): b is saved, a keeps
+    // its edits, the window stays open and says why.
+    fs::remove(a);
+    fs::create_directories(a / "in-the-way");
+    CloseAnswering(w, QMessageBox::Save);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(list.UnsavedFiles(), std::vector<std::string>{a.string()});
+    EXPECT_NE(testfiles::ReadText(b).find("#2\tedited b"), std::string::npos);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].startsWith("Error: Cannot replace")) << m_messages[0].toStdString();
+
+    // Discard closes without writing anything.
+    fs::remove_all(a);
+    CloseAnswering(w, QMessageBox::Discard);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(fs::exists(a));
 }
 
 TEST_F(MainWindowTest, AutoplayPicksAPresentRomAtStartAndLoadDialogToggles)
