@@ -199,23 +199,23 @@ std::vector<std::string> CPlaylist::UnsavedFiles() const
 
 PlaylistSaveResult CPlaylist::SaveAll()
 {
-    PlaylistSaveResult result{true, {}};
+    std::vector<std::string> errors;
+    if (m_modified && !m_path.empty()) {
+        const PlaylistSaveResult current = Save();
+        if (!current.ok)
+            errors.push_back(current.message);
+    }
     for (auto it = m_unsaved.begin(); it != m_unsaved.end();) {
         std::string error;
         if (WritePlaylistFile(it->first, it->second, error)) {
             it = m_unsaved.erase(it);
         } else {
-            result.ok = false;
-            result.message += error + "\n";
+            errors.push_back(error);
             ++it;
         }
     }
-    if (m_modified && !m_path.empty()) {
-        const PlaylistSaveResult current = Save();
-        if (!current.ok) {
-            result.ok = false;
-            result.message = current.message + "\n" + result.message;
-        }
-    }
+    PlaylistSaveResult result{errors.empty(), {}};
+    for (const std::string& error : errors)
+        result.message += (result.message.empty() ? "" : "\n") + error;
     return result;
 }
