@@ -203,9 +203,7 @@ private:
                 return v;
             const char op = m_text[m_pos++];
             Value r = Product();
-            if (v.Known() && r.Known()) {
-                v.number = op == '+' ? v.number + r.number : v.number - r.number;
-            } else if (!v.Known() && r.Known()) {  // label + constant, label - constant
+            if (r.Known()) {  // constant or label, plus or minus a constant
                 v.number = op == '+' ? v.number + r.number : v.number - r.number;
             } else if (op == '+' && v.Known()) {   // constant + label
                 r.number += v.number;
